@@ -1,0 +1,47 @@
+#ifndef IOMANAGER_FONTFILEMANAGER_H
+#define IOMANAGER_FONTFILEMANAGER_H
+
+#include <QMap>
+#include <QString>
+
+class QXmlStreamReader;
+class QXmlStreamWriter;
+
+namespace Models {
+class Character;
+class CharacterPicture;
+class Font;
+}
+
+namespace IOManager {
+
+/** Reads and writes OF font files; static functions only. */
+class FontFileManager
+{
+public:
+    FontFileManager() = delete;
+
+    /**
+     * Writes font to filename, replacing any file there only once the whole new
+     * file is written. Returns false, with one warning line on std::cerr, when the
+     * file cannot be opened, written or committed; an old file is then kept as it was.
+     */
+    static bool fontToFile(const Models::Font *font, const QString &filename);
+
+    /** A new font read from filename, owned by the caller, or null when it cannot be opened. */
+    static Models::Font *fontFromFile(const QString &filename);
+
+    /** A new font, owned by the caller, built from the glyph images in the directory path. */
+    static Models::Font *fontFromDirectory(const QString &path, const QMap<QString, QString> &substitutions);
+
+    /** Rewrites baseLine and rightLine of every letter whose "char" is letter; 0 on success, -1 otherwise. */
+    static int changeLetterAnchor(const QString &path, double baseLine, double rightLine, const QString &letter);
+
+private:
+    static bool writeLetter(const Models::Character *character, QXmlStreamWriter &writer);
+    static bool writePicture(const Models::CharacterPicture *picture, QXmlStreamWriter &writer);
+};
+
+} // namespace IOManager
+
+#endif // IOMANAGER_FONTFILEMANAGER_H

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: once in a normal build, once under AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh
+
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+(cd build && ctest --output-on-failure -j"$jobs")
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQMF_SANITIZE=ON -DQMF_BUILD_BENCH=OFF
+cmake --build build-asan -j"$jobs"
+(cd build-asan && \
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+    LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp":print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --output-on-failure -j"$jobs")
+
+echo "All tests passed."
