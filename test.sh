@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: once in a normal build, once under AddressSanitizer and UBSan.
+# Sets up, builds and runs every test: once in a normal build, once under AddressSanitizer and UBSan,
+# then every fuzz target for a bounded time (FUZZ_SECONDS, default 60 each).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -17,5 +18,7 @@ cmake --build build-asan -j"$jobs"
     LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp":print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --output-on-failure -j"$jobs")
+
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 echo "All tests passed."
