@@ -163,4 +163,10 @@ bool FontFileManager::writePicture(const Models::CharacterPicture *picture, QXml
     return written && !writer.hasError();
 }
 
+// Reading OF font files.
+
+// Importing a font from a directory of glyph images.
+
+// Updating a letter's anchor lines in place.
+
 } // namespace IOManager
