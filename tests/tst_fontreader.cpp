@@ -329,7 +329,7 @@ void tst_FontReader::tokenWalk_data()
     QTest::newRow("writer's null picture") << pictureRow(picture("2", "0", "0", "0", ""))
                                            << QStringLiteral("f{a(0,100,0,100)[2:null]}") << QByteArray();
     QTest::newRow("values as toUInt reads them")
-        << pictureRow(picture("0", "4", "2", "5", " 5,+6,,-1,4294967296,0004294967295,1e3,7 "))
+        << pictureRow(picture("0", "4", "2", "5", " 5,+6,,-1,4294967297,0004294967295,1e3,7 "))
         << QStringLiteral("f{a(0,100,0,100)[0:4x2/5=5,6,0,0,0,4294967295,0,7]}") << QByteArray();
     QTest::newRow("too few values") << pictureRow(picture("0", "2", "2", "5", "1,2,3"))
                                     << QStringLiteral("f{a(0,100,0,100)[0:null]}") << countWarning;
