@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 
+class QImage;
 class QXmlStreamReader;
 class QXmlStreamWriter;
 
@@ -33,6 +34,11 @@ public:
 
     /** A new font, owned by the caller, built from the glyph images in the directory path. */
     static Models::Font *fontFromDirectory(const QString &path, const QMap<QString, QString> &substitutions);
+    /**
+     * Brings image into ARGB32; unless it was ARGB32 already, each pixel's alpha then becomes
+     * its darkness, 255 - qGray, so dark ink is opaque and white is transparent.
+     */
+    static void applyAlphaFromDarkness(QImage &image);
 
     /** Rewrites baseLine and rightLine of every letter whose "char" is letter; 0 on success, -1 otherwise. */
     static int changeLetterAnchor(const QString &path, double baseLine, double rightLine, const QString &letter);
