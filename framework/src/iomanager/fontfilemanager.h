@@ -32,7 +32,11 @@ public:
     /** A new font read from filename, owned by the caller, or null when it cannot be opened. */
     static Models::Font *fontFromFile(const QString &filename);
 
-    /** A new font, owned by the caller, built from the glyph images in the directory path. */
+    /**
+     * A new font, never null and owned by the caller, built from the glyph images in the directory
+     * path. A file whose content is not PNG, JPEG or BMP, or that is larger than 4096 x 4096 pixels,
+     * is not decoded: its letter gets a picture with a null image, and one warning line goes to std::cerr.
+     */
     static Models::Font *fontFromDirectory(const QString &path, const QMap<QString, QString> &substitutions);
     /**
      * Brings image into ARGB32; unless it was ARGB32 already, each pixel's alpha then becomes
