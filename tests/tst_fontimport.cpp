@@ -15,7 +15,10 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using IOManager::FontFileManager;
 using Models::Character;
@@ -153,6 +156,7 @@ private slots:
     void noValidImage();
     void refusedImages_data();
     void refusedImages();
+    void specialFiles();
     void missingDirectory();
 
 private:
@@ -436,6 +440,31 @@ void tst_FontImport::refusedImages()
     const QImage image = font->getCharacter(QStringLiteral("A"))->getPictures().first()->getImage();
     QCOMPARE(errors, warning.isEmpty() ? QByteArray() : warning + file.toUtf8() + "\n");
     QCOMPARE(!image.isNull(), loaded);
+}
+
+// Listed through symbolic links, a FIFO would block the import and a device never end.
+void tst_FontImport::specialFiles()
+{
+    const QByteArray fifo = QFile::encodeName(path(QStringLiteral("x_F_1.png")));
+    QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+    // Keeps a writer on the FIFO without data: a read from it would wait for ever.
+    const int writer = open(fifo.constData(), O_RDWR | O_NONBLOCK);
+    QVERIFY(writer >= 0);
+    QVERIFY(QFile::link(path(QStringLiteral("x_F_1.png")), path(QStringLiteral("x_L_2.png"))));
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("x_Z_3.png"))));
+    QVERIFY(QFile::link(path(QStringLiteral("none")), path(QStringLiteral("x_D_4.png"))));
+    QVERIFY(tinyGlyph().save(path(QStringLiteral("x_A_5.png")), "png"));
+    QVERIFY(QFile::link(path(QStringLiteral("x_A_5.png")), path(QStringLiteral("x_S_6.png"))));
+
+    QByteArray errors;
+    const std::unique_ptr<Font> font = importDirectory(m_dir->path(), Substitutions(), &errors);
+    close(writer);
+    // Neither the FIFO itself nor a dangling link is listed; a link to a file is followed.
+    QCOMPARE(describe(*font), (QStringList{"A:5", "L:2", "S:6", "Z:3"}));
+    QCOMPARE(errors, "Warning: glyph image not a regular file, not loaded: " + path("x_L_2.png").toUtf8() + "\n"
+                     + "Warning: glyph image not a regular file, not loaded: " + path("x_Z_3.png").toUtf8() + "\n");
+    QVERIFY(font->getCharacter(QStringLiteral("L"))->getPictures().first()->getImage().isNull());
+    QCOMPARE(font->getCharacter(QStringLiteral("S"))->getPictures().first()->getImage().size(), QSize(2, 2));
 }
 
 void tst_FontImport::missingDirectory()

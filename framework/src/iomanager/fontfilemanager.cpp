@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QSaveFile>
@@ -196,13 +197,21 @@ bool fitsGlyphImageLimit(const QSize &size)
 }
 
 /*
- * Loads a glyph image as QImage::load would, except that the format comes from
- * the content alone, only PNG, JPEG and BMP are decoded, and nothing larger than
- * the limit is. A refused file gives a null image and one warning line; a file
+ * Loads a glyph image as QImage::load would, except that only regular files are
+ * read, the format comes from the content alone, only PNG, JPEG and BMP are
+ * decoded, and nothing larger than the limit is. A refused file gives a null image and one warning line; a file
  * holding no image Qt recognises gives a null image silently, as before.
  */
 QImage loadGlyphImage(const QString &path)
 {
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        // A link to a FIFO or a device would block or never end; a directory just holds no image.
+        if (info.exists() && !info.isDir()) {
+            std::cerr << "Warning: glyph image not a regular file, not loaded: " << path.toStdString() << "\n";
+        }
+        return QImage();
+    }
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();
