@@ -146,8 +146,6 @@ private slots:
     void alphaFromDarkness_data();
     void alphaFromDarkness();
     void argb32KeepsItsAlpha();
-    void otherFormatsFollowQt_data();
-    void otherFormatsFollowQt();
     void fileNames_data();
     void fileNames();
     void substitutions_data();
@@ -227,45 +225,6 @@ void tst_FontImport::argb32KeepsItsAlpha()
     const QImage result = font->getCharacter(QStringLiteral("A"))->getPictures().first()->getImage();
     QCOMPARE(result.format(), QImage::Format_ARGB32);
     QCOMPARE(result, image);
-}
-
-void tst_FontImport::otherFormatsFollowQt_data()
-{
-    QTest::addColumn<QByteArray>("format");
-    QTest::addColumn<QImage::Format>("imageFormat");
-    QTest::newRow("jpeg") << QByteArray("jpeg") << QImage::Format_RGB32;
-    QTest::newRow("grey png") << QByteArray("png") << QImage::Format_Grayscale8;
-    QTest::newRow("mono png") << QByteArray("png") << QImage::Format_Mono;
-    QTest::newRow("indexed bmp") << QByteArray("bmp") << QImage::Format_Indexed8;
-}
-
-// Whatever Qt decodes, the picture is that image in ARGB32 with alpha from darkness.
-void tst_FontImport::otherFormatsFollowQt()
-{
-    QFETCH(QByteArray, format);
-    QFETCH(QImage::Format, imageFormat);
-
-    QImage image(16, 8, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            image.setPixel(x, y, qRgb(x * 16, y * 32, (x * y) % 256));
-        }
-    }
-    const QString file = path(QStringLiteral("x_A_1.jpg"));
-    QVERIFY(image.convertToFormat(imageFormat).save(file, format.constData()));
-    const QImage decoded = QImage(file).convertToFormat(QImage::Format_ARGB32);
-    QVERIFY(!decoded.isNull());
-
-    const std::unique_ptr<Font> font = importDirectory(m_dir->path(), Substitutions());
-    const QImage result = font->getCharacter(QStringLiteral("A"))->getPictures().first()->getImage();
-    QCOMPARE(result.format(), QImage::Format_ARGB32);
-    QCOMPARE(result.size(), decoded.size());
-    for (int y = 0; y < result.height(); ++y) {
-        for (int x = 0; x < result.width(); ++x) {
-            const QRgb pixel = decoded.pixel(x, y);
-            QCOMPARE(result.pixel(x, y), qRgba(qRed(pixel), qGreen(pixel), qBlue(pixel), 255 - qGray(pixel)));
-        }
-    }
 }
 
 void tst_FontImport::fileNames_data()
@@ -409,14 +368,12 @@ void tst_FontImport::refusedImages_data()
                          << notAccepted << false;
     QTest::newRow("png 30000 x 30000") << pngHeader(30000, 30000) << tooLarge << false;
     QTest::newRow("png 4097 x 1") << pngHeader(4097, 1) << tooLarge << false;
-    QTest::newRow("png 1 x 4097") << pngHeader(1, 4097) << tooLarge << false;
     QTest::newRow("png 4096 x 4096") << pngHeader(4096, 4096, 4097 * 4096) << QByteArray() << true;
     // Qt refuses this header itself: a file holding no valid image.
     QTest::newRow("bmp 30000 x 30000") << bmpHeader(30000, 30000) << QByteArray() << false;
     // Qt would fill a 1 GB image from these 4 KB.
     QTest::newRow("bmp 16384 x 16384") << bmpHeader(16384, 16384) << tooLarge << false;
     QTest::newRow("bmp 8000 x -8000") << bmpHeader(8000, -8000) << tooLarge << false;
-    QTest::newRow("bmp 4097 x 1") << bmpHeader(4097, 1) << tooLarge << false;
     QTest::newRow("bmp 4 x 4") << bmpHeader(4, 4) << QByteArray() << true;
     QTest::newRow("bmp 4 x -4") << bmpHeader(4, -4) << QByteArray() << true;
     QTest::newRow("jpeg 4097 x 1") << encoded(4097, 1, "jpeg") << tooLarge << false;
