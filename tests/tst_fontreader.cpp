@@ -138,6 +138,8 @@ private slots:
     void roundTrip();
     void tokenWalk_data();
     void tokenWalk();
+    void longPixelLists_data();
+    void longPixelLists();
     void cannotOpen_data();
     void cannotOpen();
 
@@ -394,6 +396,48 @@ void tst_FontReader::tokenWalk()
     QCOMPARE(summary(read.get()), font);
     // Generous: only an expansion or a huge allocation would get near it.
     QVERIFY2(elapsed < 5000, qPrintable(QString::number(elapsed)));
+}
+
+void tst_FontReader::longPixelLists_data()
+{
+    QTest::addColumn<int>("values");
+    QTest::addColumn<int>("width");
+    // Counts on both sides of the eight-character steps and of the 16-bit lane blocks of the comma count.
+    for (const int values : {1, 2, 3, 7, 8, 9, 17, 40000}) {
+        QTest::addRow("%d values", values) << values << values;
+    }
+    QTest::newRow("one value missing") << 39999 << 40000;
+    QTest::newRow("one value too many") << 40001 << 40000;
+}
+
+void tst_FontReader::longPixelLists()
+{
+    QFETCH(int, values);
+    QFETCH(int, width);
+    const quint32 samples[] = {4278190080u, 16777215u, 0u, 2147483648u, 7u};
+    QByteArray data;
+    for (int i = 0; i < values; ++i) {
+        data += QByteArray::number(samples[i % 5]) + ',';
+    }
+    data.chop(1);
+    const QString path = writeFile(document("<font><letter char=\"a\">"
+                                            + picture("0", QByteArray::number(width), "1", "5", data)
+                                            + "</letter></font>"));
+    StderrCapture capture;
+    const std::unique_ptr<Font> font(FontFileManager::fontFromFile(path));
+    const QByteArray messages = capture.text();
+    QVERIFY(font);
+    const QImage image = font->getCharacter(QStringLiteral("a"))->getPictures().at(0)->getImage();
+    if (values != width) {
+        QCOMPARE(messages, "Warning: pixel count does not match picture size in input font file: " + path.toUtf8() + "\n");
+        QVERIFY(image.isNull());
+        return;
+    }
+    QCOMPARE(messages, QByteArray());
+    QCOMPARE(image.width(), width);
+    for (int x = 0; x < width; ++x) {
+        QCOMPARE(image.pixel(x, 0), samples[x % 5]);
+    }
 }
 
 void tst_FontReader::cannotOpen_data()
