@@ -7,4 +7,18 @@ scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
 
-echo "Built the framework library in build/framework. The window is not part of this build yet."
+app=build/software/QuillmereMakeFont/QuillmereMakeFont
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    cat >&2 <<MESSAGE
+QuillmereMakeFont is built, but its window needs a desktop and this session has no display
+(neither DISPLAY nor WAYLAND_DISPLAY is set). Start ./run.sh in a desktop session (or over ssh -X).
+Without a desktop:
+  xvfb-run -a $app
+      starts the window on a virtual X server, out of sight;
+  ./test.sh
+      runs the tests, which drive the window headless and save a screenshot of it
+      in build/artifacts/mainwindow.png.
+MESSAGE
+    exit 1
+fi
+exec "$app" "$@"
