@@ -8,6 +8,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth
     clang libclang-rt-14-dev
+    libqt5svg5
 )
 
 missing=()

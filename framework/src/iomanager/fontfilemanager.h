@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 
+class QImage;
 class QXmlStreamReader;
 class QXmlStreamWriter;
 
@@ -31,8 +32,17 @@ public:
     /** A new font read from filename, owned by the caller, or null when it cannot be opened. */
     static Models::Font *fontFromFile(const QString &filename);
 
-    /** A new font, owned by the caller, built from the glyph images in the directory path. */
+    /**
+     * A new font, never null and owned by the caller, built from the glyph images in the directory
+     * path. A file whose content is not PNG, JPEG or BMP, or that is larger than 4096 x 4096 pixels,
+     * is not decoded: its letter gets a picture with a null image, and one warning line goes to std::cerr.
+     */
     static Models::Font *fontFromDirectory(const QString &path, const QMap<QString, QString> &substitutions);
+    /**
+     * Brings image into ARGB32; unless it was ARGB32 already, each pixel's alpha then becomes
+     * its darkness, 255 - qGray, so dark ink is opaque and white is transparent.
+     */
+    static void applyAlphaFromDarkness(QImage &image);
 
     /** Rewrites baseLine and rightLine of every letter whose "char" is letter; 0 on success, -1 otherwise. */
     static int changeLetterAnchor(const QString &path, double baseLine, double rightLine, const QString &letter);
