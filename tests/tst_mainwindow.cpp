@@ -10,15 +10,11 @@
 #include <QFileDialog>
 #include <QFontComboBox>
 #include <QFontDatabase>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMetaMethod>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -59,22 +55,6 @@ struct Controls {
     QStatusBar *status;
 };
 
-QStringList texts(QLayout *layout)
-{
-    QStringList result;
-    for (int i = 0; i < layout->count(); ++i) {
-        QWidget *widget = layout->itemAt(i)->widget();
-        if (auto *label = qobject_cast<QLabel *>(widget)) {
-            result << label->text();
-        } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
-            result << button->text();
-        } else {
-            result << (widget ? widget->metaObject()->className() : "layout");
-        }
-    }
-    return result;
-}
-
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -89,9 +69,6 @@ class tst_MainWindow : public QObject
 
 private slots:
     void initTestCase();
-    void layout();
-    void slotTable_data();
-    void slotTable();
     void startState();
     void keptOrReplaced();
     void outputFilename_data();
@@ -109,46 +86,6 @@ private slots:
 void tst_MainWindow::initTestCase()
 {
     QVERIFY2(QFontDatabase().families().contains(sans), "DejaVu Sans is not installed");
-}
-
-void tst_MainWindow::layout()
-{
-    MainWindow window;
-    auto *main = qobject_cast<QVBoxLayout *>(window.layout());
-    QVERIFY(main);
-    QCOMPARE(main->count(), 4);
-    auto *fontRow = qobject_cast<QHBoxLayout *>(main->itemAt(0)->layout());
-    auto *outputRow = qobject_cast<QHBoxLayout *>(main->itemAt(1)->layout());
-    QVERIFY(fontRow && outputRow);
-    QCOMPARE(texts(fontRow), QStringList({"Font:", "QFontComboBox", "Size:", "QComboBox", "Style:", "QComboBox"}));
-    QCOMPARE(texts(outputRow), QStringList({"Output file: ", "QLineEdit", "..."}));
-    QCOMPARE(texts(main), QStringList({"layout", "layout", "run", "QStatusBar"}));
-}
-
-void tst_MainWindow::slotTable_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QByteArray>("signature");
-    QTest::newRow("0") << 0 << QByteArray("changeFont(QFont)");
-    QTest::newRow("1") << 1 << QByteArray("chooseOutputFilename()");
-    QTest::newRow("2") << 2 << QByteArray("updateProcess()");
-    QTest::newRow("3") << 3 << QByteArray("produceOutput()");
-    QTest::newRow("4") << 4 << QByteArray("updateOutputFilename()");
-}
-
-void tst_MainWindow::slotTable()
-{
-    QFETCH(int, index);
-    QFETCH(QByteArray, signature);
-    const QMetaObject &meta = MainWindow::staticMetaObject;
-    QCOMPARE(meta.methodCount() - meta.methodOffset(), 5);
-    const QMetaMethod method = meta.method(meta.methodOffset() + index);
-    QCOMPARE(method.methodSignature(), signature);
-    QCOMPARE(method.methodType(), QMetaMethod::Slot);
-    QCOMPARE(method.access(), QMetaMethod::Protected);
-    if (index == 0) {
-        QCOMPARE(method.parameterNames(), QList<QByteArray>({"font"}));
-    }
 }
 
 void tst_MainWindow::startState()
@@ -250,12 +187,6 @@ void tst_MainWindow::traceLines_data()
     QTest::newRow("empty") << ""
                            << "outputFilename=" + name + "\ncurrentOutputFilename=\n"
                               "updateProcess text=" + name + "\n";
-    QTest::newRow("utf-8") << QString::fromUtf8("/d/\xC3\xA9t\xC3\xA9/a.of")
-                           << QString::fromUtf8("outputFilename=") + name
-                                  + QString::fromUtf8("\ncurrentOutputFilename=/d/\xC3\xA9t\xC3\xA9/a.of\n"
-                                                      "=> outputFilename=/d/\xC3\xA9t\xC3\xA9/")
-                                  + name + QString::fromUtf8("\nupdateProcess text=/d/\xC3\xA9t\xC3\xA9/") + name
-                                  + "\n";
 }
 
 void tst_MainWindow::traceLines()
