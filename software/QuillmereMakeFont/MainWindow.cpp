@@ -44,6 +44,12 @@ const QString &characterSet()
     return set;
 }
 
+// A single UTF-16 unit takes the character's own advance; only longer letters need text layout.
+int advanceOf(const QFontMetrics &fontMetrics, const QString &letter)
+{
+    return letter.size() == 1 ? fontMetrics.horizontalAdvance(letter.at(0)) : fontMetrics.horizontalAdvance(letter);
+}
+
 Models::Character *newLetter(const QString &value, const QImage &image)
 {
     auto *letter = new Models::Character(value, 0.0, 100.0, 0.0, 100.0);
@@ -53,14 +59,34 @@ Models::Character *newLetter(const QString &value, const QImage &image)
 
 } // namespace
 
+QStringList defaultLetters()
+{
+    QStringList letters;
+    for (const QChar c : characterSet()) {
+        letters.append(QString(c));
+    }
+    return letters;
+}
+
+QString defaultFontFileName(const QString &family, const QString &style, const QString &size)
+{
+    QString name = family + QLatin1String("__") + style + QLatin1String("__") + size + QLatin1String(".of");
+    name.replace(QLatin1Char(' '), QLatin1Char('_'));
+    return name;
+}
+
 bool renderGlyphs(const QFont &font, Models::Font *docFont)
 {
+    return renderGlyphs(font, defaultLetters(), docFont);
+}
+
+bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont)
+{
     const QFontMetrics fontMetrics(font);
-    const QString &set = characterSet();
 
     qint64 pixels = 0;
-    for (const QChar c : set) {
-        pixels += qint64(qMax(0, fontMetrics.horizontalAdvance(c))) * qMax(0, fontMetrics.height());
+    for (const QString &letter : letters) {
+        pixels += qint64(qMax(0, advanceOf(fontMetrics, letter))) * qMax(0, fontMetrics.height());
     }
     if (pixels > maxGlyphPixels) {
         return false;
@@ -69,9 +95,8 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont)
     int widthSum = 0;
     int heightSum = 0;
     int count = 0;
-    for (int i = 0; i < set.length(); ++i) {
-        const QChar c = set.at(i);
-        const int w = fontMetrics.horizontalAdvance(c);
+    for (const QString &letter : letters) {
+        const int w = advanceOf(fontMetrics, letter);
         const int h = fontMetrics.height();
 
         QImage img(w, h, QImage::Format_ARGB32);
@@ -80,17 +105,18 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont)
             QPainter p(&img);
             p.setFont(font);
             p.setPen(QPen(QColor(Qt::black)));
-            p.drawText(0, fontMetrics.ascent(), QString(c));
+            p.drawText(0, fontMetrics.ascent(), letter);
         }
         // Wrapped once the painter is done: an image copied while painting is active is copied pixel by pixel.
-        docFont->addCharacter(newLetter(QString(c), img));
+        docFont->addCharacter(newLetter(letter, img));
 
         widthSum += w;
         heightSum += h;
         ++count;
     }
 
-    QImage spaceImg(widthSum / count, heightSum / count, QImage::Format_ARGB32);
+    // No letters at all (every one left out) gives an empty space image rather than a division by zero.
+    QImage spaceImg(count ? widthSum / count : 0, count ? heightSum / count : 0, QImage::Format_ARGB32);
     spaceImg.fill(0);
     docFont->addCharacter(newLetter(QStringLiteral(" "), spaceImg));
     return true;
@@ -98,8 +124,14 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont)
 
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename)
 {
+    return produceFontFile(font, fontName, outputFilename, defaultLetters());
+}
+
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
+                     const QStringList &letters)
+{
     Models::Font docFont(fontName);
-    if (!renderGlyphs(font, &docFont)) {
+    if (!renderGlyphs(font, letters, &docFont)) {
         std::cerr << "Warning: glyphs too large for output font file: " << outputFilename.toStdString() << "\n";
         return false;
     }
@@ -142,6 +174,11 @@ MainWindow::MainWindow()
 
     sizeCombo->addItem(QString::number(defaultPointSize));
 
+    // Until its index first changes, the combo's current font is the application's default font, which
+    // need not be the family it shows (nor an installed family at all); make the two agree.
+    if (fontCombo->currentFont().family() != fontCombo->currentText()) {
+        fontCombo->setCurrentFont(QFont(fontCombo->currentText()));
+    }
     // Before the connections, so that filling the lists starts no other slot.
     changeFont(fontCombo->currentFont());
 
@@ -258,8 +295,5 @@ void MainWindow::setOutputFilenameFor(const QFont &font)
 
 QString MainWindow::makeOutputFilename(const QFont &font) const
 {
-    QString name = font.family() + QLatin1String("__") + styleCombo->currentText() + QLatin1String("__")
-        + sizeCombo->currentText() + QLatin1String(".of");
-    name.replace(QLatin1Char(' '), QLatin1Char('_'));
-    return name;
+    return defaultFontFileName(font.family(), styleCombo->currentText(), sizeCombo->currentText());
 }
