@@ -4,9 +4,13 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
 #include <QTextCodec>
+#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <charconv>
@@ -168,5 +172,167 @@ bool FontFileManager::writePicture(const Models::CharacterPicture *picture, QXml
 // Importing a font from a directory of glyph images.
 
 // Updating a letter's anchor lines in place.
+
+namespace {
+
+// A font file needs five levels (font, letter, picture, imageData, width); the DOM
+// recurses once per level when it builds and when it writes the tree.
+constexpr int maxAnchorFileDepth = 32;
+
+void reportAnchorFailure(const char *text, const QString &path)
+{
+    std::cerr << text << path.toStdString() << std::endl;
+}
+
+// Qt's UTF-8 decoders turn bad bytes into U+FFFD without a word, and the rewrite would
+// then store the replacement characters for good.
+bool isWellFormedUtf8(const QByteArray &data)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
+    const int size = data.size();
+    int i = 0;
+    while (i < size) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        int length;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) {
+                low = 0xA0; // overlong
+            } else if (lead == 0xED) {
+                high = 0x9F; // surrogates
+            }
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) {
+                low = 0x90; // overlong
+            } else if (lead == 0xF4) {
+                high = 0x8F; // beyond U+10FFFF
+            }
+        } else {
+            return false;
+        }
+        if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) {
+            return false;
+        }
+        for (int k = 2; k < length; ++k) {
+            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+/*
+ * Qt's DOM parser is not safe on a file from anywhere: one large entity aborts the
+ * process, deep nesting overflows the stack, and a DTD, entity text or a declared
+ * encoding other than UTF-8 would be dropped or contradicted on write-back. So the
+ * bytes go through the stream reader first, which keeps no tree and recurses nowhere,
+ * and anything a font file never holds is refused.
+ */
+bool isPlainFontXml(const QByteArray &data)
+{
+    if (!isWellFormedUtf8(data)) {
+        return false;
+    }
+    QXmlStreamReader reader(data);
+    // The DOM parses without namespaces; a prefix it accepts must not be refused here.
+    reader.setNamespaceProcessing(false);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartDocument:
+            if (!reader.documentEncoding().isEmpty()
+                && reader.documentEncoding().compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0) {
+                return false;
+            }
+            break;
+        case QXmlStreamReader::DTD:
+        case QXmlStreamReader::EntityReference:
+            return false;
+        case QXmlStreamReader::StartElement:
+            if (++depth > maxAnchorFileDepth) {
+                return false;
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return !reader.hasError();
+}
+
+void setAnchorLine(const QDomElement &letter, const QString &name, const QString &text)
+{
+    const QDomElement anchor = letter.firstChildElement(QStringLiteral("anchor"));
+    const QDomNode line = anchor.elementsByTagName(name).item(0);
+    line.firstChild().setNodeValue(text);
+}
+
+} // namespace
+
+int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, double rightLine, const QString &letter)
+{
+    QDomDocument fontDocument(QStringLiteral("fontDocument"));
+
+    // Reading a device or a pipe would never end, and it could not be replaced anyway.
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.isSequential()) {
+        reportAnchorFailure("Unable to load font: ", path);
+        return -1;
+    }
+    // Both passes parse these same bytes, whatever happens to the file meanwhile.
+    const QByteArray data = file.readAll();
+    const bool readFailed = file.error() != QFileDevice::NoError;
+    file.close();
+    if (readFailed) {
+        reportAnchorFailure("Unable to load font: ", path);
+        return -1;
+    }
+
+    if (!isPlainFontXml(data) || !fontDocument.setContent(data)) {
+        reportAnchorFailure("Unable to parse font:", path);
+        return -1;
+    }
+
+    const QDomNodeList letters = fontDocument.elementsByTagName(QStringLiteral("letter"));
+    if (letters.isEmpty()) {
+        return -1;
+    }
+    const QString baseLineText = QString::number(baseLine, 'd', 0);
+    const QString rightLineText = QString::number(rightLine, 'd', 0);
+    for (int i = 0; i < letters.size(); ++i) {
+        const QDomElement element = letters.at(i).toElement();
+        if (element.attribute(QStringLiteral("char")) == letter) {
+            setAnchorLine(element, QStringLiteral("baseLine"), baseLineText);
+            setAnchorLine(element, QStringLiteral("rightLine"), rightLineText);
+        }
+    }
+
+    // Only commit() replaces the file, so a failed write leaves the old one whole.
+    QSaveFile output(path);
+    if (!output.open(QIODevice::WriteOnly)) {
+        reportAnchorFailure("Unable to re-open font XML file: ", path);
+        return -1;
+    }
+    const QByteArray bytes = fontDocument.toByteArray(1);
+    if (output.write(bytes) != bytes.size() || !output.commit()) {
+        reportAnchorFailure("Unable to write font XML file: ", path);
+        return -1;
+    }
+    return 0;
+}
 
 } // namespace IOManager
