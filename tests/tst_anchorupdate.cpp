@@ -300,6 +300,8 @@ void tst_AnchorUpdate::hostileFileRefused_data()
     QTest::newRow("external entity") << QByteArray("<!DOCTYPE font [<!ENTITY e SYSTEM \"/etc/passwd\">]>\n"
                                                    "<font><letter char=\"a\">&e;</letter></font>\n");
     QTest::newRow("undefined entity") << QByteArray(body).replace("char=\"a\"", "char=\"&nbsp;\"");
+    QTest::newRow("wide hex reference") << QByteArray(font).replace("char=\"a\"", "char=\"&#x10041;\"");
+    QTest::newRow("wide decimal reference") << QByteArray(font).replace("Sample", "&#65601;");
     QTest::newRow("invalid UTF-8") << QByteArray(font).replace("Sample", "Sa\xFFple");
     QTest::newRow("overlong UTF-8") << QByteArray(font).replace("Sample", "Sa\xC1\x81ple");
     QTest::newRow("UTF-8 surrogate") << QByteArray(font).replace("Sample", "Sa\xED\xA0\x80ple");

@@ -233,6 +233,41 @@ bool isWellFormedUtf8(const QByteArray &data)
 }
 
 /*
+ * The DOM parser keeps only the low 16 bits of a character reference: "&#x10041;"
+ * would come back as "A". Such references are refused wherever they stand, even in
+ * a comment; the writer stores characters beyond U+FFFF as they are.
+ */
+bool hasWideCharacterReference(const QByteArray &data)
+{
+    for (int i = data.indexOf("&#"); i >= 0; i = data.indexOf("&#", i + 2)) {
+        int k = i + 2;
+        const bool hex = k < data.size() && data.at(k) == 'x';
+        if (hex) {
+            ++k;
+        }
+        uint value = 0;
+        for (; k < data.size(); ++k) {
+            const char c = data.at(k);
+            int digit;
+            if (c >= '0' && c <= '9') {
+                digit = c - '0';
+            } else if (hex && c >= 'a' && c <= 'f') {
+                digit = c - 'a' + 10;
+            } else if (hex && c >= 'A' && c <= 'F') {
+                digit = c - 'A' + 10;
+            } else {
+                break;
+            }
+            value = value * (hex ? 16 : 10) + uint(digit);
+            if (value > 0xFFFF) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+/*
  * Qt's DOM parser is not safe on a file from anywhere: one large entity aborts the
  * process, deep nesting overflows the stack, and a DTD, entity text or a declared
  * encoding other than UTF-8 would be dropped or contradicted on write-back. So the
@@ -241,7 +276,7 @@ bool isWellFormedUtf8(const QByteArray &data)
  */
 bool isPlainFontXml(const QByteArray &data)
 {
-    if (!isWellFormedUtf8(data)) {
+    if (!isWellFormedUtf8(data) || hasWideCharacterReference(data)) {
         return false;
     }
     QXmlStreamReader reader(data);
