@@ -301,7 +301,12 @@ void tst_AnchorUpdate::hostileFileRefused_data()
                                                    "<font><letter char=\"a\">&e;</letter></font>\n");
     QTest::newRow("undefined entity") << QByteArray(body).replace("char=\"a\"", "char=\"&nbsp;\"");
     QTest::newRow("wide hex reference") << QByteArray(font).replace("char=\"a\"", "char=\"&#x10041;\"");
+    QTest::newRow("wide reference in text") << QByteArray(font).replace("<width>2", "<width>&#x1F600;2");
     QTest::newRow("wide decimal reference") << QByteArray(font).replace("Sample", "&#65601;");
+    QTest::newRow("tab in attribute") << QByteArray(font).replace("Sample", "Sam\tple");
+    QTest::newRow("line feed in attribute") << QByteArray(font).replace("char=\"a\"", "char='\n'");
+    QTest::newRow("carriage return in attribute") << QByteArray(font).replace("id=\"3\"", "id=\"3\r\"");
+    QTest::newRow("carriage return in text") << QByteArray(font).replace("<width>2", "<width>2\r");
     QTest::newRow("invalid UTF-8") << QByteArray(font).replace("Sample", "Sa\xFFple");
     QTest::newRow("overlong UTF-8") << QByteArray(font).replace("Sample", "Sa\xC1\x81ple");
     QTest::newRow("UTF-8 surrogate") << QByteArray(font).replace("Sample", "Sa\xED\xA0\x80ple");
@@ -352,6 +357,15 @@ void tst_AnchorUpdate::plainFileAccepted_data()
                                       << QStringLiteral("&")
                                       << "<?xml version='1.0' encoding='utf-8'?>\n<font>\n <letter char=\"&amp;\""
                                              + tail;
+    QTest::newRow("CRLF line ends")
+        << QByteArray(writerFile(writerLetter(" char=\"a\"", "1", "2", writerPicture))).replace("\n", "\r\n")
+        << QStringLiteral("a") << rewrittenFile(rewrittenLetter(" char=\"a\"", "13", "80", rewrittenPicture));
+    QTest::newRow("markup kept as written")
+        << QByteArray("<font><!--&#x10041;\r\t--><letter char=\"a\"><?pi a\rb?><anchor><baseLine>1</baseLine></anchor>"
+                      "<![CDATA[\r&#x10041;]]></letter></font>")
+        << QStringLiteral("a")
+        << QByteArray("<font>\n <!--&#x10041;\r\t-->\n <letter char=\"a\">\n<?pi a\rb?>\n  <anchor>\n"
+                      "   <baseLine>13</baseLine>\n  </anchor><![CDATA[\r&#x10041;]]></letter>\n</font>\n");
     QTest::newRow("multibyte UTF-8") << QByteArray("<font><letter char=\"\xF0\x9F\x98\x80\"><anchor><baseLine>1"
                                                    "</baseLine></anchor></letter></font>")
                                      << QString::fromUtf8("\xF0\x9F\x98\x80")

@@ -232,39 +232,111 @@ bool isWellFormedUtf8(const QByteArray &data)
     return true;
 }
 
-/*
- * The DOM parser keeps only the low 16 bits of a character reference: "&#x10041;"
- * would come back as "A". Such references are refused wherever they stand, even in
- * a comment; the writer stores characters beyond U+FFFF as they are.
- */
-bool hasWideCharacterReference(const QByteArray &data)
+// Whether the character reference at index at goes beyond U+FFFF.
+bool isWideCharacterReference(const QByteArray &data, int at)
 {
-    for (int i = data.indexOf("&#"); i >= 0; i = data.indexOf("&#", i + 2)) {
-        int k = i + 2;
-        const bool hex = k < data.size() && data.at(k) == 'x';
-        if (hex) {
-            ++k;
+    int k = at + 2;
+    const bool hex = k < data.size() && data.at(k) == 'x';
+    if (hex) {
+        ++k;
+    }
+    uint value = 0;
+    for (; k < data.size(); ++k) {
+        const char c = data.at(k);
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            break;
         }
-        uint value = 0;
-        for (; k < data.size(); ++k) {
-            const char c = data.at(k);
-            int digit;
-            if (c >= '0' && c <= '9') {
-                digit = c - '0';
-            } else if (hex && c >= 'a' && c <= 'f') {
-                digit = c - 'a' + 10;
-            } else if (hex && c >= 'A' && c <= 'F') {
-                digit = c - 'A' + 10;
-            } else {
-                break;
-            }
-            value = value * (hex ? 16 : 10) + uint(digit);
-            if (value > 0xFFFF) {
-                return true;
-            }
+        value = value * (hex ? 16 : 10) + uint(digit);
+        if (value > 0xFFFF) {
+            return true;
         }
     }
     return false;
+}
+
+bool standsAt(const QByteArray &data, int at, const char *text)
+{
+    const int length = int(qstrlen(text));
+    return data.size() - at >= length && qstrncmp(data.constData() + at, text, uint(length)) == 0;
+}
+
+/*
+ * Where Qt's DOM parser reads a well-formed file differently from XML, the rewrite
+ * would change what the file says: it keeps only the low 16 bits of a character
+ * reference ("&#x10041;" comes back as "A"), and it keeps a raw tab, line feed or
+ * carriage return in an attribute value, and a carriage return in text, where XML
+ * turns them into a space or a line feed; the rewrite then stores them as references.
+ * Whitespace between elements is dropped anyway, so line ends of any kind stay fine.
+ */
+bool domChangesMeaning(const QByteArray &data)
+{
+    const int size = data.size();
+    bool textHasCarriageReturn = false;
+    bool textHasContent = false;
+    int i = 0;
+    while (i < size) {
+        const char c = data.at(i);
+        if (c != '<') {
+            if (c == '\r') {
+                textHasCarriageReturn = true;
+            } else if (c != ' ' && c != '\t' && c != '\n') {
+                textHasContent = true;
+            }
+            if (c == '&' && i + 1 < size && data.at(i + 1) == '#' && isWideCharacterReference(data, i)) {
+                return true;
+            }
+            ++i;
+            continue;
+        }
+        if (textHasCarriageReturn && textHasContent) {
+            return true;
+        }
+        textHasCarriageReturn = false;
+        textHasContent = false;
+
+        // Comments, CDATA sections and processing instructions are written back as they are.
+        const char *closing = nullptr;
+        if (standsAt(data, i, "<!--")) {
+            closing = "-->";
+        } else if (standsAt(data, i, "<![CDATA[")) {
+            closing = "]]>";
+        } else if (standsAt(data, i, "<?")) {
+            closing = "?>";
+        }
+        if (closing) {
+            const int end = data.indexOf(closing, i + 2);
+            if (end < 0) {
+                return true;
+            }
+            i = end + int(qstrlen(closing));
+            continue;
+        }
+
+        char quote = 0;
+        for (++i; i < size && (quote || data.at(i) != '>'); ++i) {
+            const char t = data.at(i);
+            if (!quote) {
+                if (t == '"' || t == '\'') {
+                    quote = t;
+                }
+            } else if (t == quote) {
+                quote = 0;
+            } else if (t == '\t' || t == '\n' || t == '\r') {
+                return true;
+            } else if (t == '&' && i + 1 < size && data.at(i + 1) == '#' && isWideCharacterReference(data, i)) {
+                return true;
+            }
+        }
+        ++i;
+    }
+    return textHasCarriageReturn && textHasContent;
 }
 
 /*
@@ -276,7 +348,7 @@ bool hasWideCharacterReference(const QByteArray &data)
  */
 bool isPlainFontXml(const QByteArray &data)
 {
-    if (!isWellFormedUtf8(data) || hasWideCharacterReference(data)) {
+    if (!isWellFormedUtf8(data)) {
         return false;
     }
     QXmlStreamReader reader(data);
@@ -306,7 +378,7 @@ bool isPlainFontXml(const QByteArray &data)
             break;
         }
     }
-    return !reader.hasError();
+    return !reader.hasError() && !domChangesMeaning(data);
 }
 
 void setAnchorLine(const QDomElement &letter, const QString &name, const QString &text)
