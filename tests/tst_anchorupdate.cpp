@@ -142,7 +142,7 @@ private slots:
     void cannotReopen();
     void replacementCannotBeNamed();
     void failedWriteKeepsOldFile();
-    void keepsPermissions();
+    void keepsLinkAndPermissions();
     void writtenFontUpdated();
 
 private:
@@ -468,13 +468,18 @@ void tst_AnchorUpdate::failedWriteKeepsOldFile()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("font.of")});
 }
 
-void tst_AnchorUpdate::keepsPermissions()
+void tst_AnchorUpdate::keepsLinkAndPermissions()
 {
-    QVERIFY(writeAll(path(), writerFile(writerLetter(" char=\"a\""))));
+    // The file is replaced through the link, and keeps its mode.
+    const QString target = m_dir->filePath(QStringLiteral("target.of"));
+    QVERIFY(writeAll(target, writerFile(writerLetter(" char=\"a\""))));
     const QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
-    QVERIFY(QFile::setPermissions(path(), permissions));
-    QCOMPARE(FontFileManager::changeLetterAnchor(path(), 1, 2, QStringLiteral("a")), 0);
-    QCOMPARE(QFile::permissions(path()) & 0x7077, permissions);
+    QVERIFY(QFile::setPermissions(target, permissions));
+    QVERIFY(QFile::link(QStringLiteral("target.of"), path()));
+    QCOMPARE(FontFileManager::changeLetterAnchor(path(), 12.7, 80.2, QStringLiteral("a")), 0);
+    QVERIFY(QFileInfo(path()).isSymLink());
+    QCOMPARE(readAll(target), rewrittenFile(rewrittenLetter(" char=\"a\"", "13", "80")));
+    QCOMPARE(QFile::permissions(target) & 0x7077, permissions);
 }
 
 void tst_AnchorUpdate::writtenFontUpdated()
