@@ -296,6 +296,7 @@ void tst_AnchorUpdate::hostileFileRefused_data()
     QTest::newRow("nesting 33") << nested(33);
     QTest::newRow("nesting 40") << nested(40);
     QTest::newRow("nesting 30000") << nested(30000);
+    QTest::newRow("too many nodes") << "<font>" + QByteArray("<a/>").repeated(1100000) + "<letter char=\"a\"/></font>";
     QTest::newRow("DTD") << "<!DOCTYPE font>\n" + body;
     QTest::newRow("external entity") << QByteArray("<!DOCTYPE font [<!ENTITY e SYSTEM \"/etc/passwd\">]>\n"
                                                    "<font><letter char=\"a\">&e;</letter></font>\n");

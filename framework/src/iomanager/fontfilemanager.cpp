@@ -178,6 +178,9 @@ namespace {
 // A font file needs five levels (font, letter, picture, imageData, width); the DOM
 // recurses once per level when it builds and when it writes the tree.
 constexpr int maxAnchorFileDepth = 32;
+// Each node costs the DOM some 200 bytes however short it is in the file: "<a/>" is four.
+// A font of 100 letters has a few thousand nodes.
+constexpr int maxAnchorFileNodes = 1 << 20;
 
 void reportAnchorFailure(const char *text, const QString &path)
 {
@@ -355,7 +358,11 @@ bool isPlainFontXml(const QByteArray &data)
     // The DOM parses without namespaces; a prefix it accepts must not be refused here.
     reader.setNamespaceProcessing(false);
     int depth = 0;
+    qint64 nodes = 0;
     while (!reader.atEnd()) {
+        if (nodes > maxAnchorFileNodes) {
+            return false;
+        }
         switch (reader.readNext()) {
         case QXmlStreamReader::StartDocument:
             if (!reader.documentEncoding().isEmpty()
@@ -370,9 +377,20 @@ bool isPlainFontXml(const QByteArray &data)
             if (++depth > maxAnchorFileDepth) {
                 return false;
             }
+            nodes += 1 + reader.attributes().size();
             break;
         case QXmlStreamReader::EndElement:
             --depth;
+            break;
+        case QXmlStreamReader::Characters:
+            // The DOM drops whitespace between elements.
+            if (!reader.isWhitespace()) {
+                ++nodes;
+            }
+            break;
+        case QXmlStreamReader::Comment:
+        case QXmlStreamReader::ProcessingInstruction:
+            ++nodes;
             break;
         default:
             break;
