@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts QuillmereMakeFont.
+# Sets up, builds and starts QuillmereMakeFont; without a display, renders the default font with oftool.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -9,16 +9,12 @@ cmake --build build -j"$(nproc)"
 
 app=build/software/QuillmereMakeFont/QuillmereMakeFont
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-    cat >&2 <<MESSAGE
-QuillmereMakeFont is built, but its window needs a desktop and this session has no display
-(neither DISPLAY nor WAYLAND_DISPLAY is set). Start ./run.sh in a desktop session (or over ssh -X).
-Without a desktop:
-  xvfb-run -a $app
-      starts the window on a virtual X server, out of sight;
-  ./test.sh
-      runs the tests, which drive the window headless and save a screenshot of it
-      in build/artifacts/mainwindow.png.
-MESSAGE
-    exit 1
+    # No desktop to show the window on: make the default font from the command line instead.
+    echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): the window needs a desktop." >&2
+    echo "Rendering the default font with build/software/oftool/oftool render instead:" >&2
+    build/software/oftool/oftool render "$@"
+    echo "Done. 'build/software/oftool/oftool render --help' lists the options;" >&2
+    echo "'xvfb-run -a $app' starts the window on a virtual X server." >&2
+    exit 0
 fi
 exec "$app" "$@"
