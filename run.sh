@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts QuillmereMakeFont.
+# Sets up, builds and starts QuillmereMakeFont; without a display, renders the default font with oftool.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -7,4 +7,14 @@ scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
 
-echo "Built the framework library in build/framework. The window is not part of this build yet."
+app=build/software/QuillmereMakeFont/QuillmereMakeFont
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    # No desktop to show the window on: make the default font from the command line instead.
+    echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): the window needs a desktop." >&2
+    echo "Rendering the default font with build/software/oftool/oftool render instead:" >&2
+    build/software/oftool/oftool render "$@"
+    echo "Done. 'build/software/oftool/oftool render --help' lists the options;" >&2
+    echo "'xvfb-run -a $app' starts the window on a virtual X server." >&2
+    exit 0
+fi
+exec "$app" "$@"

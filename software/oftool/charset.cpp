@@ -1,0 +1,160 @@
+#include "charset.h"
+
+#include <QFile>
+#include <QSet>
+#include <QTextCodec>
+
+namespace Charset {
+
+namespace {
+
+constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
+
+// What an OF font file can carry as a letter: no controls, surrogates or noncharacters, which XML refuses.
+bool isUsable(uint codePoint, QString *why)
+{
+    if (codePoint > 0x10FFFF) {
+        *why = QStringLiteral("beyond U+10FFFF");
+    } else if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F)) {
+        *why = QStringLiteral("a control character");
+    } else if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
+        *why = QStringLiteral("a surrogate");
+    } else if ((codePoint & 0xFFFE) == 0xFFFE || (codePoint >= 0xFDD0 && codePoint <= 0xFDEF)) {
+        *why = QStringLiteral("a noncharacter");
+    } else {
+        return true;
+    }
+    return false;
+}
+
+bool parseCodePoint(QString text, uint *codePoint)
+{
+    text = text.trimmed();
+    int base = 10;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+        || text.startsWith(QLatin1String("u+"), Qt::CaseInsensitive)) {
+        text = text.mid(2);
+        base = 16;
+    }
+    if (text.isEmpty() || text.size() > 8) {
+        return false;
+    }
+    bool ok = false;
+    *codePoint = text.toUInt(&ok, base);
+    return ok;
+}
+
+class Collector
+{
+public:
+    explicit Collector(QVector<uint> *codePoints)
+        : m_codePoints(codePoints)
+        , m_seen(codePoints->cbegin(), codePoints->cend())
+    {
+    }
+
+    bool add(uint codePoint, QString *error)
+    {
+        if (codePoint == ' ' || m_seen.contains(codePoint)) {
+            return true; // the blank space letter is always added on its own
+        }
+        if (m_codePoints->size() >= maxCharacters) {
+            *error = QStringLiteral("more than %1 characters").arg(maxCharacters);
+            return false;
+        }
+        m_seen.insert(codePoint);
+        m_codePoints->append(codePoint);
+        return true;
+    }
+
+private:
+    QVector<uint> *m_codePoints;
+    QSet<uint> m_seen;
+};
+
+} // namespace
+
+QString codePointName(uint codePoint)
+{
+    return QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+bool parseList(const QString &text, QVector<uint> *codePoints, QString *error)
+{
+    Collector collector(codePoints);
+    const QStringList items = text.split(QLatin1Char(','));
+    for (const QString &item : items) {
+        // A leading "-" can't start a range, so split at a "-" after the first character.
+        const int dash = item.indexOf(QLatin1Char('-'), 1);
+        uint first = 0;
+        uint last = 0;
+        const bool parsed = dash < 0 ? parseCodePoint(item, &first) && (last = first, true)
+                                     : parseCodePoint(item.left(dash), &first)
+                                         && parseCodePoint(item.mid(dash + 1), &last);
+        if (!parsed) {
+            *error = QStringLiteral("\"%1\" is not a code point or a range (examples: 65, 0xE9, U+00E9, 33-126)")
+                         .arg(item.trimmed());
+            return false;
+        }
+        if (first > last) {
+            *error = QStringLiteral("\"%1\" is a range that ends before it starts").arg(item.trimmed());
+            return false;
+        }
+        if (last - first >= uint(maxCharacters)) {
+            *error = QStringLiteral("\"%1\": more than %2 characters").arg(item.trimmed()).arg(maxCharacters);
+            return false;
+        }
+        for (uint codePoint = first; codePoint <= last; ++codePoint) {
+            QString why;
+            if (!isUsable(codePoint, &why)) {
+                *error = QStringLiteral("\"%1\" holds %2, which is %3").arg(item.trimmed(), codePointName(codePoint), why);
+                return false;
+            }
+            QString tooMany;
+            if (!collector.add(codePoint, &tooMany)) {
+                *error = tooMany;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool readFile(const QString &path, QVector<uint> *codePoints, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.read(maxFileBytes + 1);
+    if (bytes.size() > maxFileBytes) {
+        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(maxFileBytes);
+        return false;
+    }
+    QTextCodec::ConverterState state;
+    const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    if (state.invalidChars > 0 || state.remainingChars > 0) {
+        *error = QStringLiteral("%1 is not valid UTF-8").arg(path);
+        return false;
+    }
+
+    Collector collector(codePoints);
+    for (const uint codePoint : text.toUcs4()) {
+        if (QChar::isSpace(codePoint) || codePoint == 0xFEFF) {
+            continue;
+        }
+        QString why;
+        if (!isUsable(codePoint, &why)) {
+            *error = QStringLiteral("%1 holds %2, which is %3").arg(path, codePointName(codePoint), why);
+            return false;
+        }
+        if (!collector.add(codePoint, &why)) {
+            *error = QStringLiteral("%1 holds %2").arg(path, why);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace Charset

@@ -1,0 +1,26 @@
+#ifndef OFTOOL_CHARSET_H
+#define OFTOOL_CHARSET_H
+
+#include <QString>
+#include <QVector>
+
+namespace Charset {
+
+/** The most characters one font may be asked for; keeps a typo like 0-0x10FFFF from running for hours. */
+constexpr int maxCharacters = 65536;
+
+/**
+ * Appends the code points of a list such as "33-126,0xA8,U+E0-U+E9" to codePoints, skipping ones
+ * already there. Returns false with a message naming the bad item otherwise.
+ */
+bool parseList(const QString &text, QVector<uint> *codePoints, QString *error);
+
+/** Appends every code point of a UTF-8 text file except white space; false with a message otherwise. */
+bool readFile(const QString &path, QVector<uint> *codePoints, QString *error);
+
+/** "U+00E9" */
+QString codePointName(uint codePoint);
+
+} // namespace Charset
+
+#endif // OFTOOL_CHARSET_H

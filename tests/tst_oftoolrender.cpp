@@ -1,0 +1,241 @@
+#include "MainWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runOftool(const QStringList &arguments, const QString &workingDirectory)
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_FONT_DPI"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(OFTOOL_PATH), arguments);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        run.err = "oftool did not finish normally";
+        return run;
+    }
+    run.status = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The "char" values of a file's letters, in file order.
+QStringList lettersIn(const QByteArray &bytes)
+{
+    QStringList letters;
+    QXmlStreamReader reader(bytes);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("letter")) {
+            letters.append(reader.attributes().value(QLatin1String("char")).toString());
+        }
+    }
+    return letters;
+}
+
+} // namespace
+
+class tst_OftoolRender : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void defaultRun();
+    void sameBytesAsWindow_data();
+    void sameBytesAsWindow();
+    void sizeList();
+    void customCharacters();
+    void missingGlyphs_data();
+    void missingGlyphs();
+    void usageErrors_data();
+    void usageErrors();
+    void unwritableOutput();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_OftoolRender::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+}
+
+void tst_OftoolRender::defaultRun()
+{
+    const Run run = runOftool({}, m_dir->path());
+    QCOMPARE(run.status, 0);
+    const QString expected = QDir(m_dir->path()).absoluteFilePath(QStringLiteral("DejaVu_Sans__Book__32.of"));
+    QCOMPARE(QString::fromUtf8(run.out), expected + QLatin1Char('\n'));
+    QVERIFY2(run.err.contains("DejaVu Sans Book 32 pt"), run.err.constData());
+    const QStringList letters = lettersIn(readAll(expected));
+    QCOMPARE(letters.size(), 100);
+    QCOMPARE(letters.first(), QStringLiteral(" "));
+}
+
+void tst_OftoolRender::sameBytesAsWindow_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<int>("size");
+    QTest::newRow("Book 32") << QStringLiteral("Book") << 32;
+    QTest::newRow("Bold Oblique 12") << QStringLiteral("Bold Oblique") << 12;
+}
+
+void tst_OftoolRender::sameBytesAsWindow()
+{
+    QFETCH(QString, style);
+    QFETCH(int, size);
+    // This process runs with QT_FONT_DPI=96, the command's default.
+    const QFont font = QFontDatabase().font(QStringLiteral("DejaVu Sans"), style, size);
+    const QString name = defaultFontFileName(QStringLiteral("DejaVu Sans"), style, QString::number(size));
+    const QString windowPath = m_dir->filePath(QStringLiteral("window.of"));
+    QVERIFY(produceFontFile(font, name, windowPath));
+
+    const Run run = runOftool({QStringLiteral("render"), QStringLiteral("--style"), style, QStringLiteral("--size"),
+                               QString::number(size), QStringLiteral("--output"), QStringLiteral("tool.of")},
+                              m_dir->path());
+    QCOMPARE(run.status, 0);
+    const QByteArray tool = readAll(m_dir->filePath(QStringLiteral("tool.of")));
+    QVERIFY(!tool.isEmpty());
+    QVERIFY(tool == readAll(windowPath));
+}
+
+void tst_OftoolRender::sizeList()
+{
+    const Run run = runOftool({QStringLiteral("render"), QStringLiteral("--size"), QStringLiteral("12,16"),
+                               QStringLiteral("--output"), QStringLiteral("out/fonts")}, m_dir->path());
+    QCOMPARE(run.status, 0);
+    const QDir out(m_dir->filePath(QStringLiteral("out/fonts")));
+    QCOMPARE(out.entryList(QDir::Files, QDir::Name),
+             (QStringList{QStringLiteral("DejaVu_Sans__Book__12.of"), QStringLiteral("DejaVu_Sans__Book__16.of")}));
+    QVERIFY2(run.err.contains("[1/2] DejaVu Sans Book 12 pt") && run.err.contains("[2/2] DejaVu Sans Book 16 pt"),
+             run.err.constData());
+    QVERIFY2(run.err.contains("wrote 2 of 2 files"), run.err.constData());
+    QCOMPARE(run.out.count('\n'), 2);
+}
+
+void tst_OftoolRender::customCharacters()
+{
+    const Run run = runOftool({QStringLiteral("render"), QStringLiteral("--chars"), QStringLiteral("65-67,0xE9"),
+                               QStringLiteral("--output"), QStringLiteral("c.of")}, m_dir->path());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(lettersIn(readAll(m_dir->filePath(QStringLiteral("c.of")))),
+             (QStringList{QStringLiteral(" "), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                          QString(QChar(0xE9))}));
+
+    QFile list(m_dir->filePath(QStringLiteral("chars.txt")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("xy\n\xE4\xB8\x80 z\n");
+    list.close();
+    const Run fromFile = runOftool({QStringLiteral("render"), QStringLiteral("--chars-file"), list.fileName(),
+                                    QStringLiteral("--skip-missing"), QStringLiteral("--output"), QStringLiteral("f.of")},
+                                   m_dir->path());
+    QCOMPARE(fromFile.status, 0);
+    QCOMPARE(lettersIn(readAll(m_dir->filePath(QStringLiteral("f.of")))),
+             (QStringList{QStringLiteral(" "), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")}));
+}
+
+void tst_OftoolRender::missingGlyphs_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("letters");
+    const QStringList both{QStringLiteral(" "), QStringLiteral("A"), QString(QChar(0x4E00))};
+    QTest::newRow("reported") << QString() << 0 << both;
+    QTest::newRow("strict") << QStringLiteral("--strict") << 3 << QStringList();
+    QTest::newRow("skip") << QStringLiteral("--skip-missing") << 0 << QStringList{QStringLiteral(" "), QStringLiteral("A")};
+}
+
+void tst_OftoolRender::missingGlyphs()
+{
+    QFETCH(QString, mode);
+    QFETCH(int, status);
+    QFETCH(QStringList, letters);
+    QStringList arguments{QStringLiteral("render"), QStringLiteral("--chars"), QStringLiteral("65,0x4E00"),
+                          QStringLiteral("--output"), QStringLiteral("m.of")};
+    if (!mode.isEmpty()) {
+        arguments.append(mode);
+    }
+    const Run run = runOftool(arguments, m_dir->path());
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains("DejaVu Sans Book lacks U+4E00"), run.err.constData());
+    QVERIFY(!run.err.contains("U+0041"));
+    const QString path = m_dir->filePath(QStringLiteral("m.of"));
+    QCOMPARE(QFileInfo::exists(path), !letters.isEmpty());
+    if (!letters.isEmpty()) {
+        QCOMPARE(lettersIn(readAll(path)), letters);
+    }
+}
+
+void tst_OftoolRender::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("message");
+    const QString render = QStringLiteral("render");
+    QTest::newRow("unknown family") << QStringList{render, "--family", "No Such Family"}
+                                    << QByteArray("no installed font family is called \"No Such Family\"");
+    QTest::newRow("unknown style") << QStringList{render, "--style", "Wobbly"} << QByteArray("has no style \"Wobbly\"");
+    QTest::newRow("size zero") << QStringList{render, "--size", "0"} << QByteArray("--size: \"0\" is not a point size");
+    QTest::newRow("size text") << QStringList{render, "--size", "12,big"} << QByteArray("--size: \"big\"");
+    QTest::newRow("size negative") << QStringList{render, "--size", "-4"} << QByteArray("--size: \"-4\"");
+    QTest::newRow("size huge") << QStringList{render, "--size", "100000"} << QByteArray("--size: \"100000\"");
+    QTest::newRow("dpi") << QStringList{render, "--dpi", "zero"} << QByteArray("--dpi: \"zero\"");
+    QTest::newRow("chars item") << QStringList{render, "--chars", "65,abc"} << QByteArray("--chars: \"abc\"");
+    QTest::newRow("chars backwards") << QStringList{render, "--chars", "90-65"} << QByteArray("ends before it starts");
+    QTest::newRow("chars surrogate") << QStringList{render, "--chars", "0xD800"} << QByteArray("surrogate");
+    QTest::newRow("chars control") << QStringList{render, "--chars", "1-40"} << QByteArray("control character");
+    QTest::newRow("chars too many") << QStringList{render, "--chars", "0x20-0x10FFFF"} << QByteArray("more than 65536");
+    QTest::newRow("chars file") << QStringList{render, "--chars-file", "/no/such/file"}
+                                << QByteArray("--chars-file: cannot read /no/such/file");
+    QTest::newRow("strict and skip") << QStringList{render, "--strict", "--skip-missing"} << QByteArray("exclude each other");
+    QTest::newRow("unknown option") << QStringList{render, "--colour"} << QByteArray("Unknown option 'colour'");
+    QTest::newRow("stray argument") << QStringList{render, "extra"} << QByteArray("unexpected argument \"extra\"");
+    QTest::newRow("unknown command") << QStringList{"draw"} << QByteArray("unknown command \"draw\"");
+}
+
+void tst_OftoolRender::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, message);
+    const Run run = runOftool(arguments, m_dir->path());
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(message), run.err.constData());
+    QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
+}
+
+void tst_OftoolRender::unwritableOutput()
+{
+    QFile blocker(m_dir->filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString target = blocker.fileName() + QStringLiteral("/x.of");
+    const Run run = runOftool({QStringLiteral("render"), QStringLiteral("--output"), target}, m_dir->path());
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains("could not write " + target.toUtf8()), run.err.constData());
+    QVERIFY2(run.err.contains("wrote 0 of 1 file"), run.err.constData());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("blocker")});
+}
+
+QTEST_MAIN(tst_OftoolRender)
+#include "tst_oftoolrender.moc"
