@@ -539,6 +539,22 @@ void tst_AnchorUpdate::writtenFontUpdated()
           " </letter>\n"
           "</font>\n";
     QCOMPARE(readAll(path()), expected);
+
+    // The reader takes the rewritten file, <data/> included, to the new values.
+    const std::unique_ptr<Font> read(FontFileManager::fontFromFile(path()));
+    QVERIFY(read);
+    QCOMPARE(read->getCharacters().keys(), (QStringList{QStringLiteral("\""), QStringLiteral("A")}));
+    const Character *readQuote = read->getCharacter(QStringLiteral("\""));
+    QCOMPARE(readQuote->getUpLine(), 1.0);
+    QCOMPARE(readQuote->getBaseLine(), 13.0);
+    QCOMPARE(readQuote->getLeftLine(), 3.0);
+    QCOMPARE(readQuote->getRightLine(), -3.0);
+    QCOMPARE(readQuote->pictureCount(), 1);
+    QVERIFY(readQuote->getPictures().first()->getImage().isNull());
+    const Character *readA = read->getCharacter(QStringLiteral("A"));
+    QCOMPARE(readA->getBaseLine(), 80.0);
+    QCOMPARE(readA->getRightLine(), 100.0);
+    QCOMPARE(readA->getPictures().first()->getImage(), image);
 }
 
 QTEST_GUILESS_MAIN(tst_AnchorUpdate)
