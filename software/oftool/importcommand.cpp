@@ -52,6 +52,9 @@ bool looksLikeImage(const QString &name)
 /* Why the directory import passes over a file of this name; empty when it reads it. */
 QString refusal(const QString &name)
 {
+    if (name.startsWith(QLatin1Char('.'))) {
+        return QStringLiteral("hidden files are not read");
+    }
     if (!hasAcceptedExtension(name)) {
         return QStringLiteral("the extension is not .png, .jpg or .bmp (all lower or all upper case)");
     }
