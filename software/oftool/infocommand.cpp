@@ -64,7 +64,7 @@ QString range(int low, int high)
     if (low < 0) {
         return QStringLiteral("none");
     }
-    return low == high ? QStringLiteral("%1").arg(low) : QStringLiteral("%1 to %2").arg(low).arg(high);
+    return (low == high ? QStringLiteral("%1").arg(low) : QStringLiteral("%1 to %2").arg(low).arg(high)) + QStringLiteral(" px");
 }
 
 QString labels(const QStringList &letters)
@@ -88,8 +88,8 @@ void printText(const QString &path, const Summary &summary, const Cli::FontInput
     line("name:", summary.name);
     line("letters:", QString::number(summary.letters.size()));
     line("pictures:", QString::number(summary.pictures));
-    line("width:", range(summary.minWidth, summary.maxWidth) + QStringLiteral(" px"));
-    line("height:", range(summary.minHeight, summary.maxHeight) + QStringLiteral(" px"));
+    line("width:", range(summary.minWidth, summary.maxWidth));
+    line("height:", range(summary.minHeight, summary.maxHeight));
     line("pixels:", QString::number(summary.pixels));
     line("null images:", labels(summary.nullImageLetters));
     line("letter list:", labels(summary.letters));
