@@ -1,11 +1,24 @@
 #include "cli.h"
+#include "charset.h"
+
+#include "iomanager/fontfilemanager.h"
+#include "models/font.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
 #include <QStringList>
+#include <QTemporaryFile>
+#include <QXmlStreamReader>
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
+#include <unistd.h>
 
 namespace Cli {
 
@@ -78,6 +91,212 @@ int failure(const char *command, const QString &message)
 {
     std::fprintf(stderr, "oftool %s: %s\n", command, message.toUtf8().constData());
     return exitFailure;
+}
+
+namespace {
+
+/* Sends file descriptor 2 to a temporary file while it lives; without one, messages just go through. */
+class StderrToFile
+{
+public:
+    StderrToFile()
+    {
+        if (!m_file.open()) {
+            return;
+        }
+        std::cerr.flush();
+        std::fflush(stderr);
+        m_saved = dup(STDERR_FILENO);
+        if (m_saved >= 0 && dup2(m_file.handle(), STDERR_FILENO) < 0) {
+            close(m_saved);
+            m_saved = -1;
+        }
+    }
+
+    ~StderrToFile() { restore(); }
+
+    QByteArray text()
+    {
+        if (m_saved < 0) {
+            return QByteArray();
+        }
+        restore();
+        m_file.seek(0);
+        return m_file.readAll();
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0) {
+            return;
+        }
+        std::cerr.flush();
+        std::fflush(stderr);
+        dup2(m_saved, STDERR_FILENO);
+        close(m_saved);
+        m_saved = -1;
+    }
+
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+// The reader's lines end with the path, which the caller already names.
+QStringList readerWarnings(const QByteArray &text, const QString &path)
+{
+    QStringList warnings;
+    for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1Char(' ')) && !warnings.isEmpty()) {
+            warnings.last() += line; // the second line of "No picture found for letter"
+        } else {
+            warnings.append(line);
+        }
+    }
+    for (QString &warning : warnings) {
+        if (warning.startsWith(QLatin1String("Warning: "))) {
+            warning.remove(0, 9);
+        }
+        if (warning.endsWith(path)) {
+            warning.chop(path.size());
+            for (const char *tail : {": ", " in input font file", " in font file", " input font file"}) {
+                if (warning.endsWith(QLatin1String(tail))) {
+                    warning.chop(int(std::strlen(tail)));
+                }
+            }
+        }
+    }
+    return warnings;
+}
+
+bool hasFontElement(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            return reader.name() == QLatin1String("font");
+        case QXmlStreamReader::DTD:
+            return false;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool FontInput::lostPictures() const
+{
+    for (const QString &warning : warnings) {
+        if (!warning.startsWith(QLatin1String("No picture found"))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+FontInput readFont(const QString &path)
+{
+    FontInput input;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        input.error = QStringLiteral("no such file");
+        return input;
+    }
+    // A FIFO or a device would block the reader or never end.
+    if (!info.isFile()) {
+        input.error = info.isDir() ? QStringLiteral("is a directory") : QStringLiteral("not a regular file");
+        return input;
+    }
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        input.error = QStringLiteral("cannot be read: ") + probe.errorString();
+        return input;
+    }
+    probe.close();
+
+    QByteArray said;
+    {
+        StderrToFile capture;
+        input.font.reset(IOManager::FontFileManager::fontFromFile(path));
+        said = capture.text();
+    }
+    input.warnings = readerWarnings(said, path);
+    if (!input.font) {
+        input.error = QStringLiteral("cannot be read");
+    } else if (input.warnings.contains(QStringLiteral("malformed"))) {
+        input.error = QStringLiteral("not a well-formed OF font file (read only up to the first XML error)");
+    } else if (!hasFontElement(path)) {
+        input.error = QStringLiteral("not an OF font file (its document element is not \"font\")");
+    }
+    return input;
+}
+
+bool savePng(const QImage &image, const QString &path, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, writer.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+QVector<uint> codePointsOf(const QString &text)
+{
+    QVector<uint> result;
+    result.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar unit = text.at(i);
+        if (unit.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            result.append(QChar::surrogateToUcs4(unit, text.at(i + 1)));
+            ++i;
+        } else {
+            result.append(unit.unicode()); // a lone surrogate stays itself, not U+FFFD
+        }
+    }
+    return result;
+}
+
+QString codePoints(const QString &letter)
+{
+    if (letter.isEmpty()) {
+        return QStringLiteral("(empty)");
+    }
+    QStringList names;
+    for (const uint codePoint : codePointsOf(letter)) {
+        names.append(Charset::codePointName(codePoint));
+    }
+    return names.join(QLatin1Char(' '));
+}
+
+QString letterLabel(const QString &letter)
+{
+    if (letter.isEmpty()) {
+        return codePoints(letter);
+    }
+    for (const uint codePoint : codePointsOf(letter)) {
+        if (!QChar::isPrint(codePoint) || QChar::isSpace(codePoint)) {
+            return codePoints(letter);
+        }
+    }
+    return letter;
 }
 
 } // namespace Cli

@@ -3,8 +3,16 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+#include <memory>
 
 class QCommandLineParser;
+class QImage;
+
+namespace Models {
+class Font;
+}
 
 /* What every oftool subcommand shares: exit statuses, option parsing, messages. */
 namespace Cli {
@@ -39,6 +47,35 @@ int usageError(const char *command, const QString &message);
 
 /** Prints "oftool COMMAND: message"; returns exitFailure. */
 int failure(const char *command, const QString &message);
+
+/** An OF font file as the reader gave it, with what the reader said about it. */
+struct FontInput {
+    std::unique_ptr<Models::Font> font; // null when the file could not be read at all
+    QStringList warnings;               // the reader's warnings, one per entry, without "Warning: "
+    QString error;                      // why the file is unusable; empty when it is not
+
+    /** Whether a warning says pixels were lost (not just a letter without pictures). */
+    bool lostPictures() const;
+};
+
+/**
+ * Reads path with the framework's reader, catching its warnings instead of letting them
+ * through. A missing or unreadable file, a file that is not well-formed XML and one whose
+ * document element is not "font" set error.
+ */
+FontInput readFont(const QString &path);
+
+/** Writes image as a PNG file that appears only once complete; false with a message otherwise. */
+bool savePng(const QImage &image, const QString &path, QString *error);
+
+/** A letter as people read it: a visible character as itself, anything else as U+XXXX code points. */
+QString letterLabel(const QString &letter);
+
+/** The code points of text; a lone surrogate counts as itself. */
+QVector<uint> codePointsOf(const QString &text);
+
+/** "U+0041", or "U+0041 U+0301" for several characters, "(empty)" for none. */
+QString codePoints(const QString &letter);
 
 } // namespace Cli
 

@@ -1,4 +1,9 @@
+#include "anchorcommand.h"
 #include "cli.h"
+#include "exportcommand.h"
+#include "importcommand.h"
+#include "infocommand.h"
+#include "previewcommand.h"
 #include "rendercommand.h"
 
 #include <cstdio>
@@ -14,6 +19,11 @@ void printUsage(FILE *stream)
                "\n"
                "Commands:\n"
                "  render   render an installed font into OF font files (no display needed)\n"
+               "  info     show what OF font files hold (--json for scripts)\n"
+               "  preview  draw an OF font file as a PNG sheet of its glyphs\n"
+               "  export   write every glyph of an OF font file as a PNG image\n"
+               "  import   make an OF font file from a directory of glyph images\n"
+               "  anchor   set a letter's baseLine and rightLine inside an OF font file\n"
                "\n"
                "'oftool COMMAND --help' describes a command. With no command at all, oftool renders\n"
                "the default font, as 'oftool render' does.\n",
@@ -32,8 +42,17 @@ int main(int argc, char **argv)
         return runRender(count, arguments);
     }
     const char *command = argv[1];
-    if (std::strcmp(command, "render") == 0) {
-        return runRender(argc, argv);
+    static const struct {
+        const char *name;
+        int (*run)(int, char **);
+    } commands[] = {
+        {"render", runRender}, {"info", runInfo},     {"preview", runPreview},
+        {"export", runExport}, {"import", runImport}, {"anchor", runAnchor},
+    };
+    for (const auto &entry : commands) {
+        if (std::strcmp(command, entry.name) == 0) {
+            return entry.run(argc, argv);
+        }
     }
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 || std::strcmp(command, "help") == 0) {
         printUsage(stdout);

@@ -1,0 +1,188 @@
+#include "infocommand.h"
+
+#include "cli.h"
+
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+const char *const command = "info";
+
+struct Summary {
+    QString name;
+    QStringList letters;
+    int pictures = 0;
+    int minWidth = -1;
+    int maxWidth = -1;
+    int minHeight = -1;
+    int maxHeight = -1;
+    qint64 pixels = 0;
+    QStringList nullImageLetters;
+};
+
+Summary summarize(const Models::Font &font)
+{
+    Summary summary;
+    summary.name = font.getName();
+    for (const Models::Character *letter : font.getCharacters()) {
+        const QString value = letter->getCharacterValue();
+        summary.letters.append(value);
+        bool hasNullImage = false;
+        for (const Models::CharacterPicture *picture : letter->getPictures()) {
+            ++summary.pictures;
+            const QImage image = picture->getImage();
+            if (image.isNull()) {
+                hasNullImage = true;
+                continue;
+            }
+            const bool first = summary.minWidth < 0;
+            summary.minWidth = first ? image.width() : qMin(summary.minWidth, image.width());
+            summary.maxWidth = first ? image.width() : qMax(summary.maxWidth, image.width());
+            summary.minHeight = first ? image.height() : qMin(summary.minHeight, image.height());
+            summary.maxHeight = first ? image.height() : qMax(summary.maxHeight, image.height());
+            summary.pixels += qint64(image.width()) * image.height();
+        }
+        if (hasNullImage) {
+            summary.nullImageLetters.append(value);
+        }
+    }
+    return summary;
+}
+
+QString range(int low, int high)
+{
+    if (low < 0) {
+        return QStringLiteral("none");
+    }
+    return (low == high ? QStringLiteral("%1").arg(low) : QStringLiteral("%1 to %2").arg(low).arg(high)) + QStringLiteral(" px");
+}
+
+QString labels(const QStringList &letters)
+{
+    if (letters.isEmpty()) {
+        return QStringLiteral("none");
+    }
+    QStringList shown;
+    for (const QString &letter : letters) {
+        shown.append(Cli::letterLabel(letter));
+    }
+    return shown.join(QLatin1Char(' '));
+}
+
+void printText(const QString &path, const Summary &summary, const Cli::FontInput &input)
+{
+    QString text = path + QLatin1Char('\n');
+    const auto line = [&text](const char *label, const QString &value) {
+        text += QStringLiteral("  %1 %2\n").arg(QLatin1String(label), -13).arg(value);
+    };
+    line("name:", summary.name);
+    line("letters:", QString::number(summary.letters.size()));
+    line("pictures:", QString::number(summary.pictures));
+    line("width:", range(summary.minWidth, summary.maxWidth));
+    line("height:", range(summary.minHeight, summary.maxHeight));
+    line("pixels:", QString::number(summary.pixels));
+    line("null images:", labels(summary.nullImageLetters));
+    line("letter list:", labels(summary.letters));
+    for (const QString &warning : input.warnings) {
+        line("warning:", warning);
+    }
+    if (!input.error.isEmpty()) {
+        line("error:", input.error);
+    }
+    std::fputs(text.toUtf8().constData(), stdout);
+}
+
+QJsonValue jsonRange(int low, int high)
+{
+    if (low < 0) {
+        return QJsonValue::Null;
+    }
+    return QJsonObject{{QStringLiteral("min"), low}, {QStringLiteral("max"), high}};
+}
+
+void printJson(const QString &path, const Summary &summary, const Cli::FontInput &input)
+{
+    QJsonObject object;
+    object.insert(QStringLiteral("file"), path);
+    object.insert(QStringLiteral("name"), input.font ? QJsonValue(summary.name) : QJsonValue::Null);
+    object.insert(QStringLiteral("letterCount"), summary.letters.size());
+    object.insert(QStringLiteral("pictureCount"), summary.pictures);
+    object.insert(QStringLiteral("letters"), QJsonArray::fromStringList(summary.letters));
+    object.insert(QStringLiteral("width"), jsonRange(summary.minWidth, summary.maxWidth));
+    object.insert(QStringLiteral("height"), jsonRange(summary.minHeight, summary.maxHeight));
+    object.insert(QStringLiteral("pixelCount"), double(summary.pixels));
+    object.insert(QStringLiteral("nullImageLetters"), QJsonArray::fromStringList(summary.nullImageLetters));
+    object.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(input.warnings));
+    object.insert(QStringLiteral("error"), input.error.isEmpty() ? QJsonValue::Null : QJsonValue(input.error));
+    // One document per line, so a script can read them one by one.
+    std::fputs(QJsonDocument(object).toJson(QJsonDocument::Compact).constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+} // namespace
+
+int runInfo(int argc, char **argv)
+{
+    const QStringList arguments = Cli::arguments(argc, argv);
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+    Cli::setApplicationInfo();
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Shows what OF font files hold: the font's name, its letters and pictures, the image sizes,\n"
+        "the pixel count, the letters whose picture is a null image, and what the reader warned about.\n"
+        "\n"
+        "Examples:\n"
+        "  oftool info DejaVu_Sans__Book__32.of\n"
+        "  oftool info --json fonts/*.of\n"
+        "\n"
+        "With --json, each file gives one JSON document on a line of its own, with the keys file, name,\n"
+        "letterCount, pictureCount, letters, width and height ({\"min\", \"max\"} or null), pixelCount,\n"
+        "nullImageLetters, warnings and error (null when the file is fine).\n"
+        "\n"
+        "Exit status: 0 every file read, 1 usage error, 2 a file could not be read, is not well-formed,\n"
+        "is not an OF font file, or lost pictures while being read."));
+    parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON document per file instead of text.")});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("OF font files."), QStringLiteral("FILE..."));
+    const Cli::Parsed parsed = Cli::parse(parser, command, QStringLiteral("oftool info [--json] FILE..."), arguments);
+    if (parsed != Cli::Parsed::Run) {
+        return parsed == Cli::Parsed::Done ? Cli::exitOk : Cli::exitUsage;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        return Cli::usageError(command, QStringLiteral("no FILE given"));
+    }
+
+    const bool json = parser.isSet(QStringLiteral("json"));
+    int status = Cli::exitOk;
+    for (const QString &path : files) {
+        const Cli::FontInput input = Cli::readFont(path);
+        const Summary summary = input.font ? summarize(*input.font) : Summary();
+        if (json) {
+            printJson(path, summary, input);
+        } else if (input.font) {
+            printText(path, summary, input);
+        }
+        std::fflush(stdout);
+        if (!input.error.isEmpty()) {
+            Cli::failure(command, QStringLiteral("%1: %2").arg(path, input.error));
+            status = Cli::exitFailure;
+        } else if (input.lostPictures()) {
+            Cli::failure(command, QStringLiteral("%1: pictures were lost while reading (see the warnings)").arg(path));
+            status = Cli::exitFailure;
+        }
+    }
+    return status;
+}
