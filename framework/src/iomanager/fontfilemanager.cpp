@@ -18,7 +18,9 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -173,6 +175,291 @@ bool FontFileManager::writePicture(const Models::CharacterPicture *picture, QXml
 }
 
 // Reading OF font files.
+
+namespace {
+
+bool isStartElement(const QXmlStreamReader &reader, QLatin1String name)
+{
+    return reader.tokenType() == QXmlStreamReader::StartElement && reader.name() == name;
+}
+
+bool isEndElement(const QXmlStreamReader &reader, QLatin1String name)
+{
+    return reader.tokenType() == QXmlStreamReader::EndElement && reader.name() == name;
+}
+
+/*
+ * readNext() that refuses a document type declaration. An OF font file never has
+ * one, and the reader reports it before any entity it declares is used, so no
+ * expansion bomb gets to go off. The raised error puts the reader at its end,
+ * which stops every loop at its next test.
+ */
+void readToken(QXmlStreamReader &reader)
+{
+    if (reader.readNext() == QXmlStreamReader::DTD) {
+        reader.raiseError(QStringLiteral("Document type declarations are not accepted."));
+    }
+}
+
+void warnAboutPicture(const QXmlStreamReader &reader, const char *problem)
+{
+    const auto *file = qobject_cast<const QFileDevice *>(reader.device());
+    std::cerr << "Warning: " << problem << " in input font file: "
+              << (file ? file->fileName().toStdString() : std::string()) << "\n";
+}
+
+using PixelWord = quint32;
+
+// A QImage holds at most INT_MAX bytes; more values than that in 32-bit words can never be used.
+constexpr qint64 maxPixelCount = std::numeric_limits<int>::max() / sizeof(PixelWord);
+
+/* The number of values in a pixel list: its commas plus one, and none in an empty text. */
+qint64 countPixelValues(const ushort *text, qint64 length)
+{
+    if (length == 0) {
+        return 0;
+    }
+    qint64 commas = 0;
+    for (qint64 i = 0; i < length; ++i) {
+        commas += text[i] == u',';
+    }
+    return commas + 1;
+}
+
+/*
+ * Reads count values of a pixel list into words, each as QString::toUInt(base 10)
+ * reads it. Plain decimals of up to ten digits, all that the writer makes, take the
+ * quick way; anything else (signs, spaces, empty or overlong values) is handed to
+ * toUInt itself. Never reads past end.
+ */
+void parsePixelValues(const ushort *pos, const ushort *end, PixelWord *words, qint64 count)
+{
+    for (qint64 i = 0; i < count; ++i) {
+        const ushort *start = pos;
+        quint64 value = 0;
+        while (pos != end && ushort(*pos - u'0') <= 9) {
+            value = value * 10 + (*pos - u'0');
+            ++pos;
+        }
+        const qint64 digits = pos - start;
+        if ((pos == end || *pos == u',') && digits > 0 && digits <= 10 && value <= 0xffffffffu) {
+            words[i] = PixelWord(value);
+        } else {
+            while (pos != end && *pos != u',') {
+                ++pos;
+            }
+            words[i] = QString::fromRawData(reinterpret_cast<const QChar *>(start), int(pos - start)).toUInt(nullptr, 10);
+        }
+        if (pos != end) {
+            ++pos;
+        }
+    }
+}
+
+bool hasColourTable(int format)
+{
+    return format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8;
+}
+
+/*
+ * The pixel list of one picture. The values must be taken while the reader still
+ * holds the "data" text, yet the picture's final size and format are known only at
+ * its end. The writer puts size and format first, so the values normally go straight
+ * into the image's scan lines; otherwise they wait as a list of words.
+ */
+class PixelValues
+{
+public:
+    void read(const QStringRef &text, int width, int height)
+    {
+        m_image = QImage();
+        std::vector<PixelWord>().swap(m_words);
+        m_tooLarge = false;
+
+        const ushort *begin = reinterpret_cast<const ushort *>(text.unicode());
+        const ushort *end = begin + text.size();
+        m_count = countPixelValues(begin, text.size());
+        if (m_count == 0) {
+            return;
+        }
+        if (m_count > maxPixelCount) {
+            m_tooLarge = true;
+            return;
+        }
+        if (width > 0 && height > 0 && m_count == qint64(width) * height) {
+            m_image = QImage(width, height, QImage::Format_ARGB32);
+            if (m_image.isNull()) {
+                m_tooLarge = true;
+                return;
+            }
+            // 32-bit scan lines follow each other without padding.
+            parsePixelValues(begin, end, reinterpret_cast<PixelWord *>(m_image.bits()), m_count);
+            return;
+        }
+        m_words.resize(std::size_t(m_count));
+        parsePixelValues(begin, end, m_words.data(), m_count);
+    }
+
+    /** The picture's image for its final size and format; null, with a warning where pixels are lost, when they do not fit. */
+    QImage image(int width, int height, int format, const QXmlStreamReader &reader) const
+    {
+        if (width <= 0 || height <= 0 || m_count != qint64(width) * height) {
+            if (m_count != 0 || (width > 0 && height > 0)) {
+                warnAboutPicture(reader, "pixel count does not match picture size");
+            }
+            return QImage();
+        }
+        // Qt 5 dies inside the QImage constructor on a number outside its enumeration.
+        if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats) {
+            warnAboutPicture(reader, "unknown picture format");
+            return QImage();
+        }
+        if (m_tooLarge) {
+            warnAboutPicture(reader, "picture too large");
+            return QImage();
+        }
+
+        // setPixel() with ARGB values on a colour table format drops every pixel.
+        const QImage::Format target = hasColourTable(format) ? QImage::Format_ARGB32 : QImage::Format(format);
+        if (!m_image.isNull() && m_image.width() == width && target == QImage::Format_ARGB32) {
+            return m_image;
+        }
+        QImage image(width, height, target);
+        if (image.isNull()) {
+            warnAboutPicture(reader, "picture too large");
+            return QImage();
+        }
+        const PixelWord *words =
+            m_image.isNull() ? m_words.data() : reinterpret_cast<const PixelWord *>(m_image.constBits());
+        if (target == QImage::Format_ARGB32) {
+            std::memcpy(image.bits(), words, std::size_t(m_count) * sizeof(PixelWord));
+        } else {
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    image.setPixel(x, y, *words++);
+                }
+            }
+        }
+        return image;
+    }
+
+private:
+    qint64 m_count = 0;
+    bool m_tooLarge = false;
+    QImage m_image;                  // the values as ARGB32 words, when they fitted the size known at the time
+    std::vector<PixelWord> m_words;  // the values otherwise
+};
+
+} // namespace
+
+Models::Font *FontFileManager::fontFromFile(const QString &filename)
+{
+    QFile file(filename);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::cerr << "Warning: unable to open input font file: " << filename.toStdString() << "\n";
+        return nullptr;
+    }
+
+    auto *font = new Models::Font();
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd()) {
+        if (isStartElement(reader, QLatin1String("font"))) {
+            font->setName(reader.attributes().value(QLatin1String("name")).toString());
+            while (!isEndElement(reader, QLatin1String("font")) && !reader.atEnd()) {
+                readToken(reader);
+                if (isStartElement(reader, QLatin1String("letter"))) {
+                    const QString value = reader.attributes().value(QLatin1String("char")).toString();
+                    Models::Character *letter = readLetter(reader);
+                    letter->setCharacterValue(value);
+                    if (letter->pictureCount() > 0) {
+                        // A later letter with the same value replaces this one.
+                        font->addCharacter(letter);
+                    } else {
+                        std::cerr << "Warning: No picture found for letter \"" << value.toStdString() << "\"\n"
+                                  << " in font file: " << filename.toStdString() << "\n";
+                        delete letter;
+                    }
+                }
+            }
+        }
+        readToken(reader);
+    }
+
+    if (reader.hasError()) {
+        std::cerr << "Warning: malformed input font file: " << filename.toStdString() << "\n";
+    }
+    file.close();
+    return font;
+}
+
+Models::Character *FontFileManager::readLetter(QXmlStreamReader &reader)
+{
+    auto *letter = new Models::Character();
+    while (!isEndElement(reader, QLatin1String("letter")) && !reader.atEnd()) {
+        readToken(reader);
+        if (isStartElement(reader, QLatin1String("anchor"))) {
+            // Steps over the token after the start tag unseen: an upLine right there is not read.
+            readToken(reader);
+            while (!isEndElement(reader, QLatin1String("anchor")) && !reader.atEnd()) {
+                readToken(reader);
+                if (!reader.isStartElement()) {
+                    continue;
+                }
+                if (isStartElement(reader, QLatin1String("upLine"))) {
+                    readToken(reader);
+                    letter->setUpLine(reader.text().toDouble());
+                }
+                if (isStartElement(reader, QLatin1String("baseLine"))) {
+                    readToken(reader);
+                    letter->setBaseLine(reader.text().toDouble());
+                }
+                if (isStartElement(reader, QLatin1String("leftLine"))) {
+                    readToken(reader);
+                    letter->setLeftLine(reader.text().toDouble());
+                }
+                if (isStartElement(reader, QLatin1String("rightLine"))) {
+                    readToken(reader);
+                    letter->setRightLine(reader.text().toDouble());
+                }
+            }
+        } else if (isStartElement(reader, QLatin1String("picture"))) {
+            letter->addPicture(readPicture(reader));
+        }
+    }
+    return letter;
+}
+
+Models::CharacterPicture *FontFileManager::readPicture(QXmlStreamReader &reader)
+{
+    const int id = reader.attributes().value(QLatin1String("id")).toInt(nullptr, 10);
+    int width = 0;
+    int height = 0;
+    int format = QImage::Format_Invalid;
+    PixelValues pixels;
+    while (!isEndElement(reader, QLatin1String("imageData")) && !reader.atEnd()) {
+        readToken(reader);
+        if (!reader.isStartElement()) {
+            continue;
+        }
+        if (isStartElement(reader, QLatin1String("width"))) {
+            readToken(reader);
+            width = reader.text().toInt(nullptr, 10);
+        }
+        if (isStartElement(reader, QLatin1String("height"))) {
+            readToken(reader);
+            height = reader.text().toInt(nullptr, 10);
+        }
+        if (isStartElement(reader, QLatin1String("format"))) {
+            readToken(reader);
+            format = reader.text().toInt(nullptr, 10);
+        }
+        if (isStartElement(reader, QLatin1String("data"))) {
+            readToken(reader);
+            pixels.read(reader.text(), width, height);
+        }
+    }
+    return new Models::CharacterPicture(pixels.image(width, height, format, reader), id, 0.0f);
+}
 
 // Importing a font from a directory of glyph images.
 

@@ -50,6 +50,8 @@ public:
 private:
     static bool writeLetter(const Models::Character *character, QXmlStreamWriter &writer);
     static bool writePicture(const Models::CharacterPicture *picture, QXmlStreamWriter &writer);
+    static Models::Character *readLetter(QXmlStreamReader &reader);
+    static Models::CharacterPicture *readPicture(QXmlStreamReader &reader);
 };
 
 } // namespace IOManager

@@ -1,0 +1,418 @@
+#include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
+
+#include "stderrcapture.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using IOManager::FontFileManager;
+using Models::Character;
+using Models::CharacterPicture;
+using Models::Font;
+
+namespace {
+
+QImage noisyImage(int width, int height, QImage::Format format, quint32 seed)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            line[x] = random.generate();
+        }
+    }
+    return image.convertToFormat(format);
+}
+
+QImage glyphImage(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(0x00FFFFFF);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1 + seed % 3));
+    painter.drawEllipse(QRectF(1, 2, width - 2 - seed % 4, height - 4));
+    painter.drawLine(0, height - 1, width - 1, seed % height);
+    return image;
+}
+
+/* The font in one line: name, then per letter its value, anchors and pictures. */
+QString summary(const Font *font)
+{
+    if (!font) {
+        return QStringLiteral("null");
+    }
+    QStringList letters;
+    for (const Character *letter : font->getCharacters()) {
+        QStringList pictures;
+        for (const CharacterPicture *picture : letter->getPictures()) {
+            const QImage image = picture->getImage();
+            QString text = QString::number(picture->getId()) + ':';
+            if (image.isNull()) {
+                text += QStringLiteral("null");
+            } else {
+                text += QStringLiteral("%1x%2/%3=").arg(image.width()).arg(image.height()).arg(int(image.format()));
+                QStringList values;
+                for (int y = 0; y < image.height(); ++y) {
+                    for (int x = 0; x < image.width(); ++x) {
+                        values << QString::number(image.pixel(x, y));
+                    }
+                }
+                text += values.join(',');
+            }
+            if (picture->getDegradationLevel() != 0.0f) {
+                text += QStringLiteral("~level");
+            }
+            pictures << text;
+        }
+        letters << QStringLiteral("%1(%2,%3,%4,%5)[%6]")
+                       .arg(letter->getCharacterValue())
+                       .arg(letter->getUpLine())
+                       .arg(letter->getBaseLine())
+                       .arg(letter->getLeftLine())
+                       .arg(letter->getRightLine())
+                       .arg(pictures.join(' '));
+    }
+    return font->getName() + '{' + letters.join(';') + '}';
+}
+
+QByteArray anchor(const QByteArray &up = "0", const QByteArray &base = "100", const QByteArray &left = "0",
+                  const QByteArray &right = "100")
+{
+    return "<anchor>\n<upLine>" + up + "</upLine><baseLine>" + base + "</baseLine><leftLine>" + left
+        + "</leftLine><rightLine>" + right + "</rightLine></anchor>\n";
+}
+
+QByteArray picture(const QByteArray &id, const QByteArray &width, const QByteArray &height, const QByteArray &format,
+                   const QByteArray &data)
+{
+    return "<picture id=\"" + id + "\"><imageData><width>" + width + "</width><height>" + height
+        + "</height><format>" + format + "</format><degradationlevel>0.5</degradationlevel><data>" + data
+        + "</data></imageData></picture>\n";
+}
+
+QByteArray onePixel(const QByteArray &id = "0", const QByteArray &value = "4278190080")
+{
+    return picture(id, "1", "1", "5", value);
+}
+
+QByteArray document(const QByteArray &body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body;
+}
+
+// A DTD whose tenth entity would expand to 10^9 characters.
+QByteArray entityBomb()
+{
+    QByteArray dtd = "<!DOCTYPE font [\n<!ENTITY e0 \"lol\">\n";
+    for (int level = 1; level <= 9; ++level) {
+        dtd += "<!ENTITY e" + QByteArray::number(level) + " \"";
+        for (int i = 0; i < 10; ++i) {
+            dtd += "&e" + QByteArray::number(level - 1) + ';';
+        }
+        dtd += "\">\n";
+    }
+    return document(dtd + "]>\n<font name=\"&e9;\"><letter char=\"&e9;\">" + anchor() + onePixel()
+                    + "</letter></font>\n");
+}
+
+} // namespace
+
+class tst_FontReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void roundTrip_data();
+    void roundTrip();
+    void tokenWalk_data();
+    void tokenWalk();
+    void cannotOpen_data();
+    void cannotOpen();
+
+private:
+    QString writeFile(const QByteArray &bytes);
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_FontReader::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+}
+
+QString tst_FontReader::writeFile(const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(QStringLiteral("in.of"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        return QString();
+    }
+    return path;
+}
+
+void tst_FontReader::roundTrip_data()
+{
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("argb32") << QImage::Format_ARGB32 << 26 << 51;
+    QTest::newRow("argb32 wide") << QImage::Format_ARGB32 << 5000 << 2;
+    QTest::newRow("premultiplied") << QImage::Format_ARGB32_Premultiplied << 13 << 7;
+    QTest::newRow("rgb32") << QImage::Format_RGB32 << 13 << 7;
+    QTest::newRow("rgb16") << QImage::Format_RGB16 << 13 << 7;
+    QTest::newRow("grayscale8") << QImage::Format_Grayscale8 << 13 << 7;
+    QTest::newRow("rgba64") << QImage::Format_RGBA64 << 13 << 7;
+    QTest::newRow("bgr888") << QImage::Format_BGR888 << 13 << 7;
+    QTest::newRow("indexed8") << QImage::Format_Indexed8 << 13 << 7;
+    QTest::newRow("mono") << QImage::Format_Mono << 13 << 7;
+    QTest::newRow("mono lsb") << QImage::Format_MonoLSB << 13 << 7;
+}
+
+void tst_FontReader::roundTrip()
+{
+    QFETCH(QImage::Format, format);
+    QFETCH(int, width);
+    QFETCH(int, height);
+
+    Font written(QString::fromUtf8("Round & \"trip\" \xC3\xA9"));
+    const QString values = QStringLiteral(" !\"&'<>AZaz~") + QChar(0xA8) + QChar(0xE9) + QStringLiteral("\t\n");
+    for (int i = 0; i < values.size(); ++i) {
+        auto *letter = new Character(values.mid(i, 1), -i * 1.5, 100 + i, 0.25, 1234.5);
+        letter->addPicture(new CharacterPicture(noisyImage(width, height, format, i), i, 0.5f));
+        if (i % 3 == 0) {
+            letter->addPicture(new CharacterPicture(glyphImage(width, height, i).convertToFormat(format), -i, 0.0f));
+        }
+        if (i == 4) {
+            letter->addPicture(new CharacterPicture(QImage(), 7, 0.0f));
+        }
+        written.addCharacter(letter);
+    }
+    written.addCharacter(new Character(QStringLiteral("multi")));
+    written.getCharacter(QStringLiteral("multi"))->addPicture(new CharacterPicture(QImage(0, 4, format), 1, 0.0f));
+
+    const QString path = m_dir->filePath(QStringLiteral("round.of"));
+    QVERIFY(FontFileManager::fontToFile(&written, path));
+    StderrCapture capture;
+    const std::unique_ptr<Font> read(FontFileManager::fontFromFile(path));
+    QCOMPARE(capture.text(), QByteArray());
+    QVERIFY(read);
+
+    QCOMPARE(read->getName(), written.getName());
+    QCOMPARE(read->getCharacters().keys(), written.getCharacters().keys());
+    for (const Character *original : written.getCharacters()) {
+        const Character *copy = read->getCharacter(original->getCharacterValue());
+        QVERIFY(copy);
+        QCOMPARE(copy->getCharacterValue(), original->getCharacterValue());
+        QCOMPARE(copy->getUpLine(), original->getUpLine());
+        QCOMPARE(copy->getBaseLine(), original->getBaseLine());
+        QCOMPARE(copy->getLeftLine(), original->getLeftLine());
+        QCOMPARE(copy->getRightLine(), original->getRightLine());
+        QCOMPARE(copy->pictureCount(), original->pictureCount());
+        for (int i = 0; i < original->pictureCount(); ++i) {
+            const CharacterPicture *before = original->getPictures().at(i);
+            const CharacterPicture *after = copy->getPictures().at(i);
+            QCOMPARE(after->getId(), before->getId());
+            QCOMPARE(after->getDegradationLevel(), 0.0f);
+            const QImage expected = before->getImage();
+            const QImage image = after->getImage();
+            QCOMPARE(image.isNull(), expected.isNull());
+            if (expected.isNull()) {
+                continue;
+            }
+            // Colour-table formats come back as ARGB32 so that no pixel is lost.
+            const bool colourTable = format == QImage::Format_Mono || format == QImage::Format_MonoLSB
+                || format == QImage::Format_Indexed8;
+            QCOMPARE(image.format(), colourTable ? QImage::Format_ARGB32 : expected.format());
+            QCOMPARE(image.size(), expected.size());
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (image.pixel(x, y) != expected.pixel(x, y)) {
+                        QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
+                    }
+                }
+            }
+        }
+    }
+}
+
+void tst_FontReader::tokenWalk_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("font");
+    QTest::addColumn<QByteArray>("messages"); // %1 stands for the path
+
+    const QByteArray lineA = "<letter char=\"a\">" + anchor() + onePixel() + "</letter>\n";
+    const QString fontA = QStringLiteral("f{a(0,100,0,100)[0:1x1/5=4278190080]}");
+
+    QTest::newRow("plain") << document("<font name=\"f\">" + lineA + "</font>\n") << fontA << QByteArray();
+    QTest::newRow("no name attribute")
+        << document("<font>" + lineA + "</font>") << QStringLiteral("{a(0,100,0,100)[0:1x1/5=4278190080]}")
+        << QByteArray();
+    QTest::newRow("no font element")
+        << document("<other>" + lineA + "</other>") << QStringLiteral("no_name{}") << QByteArray();
+    QTest::newRow("letter outside font")
+        << document("<root>" + lineA + "<font name=\"f\"></font><letter char=\"b\">" + anchor() + onePixel()
+                    + "</letter></root>")
+        << QStringLiteral("f{}") << QByteArray();
+    QTest::newRow("upLine right after anchor")
+        << document("<font name=\"f\"><letter char=\"a\"><anchor><upLine>5</upLine><baseLine>6</baseLine>"
+                    "<leftLine>7</leftLine><rightLine>8</rightLine></anchor>" + onePixel() + "</letter></font>")
+        << QStringLiteral("f{a(0,6,7,8)[0:1x1/5=4278190080]}") << QByteArray();
+    QTest::newRow("missing and odd anchor lines")
+        << document("<font name=\"f\"><letter char=\"a\"><anchor>\n<upLine>x</upLine><baseLine/>"
+                    "<rightLine> 1.5e1 </rightLine></anchor>" + onePixel() + "</letter>"
+                    "<letter char=\"b\">" + onePixel() + "</letter></font>")
+        << QStringLiteral("f{a(0,0,0,15)[0:1x1/5=4278190080];b(0,100,0,100)[0:1x1/5=4278190080]}")
+        << QByteArray();
+    QTest::newRow("anchor lines found at any depth")
+        << document("<font name=\"f\"><letter char=\"a\"><anchor> <x><leftLine>3</leftLine></x></anchor>"
+                    + onePixel() + "</letter></font>")
+        << QStringLiteral("f{a(0,100,3,100)[0:1x1/5=4278190080]}") << QByteArray();
+    QTest::newRow("duplicate char keeps the last")
+        << document("<font name=\"f\">" + lineA + "<letter char=\"a\">" + anchor("1") + onePixel("9", "1")
+                    + "</letter></font>")
+        << QStringLiteral("f{a(1,100,0,100)[9:1x1/5=1]}") << QByteArray();
+    QTest::newRow("letter without picture")
+        << document("<font name=\"f\"><letter char=\"&quot;z\">" + anchor() + "</letter>" + lineA + "</font>")
+        << fontA << QByteArray("Warning: No picture found for letter \"\"z\"\n in font file: %1\n");
+    QTest::newRow("picture nested deeper")
+        << document("<font name=\"f\"><letter char=\"a\"><group><picture id=\"4\"><width>1</width><height>2"
+                    "</height><format>5</format><data>7,8</data><imageData/></picture></group>"
+                    "</letter></font>")
+        << QStringLiteral("f{a(0,100,0,100)[4:1x2/5=7,8]}") << QByteArray();
+    QTest::newRow("picture without imageData end runs on")
+        << document("<font name=\"f\"><letter char=\"a\">" + anchor()
+                    + "<picture id=\"1\"><width>2</width></picture></letter><letter char=\"b\">" + anchor()
+                    + onePixel("2", "5") + "</letter><letter char=\"c\">" + anchor() + onePixel("3", "6")
+                    + "</letter></font>")
+        << QStringLiteral("f{a(0,100,0,100)[1:1x1/5=5];c(0,100,0,100)[3:1x1/5=6]}") << QByteArray();
+    QTest::newRow("picture cut off by the end")
+        << document("<font name=\"f\"><letter char=\"a\"><picture id=\"1\"><width>1</width><height>1</height>")
+        << QStringLiteral("f{a(0,100,0,100)[1:null]}")
+        << QByteArray("Warning: pixel count does not match picture size in input font file: %1\n"
+                      "Warning: malformed input font file: %1\n");
+    QTest::newRow("malformed mid-file keeps earlier letters")
+        << document("<font name=\"f\">" + lineA + "<letter char=\"b\">" + anchor() + onePixel("1", "2")
+                    + "<oops></letter><letter char=\"c\">" + anchor() + onePixel() + "</letter></font>")
+        << QStringLiteral("f{a(0,100,0,100)[0:1x1/5=4278190080];b(0,100,0,100)[1:1x1/5=2]}")
+        << QByteArray("Warning: malformed input font file: %1\n");
+    QTest::newRow("empty file") << QByteArray() << QStringLiteral("no_name{}")
+                                << QByteArray("Warning: malformed input font file: %1\n");
+    QTest::newRow("not xml") << QByteArray("GIF89a\x01\x02") << QStringLiteral("no_name{}")
+                             << QByteArray("Warning: malformed input font file: %1\n");
+    QTest::newRow("invalid utf-8")
+        << document("<font name=\"f\xff\xfe\">" + lineA + "</font>") << QStringLiteral("no_name{}")
+        << QByteArray("Warning: malformed input font file: %1\n");
+    QTest::newRow("entity bomb") << entityBomb() << QStringLiteral("no_name{}")
+                                 << QByteArray("Warning: malformed input font file: %1\n");
+    QTest::newRow("harmless dtd")
+        << document("<!DOCTYPE font>\n<font name=\"f\">" + lineA + "</font>") << QStringLiteral("no_name{}")
+        << QByteArray("Warning: malformed input font file: %1\n");
+
+    // Pixel lists, sizes and formats.
+    const QByteArray countWarning = "Warning: pixel count does not match picture size in input font file: %1\n";
+    auto pictureRow = [](const QByteArray &pictureXml) {
+        return document("<font name=\"f\"><letter char=\"a\">" + pictureXml + "</letter></font>");
+    };
+    QTest::newRow("writer's null picture") << pictureRow(picture("2", "0", "0", "0", ""))
+                                           << QStringLiteral("f{a(0,100,0,100)[2:null]}") << QByteArray();
+    QTest::newRow("values as toUInt reads them")
+        << pictureRow(picture("0", "4", "2", "5", " 5,+6,,-1,4294967297,0004294967295,1e3,7 "))
+        << QStringLiteral("f{a(0,100,0,100)[0:4x2/5=5,6,0,0,0,4294967295,0,7]}") << QByteArray();
+    QTest::newRow("too few values") << pictureRow(picture("0", "2", "2", "5", "1,2,3"))
+                                    << QStringLiteral("f{a(0,100,0,100)[0:null]}") << countWarning;
+    QTest::newRow("too many values") << pictureRow(picture("0", "1", "1", "5", "1,2"))
+                                     << QStringLiteral("f{a(0,100,0,100)[0:null]}") << countWarning;
+    QTest::newRow("size without data") << pictureRow(picture("0", "3", "1", "5", ""))
+                                       << QStringLiteral("f{a(0,100,0,100)[0:null]}") << countWarning;
+    QTest::newRow("huge size, three values") << pictureRow(picture("0", "100000", "100000", "5", "1,2,3"))
+                                             << QStringLiteral("f{a(0,100,0,100)[0:null]}") << countWarning;
+    QTest::newRow("size overflowing int") << pictureRow(picture("0", "65536", "65536", "5", "1"))
+                                          << QStringLiteral("f{a(0,100,0,100)[0:null]}") << countWarning;
+    QTest::newRow("negative size") << pictureRow(picture("0", "-2", "-3", "5", "1,2,3,4,5,6"))
+                                   << QStringLiteral("f{a(0,100,0,100)[0:null]}") << countWarning;
+    const QByteArray formatWarning = "Warning: unknown picture format in input font file: %1\n";
+    QTest::newRow("format 999") << pictureRow(picture("0", "1", "1", "999", "1"))
+                                << QStringLiteral("f{a(0,100,0,100)[0:null]}") << formatWarning;
+    QTest::newRow("format -7") << pictureRow(picture("0", "1", "1", "-7", "1"))
+                               << QStringLiteral("f{a(0,100,0,100)[0:null]}") << formatWarning;
+    QTest::newRow("format missing") << pictureRow("<picture><imageData><width>1</width><height>1</height>"
+                                                  "<data>1</data></imageData></picture>")
+                                    << QStringLiteral("f{a(0,100,0,100)[0:null]}") << formatWarning;
+    QTest::newRow("mono read as argb32") << pictureRow(picture("0", "2", "1", "1", "4278190080,4294967295"))
+                                         << QStringLiteral("f{a(0,100,0,100)[0:2x1/5=4278190080,4294967295]}")
+                                         << QByteArray();
+    QTest::newRow("rgb16") << pictureRow(picture("0", "2", "1", "7", "4278190080,4294967295"))
+                           << QStringLiteral("f{a(0,100,0,100)[0:2x1/7=4278190080,4294967295]}") << QByteArray();
+    QTest::newRow("data before size")
+        << pictureRow("<picture id=\"1\"><imageData><data>1,2,3</data><format>5</format><width>3</width>"
+                      "<height>1</height></imageData></picture>")
+        << QStringLiteral("f{a(0,100,0,100)[1:3x1/5=1,2,3]}") << QByteArray();
+    QTest::newRow("size changed after data")
+        << pictureRow("<picture id=\"1\"><imageData><width>3</width><height>2</height><format>5</format>"
+                      "<data>1,2,3,4,5,6</data><width>2</width><height>3</height><format>4</format>"
+                      "</imageData></picture>")
+        << QStringLiteral("f{a(0,100,0,100)[1:2x3/4=4278190081,4278190082,4278190083,4278190084,4278190085,"
+                          "4278190086]}")
+        << QByteArray();
+    QTest::newRow("later data replaces earlier")
+        << pictureRow("<picture id=\"1\"><imageData><width>1</width><height>1</height><format>5</format>"
+                      "<data>1</data><data>2,3</data><width>2</width></imageData></picture>")
+        << QStringLiteral("f{a(0,100,0,100)[1:2x1/5=2,3]}") << QByteArray();
+    QTest::newRow("comment after data start")
+        << pictureRow("<picture><imageData><width>1</width><height>1</height><format>5</format>"
+                      "<data><!--9-->8</data></imageData></picture>")
+        << QStringLiteral("f{a(0,100,0,100)[0:1x1/5=9]}") << QByteArray();
+}
+
+void tst_FontReader::tokenWalk()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, font);
+    QFETCH(QByteArray, messages);
+
+    const QString path = writeFile(bytes);
+    QVERIFY(!path.isEmpty());
+    StderrCapture capture;
+    QElapsedTimer timer;
+    timer.start();
+    const std::unique_ptr<Font> read(FontFileManager::fontFromFile(path));
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(capture.text(), QByteArray(messages).replace("%1", path.toUtf8()));
+    QCOMPARE(summary(read.get()), font);
+    // Generous: only an expansion or a huge allocation would get near it.
+    QVERIFY2(elapsed < 5000, qPrintable(QString::number(elapsed)));
+}
+
+void tst_FontReader::cannotOpen_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing file") << QStringLiteral("missing.of");
+    QTest::newRow("missing directory") << QStringLiteral("no/such/dir/font.of");
+    QTest::newRow("directory") << QStringLiteral(".");
+}
+
+void tst_FontReader::cannotOpen()
+{
+    QFETCH(QString, name);
+    const QString path = name == QLatin1String(".") ? m_dir->path() : m_dir->filePath(name);
+    StderrCapture capture;
+    Font *font = FontFileManager::fontFromFile(path);
+    QCOMPARE(capture.text(), "Warning: unable to open input font file: " + path.toUtf8() + "\n");
+    QCOMPARE(font, nullptr);
+}
+
+QTEST_GUILESS_MAIN(tst_FontReader)
+#include "tst_fontreader.moc"
