@@ -9,6 +9,7 @@ packages=(
     xvfb xauth
     clang libclang-rt-14-dev
     libqt5svg5
+    desktop-file-utils dpkg-dev file man-db
 )
 
 missing=()
