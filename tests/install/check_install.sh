@@ -65,8 +65,10 @@ for command in $commands; do
 done
 if command -v man >/dev/null; then
     for page in oftool QuillmereMakeFont; do
-        text=$(MANWIDTH=100 man --warnings -M "$stage/share/man" "$page" 2>"$work/man.err") || fail "man $page failed"
-        [ ! -s "$work/man.err" ] || fail "man $page warns: $(cat "$work/man.err")"
+        # A container may refuse man's sandbox; only the formatter's own complaints count.
+        text=$(LC_ALL=C.UTF-8 MAN_DISABLE_SECCOMP=1 MANWIDTH=100 man --warnings -M "$stage/share/man" "$page" \
+            2>"$work/man.err") || fail "man $page failed: $(cat "$work/man.err")"
+        ! grep -E "troff|warning|error" "$work/man.err" || fail "man $page warns"
         [ "$page" = oftool ] || continue
         for command in $commands; do
             grep -q "^   oftool $command\$" <<<"$text" || fail "man oftool does not show $command"
