@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need; does nothing when all are there.
+# Installs the Debian packages the build, the tests and the tools need, and any named as arguments;
+# does nothing when all are there.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,8 @@ packages=(
     libqt5svg5
     desktop-file-utils dpkg-dev file man-db
 )
+# Callers may ask for more, such as the benchmarks' yardsticks.
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

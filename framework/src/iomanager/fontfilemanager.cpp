@@ -16,6 +16,11 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -220,7 +225,24 @@ qint64 countPixelValues(const ushort *text, qint64 length)
         return 0;
     }
     qint64 commas = 0;
-    for (qint64 i = 0; i < length; ++i) {
+    qint64 i = 0;
+#ifdef __SSE2__
+    // Eight characters a step: an -O2 build leaves the plain loop scalar, and it would cost as much as the parsing.
+    const __m128i comma = _mm_set1_epi16(',');
+    while (length - i >= 8) {
+        // 16-bit lane counters, emptied before they can overflow.
+        const qint64 blockEnd = i + std::min<qint64>((length - i) / 8, 32767) * 8;
+        __m128i lanes = _mm_setzero_si128();
+        for (; i < blockEnd; i += 8) {
+            const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+            lanes = _mm_sub_epi16(lanes, _mm_cmpeq_epi16(chars, comma));
+        }
+        alignas(16) qint32 sums[4];
+        _mm_store_si128(reinterpret_cast<__m128i *>(sums), _mm_madd_epi16(lanes, _mm_set1_epi16(1)));
+        commas += qint64(sums[0]) + sums[1] + sums[2] + sums[3];
+    }
+#endif
+    for (; i < length; ++i) {
         commas += text[i] == u',';
     }
     return commas + 1;
