@@ -39,34 +39,42 @@ to_roff() {
         }
         return out
     }
-    NR == 1 && /^Usage: / { next }
-    /^$/ { if (mode == "verbatim") print ".fi\n.RE"; mode = ""; blank = 1; next }
-    /^[A-Z][A-Za-z ]*:$/ {
+    # Closes a verbatim block, or a tight command table.
+    function close_block() {
         if (mode == "verbatim") print ".fi\n.RE"
+        else if (mode == "table" && table == "Commands:") print ".PD"
+        mode = ""
+    }
+    NR == 1 && /^Usage: / { next }
+    /^$/ { close_block(); blank = 1; next }
+    /^[A-Z][A-Za-z ]*:$/ {
+        close_block()
         print ".PP\n.B " esc($0)
         mode = ($0 ~ /^(Options|Arguments|Commands):$/) ? "table" : "verbatim"
         table = $0
         if (mode == "verbatim") print ".RS 2\n.nf"
+        else if (table == "Commands:") print ".PD 0"
         blank = 0
         next
     }
     mode == "table" && /^  [^ ]/ {
         line = substr($0, 3)
         gap = match(line, /  +/)
-        if (gap) { print ".TP\n" term(substr(line, 1, gap - 1)); print esc(substr(line, gap + RLENGTH)) }
-        else print ".TP\n" term(line)
+        # Command names are short: one column wide enough for all keeps them beside their text.
+        tp = (table == "Commands:") ? ".TP 10" : ".TP"
+        if (gap) { print tp "\n" term(substr(line, 1, gap - 1)); print esc(substr(line, gap + RLENGTH)) }
+        else print tp "\n" term(line)
         next
     }
     mode == "table" && /^   / { sub(/^ +/, ""); print esc($0); next }
     mode == "verbatim" && /^ / { sub(/^  /, ""); print esc($0); next }
     {
-        if (mode == "verbatim") print ".fi\n.RE"
-        mode = ""
+        close_block()
         if (blank) print ".PP"
         blank = 0
         print esc($0)
     }
-    END { if (mode == "verbatim") print ".fi\n.RE" }
+    END { close_block() }
     '
 }
 
