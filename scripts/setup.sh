@@ -10,6 +10,7 @@ packages=(
     xvfb xauth
     clang libclang-rt-14-dev
     libqt5svg5
+    desktop-file-utils dpkg-dev file man-db
 )
 # Callers may ask for more, such as the benchmarks' yardsticks.
 packages+=("$@")

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Installs the build into a staging prefix and checks it as a user and another program would meet it:
+# the programs run from there, the desktop entry is valid, the man pages cover every oftool command,
+# a consumer builds against the installed framework (CMake package and pkg-config) and round-trips
+# a font, and the .deb holds all of it with the right dependencies.
+# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+consumer=$(cd "$2" && pwd)
+work=$build/install-check
+stage=$work/stage
+export QT_QPA_PLATFORM=offscreen
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+step() {
+    echo "== $*"
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+
+step "install into $stage"
+cmake --install "$build" --prefix "$stage" >"$work/install.log"
+libdir=$(sed -n 's/^libdir=\${prefix}\///p' "$build/framework/quillmeremakefont.pc.in")
+for file in bin/QuillmereMakeFont bin/oftool \
+    "$libdir/libquillmeremakefont.so" "$libdir/libquillmeremakefont.so.0" \
+    include/quillmeremakefont/models/font.h include/quillmeremakefont/models/character.h \
+    include/quillmeremakefont/models/characterpicture.h include/quillmeremakefont/iomanager/fontfilemanager.h \
+    "$libdir/cmake/QuillmereMakeFont/QuillmereMakeFontConfig.cmake" "$libdir/pkgconfig/quillmeremakefont.pc" \
+    share/applications/quillmeremakefont.desktop share/icons/hicolor/scalable/apps/quillmeremakefont.svg \
+    share/icons/hicolor/48x48/apps/quillmeremakefont.png share/man/man1/QuillmereMakeFont.1 share/man/man1/oftool.1; do
+    [ -e "$stage/$file" ] || fail "not installed: $file"
+done
+soname=$(objdump -p "$stage/$libdir/libquillmeremakefont.so" | awk '$1 == "SONAME" { print $2 }')
+[ "$soname" = libquillmeremakefont.so.0 ] || fail "SONAME is '$soname'"
+# The installed programs must use the installed library, not the one in the build tree.
+for program in QuillmereMakeFont oftool; do
+    loaded=$(ldd "$stage/bin/$program" | awk '$1 == "libquillmeremakefont.so.0" { print $3 }')
+    [ "$(realpath "$loaded")" = "$(realpath "$stage/$libdir/libquillmeremakefont.so.0")" ] \
+        || fail "$program loads the framework from '$loaded', not from the staging prefix"
+done
+"$stage/bin/oftool" render --size 12 --output "$work/oftool.of" >/dev/null 2>"$work/oftool.err" \
+    || fail "installed oftool render failed: $(cat "$work/oftool.err")"
+head -1 "$work/oftool.of" | grep -qx '<?xml version="1.0" encoding="UTF-8"?>' || fail "oftool.of is no OF font file"
+
+step "desktop entry"
+validation=$(desktop-file-validate "$stage/share/applications/quillmeremakefont.desktop" 2>&1) \
+    || fail "desktop-file-validate: $validation"
+[ -z "$validation" ] || fail "desktop-file-validate: $validation"
+grep -qx 'Exec=QuillmereMakeFont' "$stage/share/applications/quillmeremakefont.desktop" || fail "Exec is not the program"
+grep -qx 'Icon=quillmeremakefont' "$stage/share/applications/quillmeremakefont.desktop" || fail "Icon is not the icon"
+
+step "man pages"
+commands=$("$stage/bin/oftool" --help 2>/dev/null | awk '/^Commands:$/ { inside = 1; next } inside && /^$/ { inside = 0 } inside && /^  [^ ]/ { print $1 }')
+[ -n "$commands" ] || fail "oftool --help lists no commands"
+for command in $commands; do
+    grep -qx ".SS \"oftool $command\"" "$stage/share/man/man1/oftool.1" || fail "oftool.1 lacks the command $command"
+    # Every option of the command is in its section.
+    for option in $("$stage/bin/oftool" "$command" --help 2>/dev/null | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+        grep -qF -- "${option//-/\\-}" "$stage/share/man/man1/oftool.1" || fail "oftool.1 lacks $command $option"
+    done
+done
+if command -v man >/dev/null; then
+    for page in oftool QuillmereMakeFont; do
+        # A container may refuse man's sandbox; only the formatter's own complaints count.
+        text=$(LC_ALL=C.UTF-8 MAN_DISABLE_SECCOMP=1 MANWIDTH=100 man --warnings -M "$stage/share/man" "$page" \
+            2>"$work/man.err") || fail "man $page failed: $(cat "$work/man.err")"
+        ! grep -E "troff|warning|error" "$work/man.err" || fail "man $page warns"
+        [ "$page" = oftool ] || continue
+        for command in $commands; do
+            grep -q "^   oftool $command\$" <<<"$text" || fail "man oftool does not show $command"
+        done
+    done
+else
+    echo "man is not installed: the pages were not rendered"
+fi
+
+step "consumer with find_package"
+cmake -S "$consumer" -B "$work/cmake-consumer" -DCMAKE_PREFIX_PATH="$stage" \
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF >"$work/consumer.log" || fail "configure: $(cat "$work/consumer.log")"
+grep -qx "QuillmereMakeFont_DIR:PATH=$stage/$libdir/cmake/QuillmereMakeFont" "$work/cmake-consumer/CMakeCache.txt" \
+    || fail "find_package found another QuillmereMakeFont: $(grep QuillmereMakeFont_DIR "$work/cmake-consumer/CMakeCache.txt")"
+cmake --build "$work/cmake-consumer" >>"$work/consumer.log" 2>&1 || fail "build: $(cat "$work/consumer.log")"
+"$work/cmake-consumer/consumer" "$work/cmake-first.of" "$work/cmake-second.of"
+
+step "consumer with pkg-config"
+export PKG_CONFIG_PATH=$stage/$libdir/pkgconfig
+flags=$(pkg-config --cflags --libs quillmeremakefont) || fail "pkg-config does not know quillmeremakefont"
+# shellcheck disable=SC2086 # the flags are words
+"${CXX:-c++}" -std=c++17 -Wall -Wextra -Werror -o "$work/pkg-consumer" "$consumer/consumer.cpp" $flags \
+    || fail "the pkg-config consumer does not build"
+LD_LIBRARY_PATH=$stage/$libdir "$work/pkg-consumer" "$work/pkg-first.of" "$work/pkg-second.of"
+cmp "$work/cmake-first.of" "$work/pkg-first.of" || fail "both consumers should write the same bytes"
+
+step "Debian package"
+(cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || fail "cpack: $(cat "$work/cpack.log")"
+deb=$(ls "$work"/deb/quillmeremakefont_*.deb)
+dpkg-deb -f "$deb"
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in libqt5core5a libqt5gui5 libqt5widgets5 libqt5xml5 libstdc++6 libc6; do
+    grep -Eq "(^|, )${package//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Recommends)" = fonts-dejavu-core ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
+dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/deb-contents"
+for file in ./usr/bin/QuillmereMakeFont ./usr/bin/oftool ./usr/share/applications/quillmeremakefont.desktop \
+    ./usr/share/icons/hicolor/scalable/apps/quillmeremakefont.svg ./usr/share/man/man1/oftool.1 \
+    ./usr/share/man/man1/QuillmereMakeFont.1 ./usr/include/quillmeremakefont/models/font.h \
+    "./usr/$libdir/libquillmeremakefont.so.0" "./usr/$libdir/pkgconfig/quillmeremakefont.pc" \
+    "./usr/$libdir/cmake/QuillmereMakeFont/QuillmereMakeFontConfig.cmake"; do
+    grep -qxF "$file" "$work/deb-contents" || fail ".deb lacks $file"
+done
+dpkg-deb -x "$deb" "$work/debroot"
+grep -qx 'prefix=/usr' "$work/debroot/usr/$libdir/pkgconfig/quillmeremakefont.pc" || fail "the packaged .pc has another prefix"
+! grep -rlF "$build" "$work/debroot" || fail "the .deb refers to the build directory"
+
+echo "install check passed"

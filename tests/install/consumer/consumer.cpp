@@ -1,0 +1,72 @@
+// Writes a font with the installed framework, reads it back and writes it again: both files must match
+// (the reader gives every picture degradation level 0, so the font uses 0).
+#include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
+
+#include <QFile>
+#include <QImage>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int fail(const char *message)
+{
+    std::fprintf(stderr, "consumer: %s\n", message);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        return fail("usage: consumer FIRST.of SECOND.of");
+    }
+    const QString first = QString::fromLocal8Bit(argv[1]);
+    const QString second = QString::fromLocal8Bit(argv[2]);
+
+    QImage image(2, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, 0xff000000u);
+    image.setPixel(1, 0, 0x80ff8000u);
+    Models::Font font(QStringLiteral("Consumer"));
+    auto *letter = new Models::Character(QStringLiteral("A"), 1, 90.5, 2, 80);
+    letter->addPicture(new Models::CharacterPicture(image, 0, 0));
+    font.addCharacter(letter);
+    auto *accented = new Models::Character(QString(QChar(0xe9)));
+    accented->addPicture(new Models::CharacterPicture(image.mirrored(true, false), 0, 0));
+    font.addCharacter(accented);
+    if (!IOManager::FontFileManager::fontToFile(&font, first)) {
+        return fail("fontToFile failed");
+    }
+
+    const std::unique_ptr<Models::Font> read(IOManager::FontFileManager::fontFromFile(first));
+    if (!read) {
+        return fail("fontFromFile returned no font");
+    }
+    const Models::Character *readLetter = read->getCharacter(QStringLiteral("A"));
+    if (read->getName() != font.getName() || read->getCharacters().size() != 2 || !readLetter
+        || readLetter->getBaseLine() != 90.5 || readLetter->getPictures().size() != 1
+        || readLetter->getPictures().first()->getImage().pixel(1, 0) != 0x80ff8000u) {
+        return fail("the font read back differs from the one written");
+    }
+    if (!IOManager::FontFileManager::fontToFile(read.get(), second)) {
+        return fail("fontToFile failed on the font read back");
+    }
+    const QByteArray bytes = contents(first);
+    if (bytes.isEmpty() || bytes != contents(second)) {
+        return fail("writing the font read back gave other bytes");
+    }
+    std::printf("consumer: wrote, read and rewrote %d letters, %d bytes\n", int(read->getCharacters().size()),
+                int(bytes.size()));
+    return 0;
+}
