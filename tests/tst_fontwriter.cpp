@@ -85,6 +85,8 @@ private slots:
     void replacesWholeFile();
     void missingDirectory();
     void failedWriteKeepsOldFile();
+    void textXmlCannotHold_data();
+    void textXmlCannotHold();
 
 private:
     QByteArray writeToBytes(const Font &font);
@@ -358,6 +360,32 @@ void tst_FontWriter::failedWriteKeepsOldFile()
     QCOMPARE(message, "Warning: unable to write output font file: " + path.toUtf8() + "\n");
     QCOMPARE(readAll(path), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.of")});
+}
+
+void tst_FontWriter::textXmlCannotHold_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("control in char") << QStringLiteral("f") << QStringLiteral("\x01");
+    QTest::newRow("lone surrogate in char") << QStringLiteral("f") << QString(QChar(0xD800));
+    QTest::newRow("noncharacter in char") << QStringLiteral("f") << QString(QChar(0xFFFE));
+    QTest::newRow("control in name") << QStringLiteral("f\x1B") << QStringLiteral("a");
+}
+
+void tst_FontWriter::textXmlCannotHold()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    const QString path = m_dir->filePath(QStringLiteral("bad.of"));
+    Font font(name);
+    font.addCharacter(new Character(value));
+
+    // Such a file would not be XML: refused as a failed write, nothing left behind.
+    StderrCapture capture;
+    const bool written = FontFileManager::fontToFile(&font, path);
+    QCOMPARE(capture.text(), "Warning: unable to write output font file: " + path.toUtf8() + "\n");
+    QVERIFY(!written);
+    QVERIFY(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_FontWriter)
