@@ -51,14 +51,22 @@ QByteArray bareLetter(const QByteArray &charText, const QByteArray &up = "0", co
            "  </letter>\n";
 }
 
-QImage noisyImage(int width, int height, QImage::Format format, quint32 seed)
+// Random pixels; with runs, long stretches of a few values, as glyph images have.
+QImage noisyImage(int width, int height, QImage::Format format, quint32 seed, bool runs = false)
 {
+    static const QRgb palette[] = {0x00000000, 0x00FFFFFF, 0xFF000000, 0xFFFFFFFF, 0x80402010};
     QImage image(width, height, QImage::Format_ARGB32);
     QRandomGenerator random(seed);
+    QRgb value = 0;
     for (int y = 0; y < height; ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            line[x] = random.generate();
+            if (!runs) {
+                value = random.generate();
+            } else if (random.bounded(8) == 0) {
+                value = palette[random.bounded(5)];
+            }
+            line[x] = value;
         }
     }
     return image.convertToFormat(format);
@@ -271,21 +279,24 @@ void tst_FontWriter::pixelsMatchReference_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::addColumn<QImage::Format>("format");
-    QTest::newRow("argb32 1x1") << 1 << 1 << QImage::Format_ARGB32;
-    QTest::newRow("argb32 wide") << 7000 << 3 << QImage::Format_ARGB32;
-    QTest::newRow("argb32 tall") << 3 << 7000 << QImage::Format_ARGB32;
-    QTest::newRow("argb32 glyph") << 103 << 200 << QImage::Format_ARGB32;
-    QTest::newRow("premultiplied") << 40 << 30 << QImage::Format_ARGB32_Premultiplied;
-    QTest::newRow("rgb32") << 40 << 30 << QImage::Format_RGB32;
-    QTest::newRow("rgb888") << 41 << 30 << QImage::Format_RGB888;
-    QTest::newRow("rgb16") << 41 << 30 << QImage::Format_RGB16;
-    QTest::newRow("grayscale8") << 41 << 30 << QImage::Format_Grayscale8;
-    QTest::newRow("indexed8") << 41 << 30 << QImage::Format_Indexed8;
-    QTest::newRow("mono") << 41 << 30 << QImage::Format_Mono;
-    QTest::newRow("rgba8888") << 41 << 30 << QImage::Format_RGBA8888;
-    QTest::newRow("rgba64") << 41 << 30 << QImage::Format_RGBA64;
-    QTest::newRow("a2rgb30 premultiplied") << 41 << 30 << QImage::Format_A2RGB30_Premultiplied;
-    QTest::newRow("zero height") << 5 << 0 << QImage::Format_ARGB32;
+    QTest::addColumn<bool>("runs");
+    QTest::newRow("argb32 runs") << 103 << 200 << QImage::Format_ARGB32 << true;
+    QTest::newRow("rgb16 runs") << 40 << 30 << QImage::Format_RGB16 << true;
+    QTest::newRow("argb32 1x1") << 1 << 1 << QImage::Format_ARGB32 << false;
+    QTest::newRow("argb32 wide") << 7000 << 3 << QImage::Format_ARGB32 << false;
+    QTest::newRow("argb32 tall") << 3 << 7000 << QImage::Format_ARGB32 << false;
+    QTest::newRow("argb32 glyph") << 103 << 200 << QImage::Format_ARGB32 << false;
+    QTest::newRow("premultiplied") << 40 << 30 << QImage::Format_ARGB32_Premultiplied << false;
+    QTest::newRow("rgb32") << 40 << 30 << QImage::Format_RGB32 << false;
+    QTest::newRow("rgb888") << 41 << 30 << QImage::Format_RGB888 << false;
+    QTest::newRow("rgb16") << 41 << 30 << QImage::Format_RGB16 << false;
+    QTest::newRow("grayscale8") << 41 << 30 << QImage::Format_Grayscale8 << false;
+    QTest::newRow("indexed8") << 41 << 30 << QImage::Format_Indexed8 << false;
+    QTest::newRow("mono") << 41 << 30 << QImage::Format_Mono << false;
+    QTest::newRow("rgba8888") << 41 << 30 << QImage::Format_RGBA8888 << false;
+    QTest::newRow("rgba64") << 41 << 30 << QImage::Format_RGBA64 << false;
+    QTest::newRow("a2rgb30 premultiplied") << 41 << 30 << QImage::Format_A2RGB30_Premultiplied << false;
+    QTest::newRow("zero height") << 5 << 0 << QImage::Format_ARGB32 << false;
 }
 
 void tst_FontWriter::pixelsMatchReference()
@@ -293,10 +304,11 @@ void tst_FontWriter::pixelsMatchReference()
     QFETCH(int, width);
     QFETCH(int, height);
     QFETCH(QImage::Format, format);
+    QFETCH(bool, runs);
     Font font(QStringLiteral("pixels"));
     auto *letter = new Character(QStringLiteral("p"));
-    letter->addPicture(new CharacterPicture(noisyImage(width, height, format, 7), 1, 0.0f));
-    letter->addPicture(new CharacterPicture(noisyImage(width, height, format, 8), 2, 0.25f));
+    letter->addPicture(new CharacterPicture(noisyImage(width, height, format, 7, runs), 1, 0.0f));
+    letter->addPicture(new CharacterPicture(noisyImage(width, height, format, 8, runs), 2, 0.25f));
     font.addCharacter(letter);
     font.addCharacter(new Character(QStringLiteral("q")));
 

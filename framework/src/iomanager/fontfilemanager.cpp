@@ -55,7 +55,8 @@ bool writePixels(const QImage &image, QIODevice *device)
 
     constexpr int chunkSize = 64 * 1024;
     constexpr int maxPixelText = 11; // "4294967295,"
-    std::unique_ptr<char[]> buffer(new char[chunkSize + maxPixelText]);
+    constexpr int copyWidth = 16;    // a repeated text is copied whole words at a time
+    std::unique_ptr<char[]> buffer(new char[chunkSize + copyWidth]);
     char *const begin = buffer.get();
     char *const limit = begin + chunkSize;
     char *out = begin;
@@ -65,6 +66,10 @@ bool writePixels(const QImage &image, QIODevice *device)
     const bool rawWords = format == QImage::Format_ARGB32 || format == QImage::Format_ARGB32_Premultiplied;
     const bool opaqueWords = format == QImage::Format_RGB32;
     std::vector<QRgb> converted(rawWords ? 0 : width);
+
+    char lastText[copyWidth] = {'0', ','};
+    QRgb lastValue = 0;
+    int lastLength = 2;
 
     for (int y = 0; y < height; ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
@@ -86,8 +91,14 @@ bool writePixels(const QImage &image, QIODevice *device)
                 }
                 out = begin;
             }
-            out = std::to_chars(out, out + maxPixelText, line[x]).ptr;
-            *out++ = ',';
+            // Glyph images are mostly one background value: repeat its text rather than format it again.
+            if (line[x] != lastValue) {
+                lastValue = line[x];
+                lastLength = int(std::to_chars(lastText, lastText + maxPixelText, lastValue).ptr - lastText);
+                lastText[lastLength++] = ',';
+            }
+            std::memcpy(out, lastText, copyWidth);
+            out += lastLength;
         }
     }
     --out; // no separator after the last value
