@@ -501,6 +501,9 @@ namespace {
 // Larger glyph images are refused before decoding: a few-KB file may declare
 // a size whose pixels would take gigabytes.
 constexpr int maxGlyphImageSide = 4096;
+// All the images of one import together, 1 GiB of ARGB32 pixels: many files of the largest size would
+// otherwise add up to tens of gigabytes.
+constexpr qint64 maxImportPixels = qint64(1) << 28;
 
 bool hasGlyphImageExtension(const QString &name)
 {
@@ -525,7 +528,7 @@ bool fitsGlyphImageLimit(const QSize &size)
  * decoded, and nothing larger than the limit is. A refused file gives a null image and one warning line; a file
  * holding no image Qt recognises gives a null image silently, as before.
  */
-QImage loadGlyphImage(const QString &path)
+QImage loadGlyphImage(const QString &path, qint64 *pixelBudget)
 {
     const QFileInfo info(path);
     if (!info.isFile()) {
@@ -556,12 +559,18 @@ QImage loadGlyphImage(const QString &path)
                   << "\n";
         return QImage();
     }
+    if (qint64(qAbs(declared.width())) * qAbs(declared.height()) > *pixelBudget) {
+        std::cerr << "Warning: glyph images of more than 1 GiB in one import, not loaded: " << path.toStdString()
+                  << "\n";
+        return QImage();
+    }
     const QImage image = reader.read();
     if (!fitsGlyphImageLimit(image.size())) {
         std::cerr << "Warning: glyph image larger than 4096 x 4096 pixels, not loaded: " << path.toStdString()
                   << "\n";
         return QImage();
     }
+    *pixelBudget -= qint64(image.width()) * image.height();
     return image;
 }
 
@@ -593,6 +602,7 @@ Models::Font *FontFileManager::fontFromDirectory(const QString &path, const QMap
     auto *font = new Models::Font(fontName);
 
     const QStringList fileList = directory.entryList(QDir::NoFilter, QDir::NoSort);
+    qint64 pixelBudget = maxImportPixels;
     for (const QString &name : fileList) {
         if (!hasGlyphImageExtension(name)) {
             continue;
@@ -638,7 +648,7 @@ Models::Font *FontFileManager::fontFromDirectory(const QString &path, const QMap
 
         const int id = name.mid(second + 1, dot - second - 1).toInt();
 
-        QImage image = loadGlyphImage(directory.absoluteFilePath(name));
+        QImage image = loadGlyphImage(directory.absoluteFilePath(name), &pixelBudget);
         applyAlphaFromDarkness(image);
 
         font->addCharacterPicture(letter, new Models::CharacterPicture(image, id, 0));

@@ -34,8 +34,9 @@ public:
 
     /**
      * A new font, never null and owned by the caller, built from the glyph images in the directory
-     * path. A file whose content is not PNG, JPEG or BMP, or that is larger than 4096 x 4096 pixels,
-     * is not decoded: its letter gets a picture with a null image, and one warning line goes to std::cerr.
+     * path. A file whose content is not PNG, JPEG or BMP, that is larger than 4096 x 4096 pixels, or
+     * that would take the import's images past 1 GiB, is not decoded: its letter gets a picture with a
+     * null image, and one warning line goes to std::cerr.
      */
     static Models::Font *fontFromDirectory(const QString &path, const QMap<QString, QString> &substitutions);
     /**
