@@ -4,6 +4,7 @@
 #include "models/font.h"
 
 #include "stderrcapture.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,21 +23,6 @@ using Models::CharacterPicture;
 using Models::Font;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray("<unreadable>");
-    }
-    return file.readAll();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // What the DOM writes in front of the document element of a file that had the writer's declaration.
 const QByteArray rewrittenDeclaration = "<?xml version='1.0' encoding='UTF-8'?>\n";

@@ -4,6 +4,7 @@
 #include "models/font.h"
 
 #include "referencewriter.h"
+#include "testfiles.h"
 #include "stderrcapture.h"
 
 #include <QDir>
@@ -22,15 +23,6 @@ using Models::CharacterPicture;
 using Models::Font;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray("<unreadable>");
-    }
-    return file.readAll();
-}
 
 QByteArray declaration()
 {

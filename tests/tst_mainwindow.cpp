@@ -4,6 +4,7 @@
 
 #include "referencewriter.h"
 #include "stderrcapture.h"
+#include "testfiles.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -54,12 +55,6 @@ struct Controls {
     QPushButton *run;
     QStatusBar *status;
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 } // namespace
 

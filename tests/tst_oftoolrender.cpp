@@ -1,4 +1,6 @@
 #include "MainWindow.h"
+#include "oftoolrun.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,37 +10,6 @@
 #include <QtTest>
 
 namespace {
-
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run runOftool(const QStringList &arguments, const QString &workingDirectory)
-{
-    QProcess process;
-    process.setWorkingDirectory(workingDirectory);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_FONT_DPI"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(OFTOOL_PATH), arguments);
-    Run run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        run.err = "oftool did not finish normally";
-        return run;
-    }
-    run.status = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The "char" values of a file's letters, in file order.
 QStringList lettersIn(const QByteArray &bytes)
@@ -84,7 +55,7 @@ void tst_OftoolRender::init()
 
 void tst_OftoolRender::defaultRun()
 {
-    const Run run = runOftool({}, m_dir->path());
+    const OftoolRun run = runOftool({}, m_dir->path());
     QCOMPARE(run.status, 0);
     const QString expected = QDir(m_dir->path()).absoluteFilePath(QStringLiteral("DejaVu_Sans__Book__32.of"));
     QCOMPARE(QString::fromUtf8(run.out), expected + QLatin1Char('\n'));
@@ -112,7 +83,7 @@ void tst_OftoolRender::sameBytesAsWindow()
     const QString windowPath = m_dir->filePath(QStringLiteral("window.of"));
     QVERIFY(produceFontFile(font, name, windowPath));
 
-    const Run run = runOftool({QStringLiteral("render"), QStringLiteral("--style"), style, QStringLiteral("--size"),
+    const OftoolRun run = runOftool({QStringLiteral("render"), QStringLiteral("--style"), style, QStringLiteral("--size"),
                                QString::number(size), QStringLiteral("--output"), QStringLiteral("tool.of")},
                               m_dir->path());
     QCOMPARE(run.status, 0);
@@ -123,7 +94,7 @@ void tst_OftoolRender::sameBytesAsWindow()
 
 void tst_OftoolRender::sizeList()
 {
-    const Run run = runOftool({QStringLiteral("render"), QStringLiteral("--size"), QStringLiteral("12,16"),
+    const OftoolRun run = runOftool({QStringLiteral("render"), QStringLiteral("--size"), QStringLiteral("12,16"),
                                QStringLiteral("--output"), QStringLiteral("out/fonts")}, m_dir->path());
     QCOMPARE(run.status, 0);
     const QDir out(m_dir->filePath(QStringLiteral("out/fonts")));
@@ -137,7 +108,7 @@ void tst_OftoolRender::sizeList()
 
 void tst_OftoolRender::customCharacters()
 {
-    const Run run = runOftool({QStringLiteral("render"), QStringLiteral("--chars"), QStringLiteral("65-67,0xE9"),
+    const OftoolRun run = runOftool({QStringLiteral("render"), QStringLiteral("--chars"), QStringLiteral("65-67,0xE9"),
                                QStringLiteral("--output"), QStringLiteral("c.of")}, m_dir->path());
     QCOMPARE(run.status, 0);
     QCOMPARE(lettersIn(readAll(m_dir->filePath(QStringLiteral("c.of")))),
@@ -148,7 +119,7 @@ void tst_OftoolRender::customCharacters()
     QVERIFY(list.open(QIODevice::WriteOnly));
     list.write("xy\n\xE4\xB8\x80 z\n");
     list.close();
-    const Run fromFile = runOftool({QStringLiteral("render"), QStringLiteral("--chars-file"), list.fileName(),
+    const OftoolRun fromFile = runOftool({QStringLiteral("render"), QStringLiteral("--chars-file"), list.fileName(),
                                     QStringLiteral("--skip-missing"), QStringLiteral("--output"), QStringLiteral("f.of")},
                                    m_dir->path());
     QCOMPARE(fromFile.status, 0);
@@ -177,7 +148,7 @@ void tst_OftoolRender::missingGlyphs()
     if (!mode.isEmpty()) {
         arguments.append(mode);
     }
-    const Run run = runOftool(arguments, m_dir->path());
+    const OftoolRun run = runOftool(arguments, m_dir->path());
     QCOMPARE(run.status, status);
     QVERIFY2(run.err.contains("DejaVu Sans Book lacks U+4E00"), run.err.constData());
     QVERIFY(!run.err.contains("U+0041"));
@@ -218,7 +189,7 @@ void tst_OftoolRender::usageErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, message);
-    const Run run = runOftool(arguments, m_dir->path());
+    const OftoolRun run = runOftool(arguments, m_dir->path());
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(message), run.err.constData());
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
@@ -230,7 +201,7 @@ void tst_OftoolRender::unwritableOutput()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString target = blocker.fileName() + QStringLiteral("/x.of");
-    const Run run = runOftool({QStringLiteral("render"), QStringLiteral("--output"), target}, m_dir->path());
+    const OftoolRun run = runOftool({QStringLiteral("render"), QStringLiteral("--output"), target}, m_dir->path());
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains("could not write " + target.toUtf8()), run.err.constData());
     QVERIFY2(run.err.contains("wrote 0 of 1 file"), run.err.constData());

@@ -2,6 +2,7 @@
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
+#include "oftoolrun.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,28 +19,6 @@
 #include <memory>
 
 namespace {
-
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run runOftool(const QStringList &arguments, const QString &workingDirectory)
-{
-    QProcess process;
-    process.setWorkingDirectory(workingDirectory);
-    process.start(QStringLiteral(OFTOOL_PATH), arguments);
-    Run run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        run.err = "oftool did not finish normally";
-        return run;
-    }
-    run.status = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 // Pixels of every kind the round trip must keep: opaque, clear with colour left in it, half-transparent.
 QImage testImage(int width, int height, uint seed)
@@ -186,7 +165,7 @@ void tst_OftoolTools::info_data()
 void tst_OftoolTools::info()
 {
     QFETCH(bool, json);
-    const Run render = runOftool({"render", "--chars", "65-67,0xE9", "--size", "12", "--output", "r.of"}, m_dir->path());
+    const OftoolRun render = runOftool({"render", "--chars", "65-67,0xE9", "--size", "12", "--output", "r.of"}, m_dir->path());
     QCOMPARE(render.status, 0);
     std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromFile(path("r.of")));
     QVERIFY(font);
@@ -200,7 +179,7 @@ void tst_OftoolTools::info()
     if (json) {
         arguments.insert(1, "--json");
     }
-    const Run run = runOftool(arguments, m_dir->path());
+    const OftoolRun run = runOftool(arguments, m_dir->path());
     QCOMPARE(run.status, 0);
     QVERIFY2(run.err.isEmpty(), run.err.constData());
     const QStringList letters{" ", "A", "B", "C", QString(QChar(0xE9))};
@@ -253,7 +232,7 @@ void tst_OftoolTools::preview()
     addLetter(&font, "B", {{0, testImage(5, 6, 9)}});
     writeFont(font, "tiny.of");
 
-    const Run run = runOftool({"preview", "tiny.of", "-o", "sheet.png", "--scale", QString::number(scale), "--text", "AZ"},
+    const OftoolRun run = runOftool({"preview", "tiny.of", "-o", "sheet.png", "--scale", QString::number(scale), "--text", "AZ"},
                               m_dir->path());
     QCOMPARE(run.status, 0);
     QVERIFY2(run.out.contains("not in the font: U+005A (Z)"), run.out.constData());
@@ -303,10 +282,10 @@ void tst_OftoolTools::roundTrip()
     std::unique_ptr<Models::Font> written(IOManager::FontFileManager::fontFromFile(path("trip.of")));
     QVERIFY(written);
 
-    const Run exported = runOftool({"export", "trip.of", "glyphs"}, m_dir->path());
+    const OftoolRun exported = runOftool({"export", "trip.of", "glyphs"}, m_dir->path());
     QCOMPARE(exported.status, 0);
     QVERIFY2(!exported.err.contains("left out"), exported.err.constData());
-    const Run imported = runOftool({"import", "glyphs", "-o", "back.of"}, m_dir->path());
+    const OftoolRun imported = runOftool({"import", "glyphs", "-o", "back.of"}, m_dir->path());
     QCOMPARE(imported.status, 0);
     QVERIFY2(!imported.err.contains("passed over"), imported.err.constData());
 
@@ -345,7 +324,7 @@ void tst_OftoolTools::exportLeavesOut()
     addLetter(&font, letter, {{0, letter == QLatin1String("N") ? QImage() : testImage(2, 2, 1)}});
     addLetter(&font, "A", {{0, testImage(2, 2, 2)}});
     writeFont(font, "odd.of");
-    const Run run = runOftool({"export", "odd.of", "out", "--prefix", "p"}, m_dir->path());
+    const OftoolRun run = runOftool({"export", "odd.of", "out", "--prefix", "p"}, m_dir->path());
     QCOMPARE(run.status, 0);
     QVERIFY2(run.err.contains(reason), run.err.constData());
     QVERIFY2(run.out.contains("1 pictures of 1 letters exported, 1 left out"), run.out.constData());
@@ -362,7 +341,7 @@ void tst_OftoolTools::importReport()
     }
     QVERIFY(writeBytes(path("scans/README.txt"), "about the scans"));
 
-    const Run run = runOftool({"import", "scans", "--map", "A=Alpha"}, m_dir->path());
+    const OftoolRun run = runOftool({"import", "scans", "--map", "A=Alpha"}, m_dir->path());
     QCOMPARE(run.status, 0);
     QVERIFY2(run.out.contains("scans.of: 2 letters, 2 pictures imported from scans (6 files passed over)"), run.out.constData());
     for (const char *name : {"x_+_1.png", "x_A_1.gif", "x_u+41_1.png", "xA1.png", "x_[pasdecode]_4.png", ".x_A_3.png"}) {
@@ -403,7 +382,7 @@ void tst_OftoolTools::anchor()
         addLetter(&font, value, {{0, testImage(2, 2, 3)}});
     }
     writeFont(font, "a.of");
-    const Run run = runOftool(QStringList{"anchor", "a.of"} + letterArguments
+    const OftoolRun run = runOftool(QStringList{"anchor", "a.of"} + letterArguments
                                   + QStringList{"--baseline", baseLine, "--rightline", rightLine},
                               m_dir->path());
     QCOMPARE(run.status, 0);
@@ -522,7 +501,7 @@ void tst_OftoolTools::badInput()
     QVERIFY(testImage(2, 2, 1).save(path("glyphs/g_A_0.png")));
 
     const QMap<QString, QByteArray> before = snapshot(m_dir->path());
-    const Run run = runOftool(arguments, m_dir->path());
+    const OftoolRun run = runOftool(arguments, m_dir->path());
     QCOMPARE(run.status, status);
     QVERIFY2(run.err.contains(message), run.err.constData());
     if (status == 1) {

@@ -6,6 +6,7 @@
 
 #include "referencewriter.h"
 #include "stderrcapture.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -18,15 +19,6 @@ using Models::CharacterPicture;
 using Models::Font;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray("<unreadable>");
-    }
-    return file.readAll();
-}
 
 QFont dejaVuSans(const QString &style, int size)
 {

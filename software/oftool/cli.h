@@ -37,6 +37,27 @@ QStringList arguments(int argc, char **argv);
 void setApplicationInfo();
 
 /**
+ * The application object of a subcommand. Qt sees argv[0] alone, so it takes none of our options
+ * (it would take --style for itself); the subcommand parses Cli::arguments() instead.
+ */
+template <typename Application>
+class CommandApplication
+{
+public:
+    explicit CommandApplication(char *program)
+        : m_argv{program, nullptr}
+        , m_app(m_argc, m_argv)
+    {
+        setApplicationInfo();
+    }
+
+private:
+    int m_argc = 1; // QCoreApplication keeps a reference to it
+    char *m_argv[2];
+    Application m_app;
+};
+
+/**
  * Parses the arguments after the subcommand, with --help and --version added.
  * Prints help, version or the error itself; Run means the caller goes on.
  */

@@ -81,10 +81,7 @@ private:
 int runExport(int argc, char **argv)
 {
     const QStringList arguments = Cli::arguments(argc, argv);
-    int qtArgc = 1;
-    char *qtArgv[] = {argv[0], nullptr};
-    QCoreApplication app(qtArgc, qtArgv);
-    Cli::setApplicationInfo();
+    const Cli::CommandApplication<QCoreApplication> app(argv[0]);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -84,10 +84,7 @@ QString refusal(const QString &name)
 int runImport(int argc, char **argv)
 {
     const QStringList arguments = Cli::arguments(argc, argv);
-    int qtArgc = 1;
-    char *qtArgv[] = {argv[0], nullptr};
-    QCoreApplication app(qtArgc, qtArgv);
-    Cli::setApplicationInfo();
+    const Cli::CommandApplication<QCoreApplication> app(argv[0]);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -134,10 +134,7 @@ void printJson(const QString &path, const Summary &summary, const Cli::FontInput
 int runInfo(int argc, char **argv)
 {
     const QStringList arguments = Cli::arguments(argc, argv);
-    int qtArgc = 1;
-    char *qtArgv[] = {argv[0], nullptr};
-    QCoreApplication app(qtArgc, qtArgv);
-    Cli::setApplicationInfo();
+    const Cli::CommandApplication<QCoreApplication> app(argv[0]);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -107,10 +107,7 @@ int runPreview(int argc, char **argv)
 {
     Cli::preferOffscreen();
     const QStringList arguments = Cli::arguments(argc, argv);
-    int qtArgc = 1;
-    char *qtArgv[] = {argv[0], nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
-    Cli::setApplicationInfo();
+    const Cli::CommandApplication<QGuiApplication> app(argv[0]);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

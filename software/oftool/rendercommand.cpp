@@ -176,10 +176,7 @@ int runRender(int argc, char **argv)
     }
     Cli::preferOffscreen();
     const QStringList arguments = Cli::arguments(argc, argv);
-    int qtArgc = 1;
-    char *qtArgv[] = {argv[0], nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
-    Cli::setApplicationInfo();
+    const Cli::CommandApplication<QGuiApplication> app(argv[0]);
 
     QCommandLineParser parser;
     addOptions(parser);
