@@ -92,6 +92,10 @@ void tst_MainWindow::startState()
 
     QCOMPARE(c.status->currentMessage(), QStringLiteral("Ready"));
     QVERIFY(c.run->isEnabled());
+    // The lists and the name are those of the family the font list shows, not of the default font.
+    QCOMPARE(c.font->currentFont().family(), c.font->currentText());
+    QCOMPARE(c.style->count(), QFontDatabase().styles(c.font->currentText()).size());
+    QVERIFY(c.style->count() > 0);
     // The size list was refilled from the single item 32.
     if (c.size->count() > 0 && c.size->findText(QStringLiteral("32")) < 0) {
         QCOMPARE(c.size->currentIndex(), c.size->count() * 2 / 3);
