@@ -54,7 +54,8 @@ protected slots:
     void produceOutput();
     void updateOutputFilename();
 
-private:
+protected:
+    // Protected like the slots, so that a derived window (or a test) can reach the controls.
     void fillStyles(const QFont &font);
     void fillSizes(const QFont &font);
     void setOutputFilenameFor(const QFont &font);
