@@ -81,6 +81,21 @@ Parsed parse(QCommandLineParser &parser, const char *command, const QString &syn
     return Parsed::Run;
 }
 
+bool takeArguments(const QCommandLineParser &parser, const char *command, const QStringList &names,
+                   QStringList *values)
+{
+    *values = parser.positionalArguments();
+    if (values->size() < names.size()) {
+        usageError(command, QStringLiteral("no %1 given").arg(names.mid(values->size()).join(QStringLiteral(" and "))));
+        return false;
+    }
+    if (values->size() > names.size()) {
+        usageError(command, QStringLiteral("unexpected argument \"%1\"").arg(values->at(names.size())));
+        return false;
+    }
+    return true;
+}
+
 int usageError(const char *command, const QString &message)
 {
     std::fprintf(stderr, "oftool %s: %s\nTry 'oftool %s --help'.\n", command, message.toUtf8().constData(), command);

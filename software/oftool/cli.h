@@ -63,6 +63,13 @@ private:
  */
 Parsed parse(QCommandLineParser &parser, const char *command, const QString &synopsis, QStringList arguments);
 
+/**
+ * The positional arguments, when there are exactly as many as names (such as "FILE", "DIR");
+ * otherwise prints which are missing or the first one too many, and returns false.
+ */
+bool takeArguments(const QCommandLineParser &parser, const char *command, const QStringList &names,
+                   QStringList *values);
+
 /** Prints "oftool COMMAND: message" and a hint to --help; returns exitUsage. */
 int usageError(const char *command, const QString &message);
 

@@ -111,12 +111,9 @@ int runExport(int argc, char **argv)
     if (parsed != Cli::Parsed::Run) {
         return parsed == Cli::Parsed::Done ? Cli::exitOk : Cli::exitUsage;
     }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() < 2) {
-        return Cli::usageError(command, positional.isEmpty() ? QStringLiteral("no FILE and DIR given") : QStringLiteral("no DIR given"));
-    }
-    if (positional.size() > 2) {
-        return Cli::usageError(command, QStringLiteral("unexpected argument \"%1\"").arg(positional.at(2)));
+    QStringList positional;
+    if (!Cli::takeArguments(parser, command, {QStringLiteral("FILE"), QStringLiteral("DIR")}, &positional)) {
+        return Cli::exitUsage;
     }
     const QString prefix = parser.isSet(QStringLiteral("prefix")) ? parser.value(QStringLiteral("prefix")) : defaultPrefix;
     // The import finds the letter after the first "_", and lists no hidden files.

@@ -112,12 +112,9 @@ int runImport(int argc, char **argv)
     if (parsed != Cli::Parsed::Run) {
         return parsed == Cli::Parsed::Done ? Cli::exitOk : Cli::exitUsage;
     }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty()) {
-        return Cli::usageError(command, QStringLiteral("no DIR given"));
-    }
-    if (positional.size() > 1) {
-        return Cli::usageError(command, QStringLiteral("unexpected argument \"%1\"").arg(positional.at(1)));
+    QStringList positional;
+    if (!Cli::takeArguments(parser, command, {QStringLiteral("DIR")}, &positional)) {
+        return Cli::exitUsage;
     }
     const QString directory = positional.first();
 

@@ -135,12 +135,9 @@ int runPreview(int argc, char **argv)
     if (parsed != Cli::Parsed::Run) {
         return parsed == Cli::Parsed::Done ? Cli::exitOk : Cli::exitUsage;
     }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty()) {
-        return Cli::usageError(command, QStringLiteral("no FILE given"));
-    }
-    if (positional.size() > 1) {
-        return Cli::usageError(command, QStringLiteral("unexpected argument \"%1\"").arg(positional.at(1)));
+    QStringList positional;
+    if (!Cli::takeArguments(parser, command, {QStringLiteral("FILE")}, &positional)) {
+        return Cli::exitUsage;
     }
     const QString output = parser.value(QStringLiteral("output"));
     if (output.isEmpty()) {

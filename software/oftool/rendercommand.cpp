@@ -184,8 +184,9 @@ int runRender(int argc, char **argv)
     if (parsed != Cli::Parsed::Run) {
         return parsed == Cli::Parsed::Done ? Cli::exitOk : Cli::exitUsage;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        return Cli::usageError(command, QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+    QStringList positional;
+    if (!Cli::takeArguments(parser, command, {}, &positional)) {
+        return Cli::exitUsage;
     }
     if (!dpiOk || dpi < 1 || dpi > 10000) {
         return Cli::usageError(command, QStringLiteral("--dpi: \"%1\" is not a number from 1 to 10000").arg(dpiText));
