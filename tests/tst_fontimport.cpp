@@ -154,6 +154,8 @@ private slots:
     void noValidImage();
     void refusedImages_data();
     void refusedImages();
+    void damagedImages_data();
+    void damagedImages();
     void specialFiles();
     void missingDirectory();
 
@@ -397,6 +399,59 @@ void tst_FontImport::refusedImages()
     const QImage image = font->getCharacter(QStringLiteral("A"))->getPictures().first()->getImage();
     QCOMPARE(errors, warning.isEmpty() ? QByteArray() : warning + file.toUtf8() + "\n");
     QCOMPARE(!image.isNull(), loaded);
+}
+
+void tst_FontImport::damagedImages_data()
+{
+    QImage gradient(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            gradient.setPixel(x, y, qRgb(x * 4, y * 4, (x * y) & 0xff));
+        }
+    }
+    const auto encode = [&gradient](const QImage &image, const char *format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        return bytes;
+    };
+    const QByteArray bmp = encode(gradient, "bmp");
+    const QByteArray bmp8 = encode(gradient.convertToFormat(QImage::Format_Indexed8), "bmp");
+    const QByteArray png = encode(gradient, "png");
+    const QByteArray cutShort("Warning: glyph image cut short, not loaded: ");
+    const QByteArray damaged("Warning: glyph image damaged, not loaded: ");
+
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("warning");
+    // Qt would decode these without complaint and leave the missing rows as whatever memory held.
+    QTest::newRow("bmp half") << bmp.left(bmp.size() / 2) << cutShort;
+    QTest::newRow("bmp one byte short") << bmp.left(bmp.size() - 1) << cutShort;
+    QTest::newRow("bmp 8-bit half") << bmp8.left(bmp8.size() / 2) << cutShort;
+    // Qt reports the failure but still hands back the half-filled image.
+    QTest::newRow("png half") << png.left(png.size() / 2) << damaged;
+    QTest::newRow("bmp whole") << bmp << QByteArray();
+    QTest::newRow("bmp 8-bit whole") << bmp8 << QByteArray();
+    QTest::newRow("png whole") << png << QByteArray();
+}
+
+void tst_FontImport::damagedImages()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, warning);
+    const QString file = path(QStringLiteral("x_A_1.png"));
+    QVERIFY(writeFile(file, content));
+    QByteArray errors;
+    const std::unique_ptr<Font> font = importDirectory(m_dir->path(), Substitutions(), &errors);
+    const QImage image = font->getCharacter(QStringLiteral("A"))->getPictures().first()->getImage();
+    if (warning.isEmpty()) {
+        QCOMPARE(errors, QByteArray());
+        QCOMPARE(image.size(), QSize(64, 64));
+    } else {
+        // libpng adds a line of its own before ours.
+        QVERIFY2(errors.endsWith(warning + file.toUtf8() + "\n"), errors.constData());
+        QVERIFY(image.isNull());
+    }
 }
 
 // Listed through symbolic links, a FIFO would block the import and a device never end.

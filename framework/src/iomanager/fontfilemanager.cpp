@@ -13,6 +13,7 @@
 #include <QImageReader>
 #include <QSaveFile>
 #include <QTextCodec>
+#include <QtEndian>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -523,6 +524,51 @@ bool fitsGlyphImageLimit(const QSize &size)
 }
 
 /*
+ * Qt decodes an uncompressed BMP that is cut short without a word, leaving the missing rows as
+ * whatever memory held; so its length is checked against what its header promises.
+ */
+bool bmpHoldsAllRows(const QString &path, qint64 fileSize)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray header = file.read(54);
+    if (header.size() < 26) {
+        return false;
+    }
+    const auto *bytes = reinterpret_cast<const uchar *>(header.constData());
+    const qint64 dataOffset = qFromLittleEndian<quint32>(bytes + 10);
+    const quint32 infoSize = qFromLittleEndian<quint32>(bytes + 14);
+    qint64 width = 0;
+    qint64 height = 0;
+    qint64 bitsPerPixel = 0;
+    quint32 compression = 0;
+    if (infoSize == 12) { // the old OS/2 header: 16-bit sizes, never compressed
+        width = qFromLittleEndian<quint16>(bytes + 18);
+        height = qFromLittleEndian<quint16>(bytes + 20);
+        bitsPerPixel = qFromLittleEndian<quint16>(bytes + 24);
+    } else if (header.size() >= 34) {
+        width = qAbs(qint64(qFromLittleEndian<qint32>(bytes + 18)));
+        height = qAbs(qint64(qFromLittleEndian<qint32>(bytes + 22)));
+        bitsPerPixel = qFromLittleEndian<quint16>(bytes + 28);
+        compression = qFromLittleEndian<quint32>(bytes + 30);
+    } else {
+        return false;
+    }
+    // Run-length encoded rows have no fixed length to check against.
+    constexpr quint32 rgb = 0, bitfields = 3, alphaBitfields = 6;
+    if (compression != rgb && compression != bitfields && compression != alphaBitfields) {
+        return true;
+    }
+    if (width > maxGlyphImageSide || height > maxGlyphImageSide || bitsPerPixel > 64) {
+        return false; // beyond what the size check lets through or Qt decodes
+    }
+    const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+    return fileSize >= dataOffset + rowBytes * height;
+}
+
+/*
  * Loads a glyph image as QImage::load would, except that only regular files are
  * read, the format comes from the content alone, only PNG, JPEG and BMP are
  * decoded, and nothing larger than the limit is. A refused file gives a null image and one warning line; a file
@@ -564,7 +610,16 @@ QImage loadGlyphImage(const QString &path, qint64 *pixelBudget)
                   << "\n";
         return QImage();
     }
-    const QImage image = reader.read();
+    if (format == "bmp" && !bmpHoldsAllRows(path, info.size())) {
+        std::cerr << "Warning: glyph image cut short, not loaded: " << path.toStdString() << "\n";
+        return QImage();
+    }
+    QImage image;
+    if (!reader.read(&image)) {
+        // A failed read can still hand back an image, part decoded and part whatever memory held.
+        std::cerr << "Warning: glyph image damaged, not loaded: " << path.toStdString() << "\n";
+        return QImage();
+    }
     if (!fitsGlyphImageLimit(image.size())) {
         std::cerr << "Warning: glyph image larger than 4096 x 4096 pixels, not loaded: " << path.toStdString()
                   << "\n";
