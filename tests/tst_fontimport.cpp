@@ -124,6 +124,30 @@ QByteArray bmpHeader(qint32 width, qint32 height)
     return bytes + QByteArray(4096, '\0');
 }
 
+// An 8-bit run-length encoded BMP, 64 x 64, every row one run of colour index 200, cut after keptRows rows.
+QByteArray rle8Bmp(int keptRows)
+{
+    QByteArray runs;
+    for (int y = 0; y < keptRows; ++y) {
+        runs += QByteArray::fromHex("40c80000"); // 64 pixels of index 200, end of line
+    }
+    if (keptRows == 64) {
+        runs += QByteArray::fromHex("0001"); // end of bitmap
+    }
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 dataOffset = 54 + 256 * 4;
+    out.writeRawData("BM", 2);
+    out << quint32(dataOffset + 64 * 4 + 2) << quint32(0) << dataOffset;
+    out << quint32(40) << qint32(64) << qint32(64) << quint16(1) << quint16(8) << quint32(1) << quint32(64 * 4 + 2)
+        << qint32(0) << qint32(0) << quint32(256) << quint32(0);
+    for (quint32 i = 0; i < 256; ++i) {
+        out << (i << 16 | i << 8 | i); // grey levels, index 0 black
+    }
+    return bytes + runs;
+}
+
 QByteArray encoded(int width, int height, const char *format)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -156,6 +180,7 @@ private slots:
     void refusedImages();
     void damagedImages_data();
     void damagedImages();
+    void runLengthBmpLeavesNoMemory();
     void specialFiles();
     void missingDirectory();
 
@@ -451,6 +476,30 @@ void tst_FontImport::damagedImages()
         // libpng adds a line of its own before ours.
         QVERIFY2(errors.endsWith(warning + file.toUtf8() + "\n"), errors.constData());
         QVERIFY(image.isNull());
+    }
+}
+
+// Qt leaves the pixels that runs do not reach as whatever memory held; the import clears them.
+void tst_FontImport::runLengthBmpLeavesNoMemory()
+{
+    const QRgb run = qRgba(200, 200, 200, 255 - 200);
+    const QRgb cleared = qRgba(0, 0, 0, 255);
+    // The whole file first, so that the memory its image leaves behind holds run pixels.
+    for (const int keptRows : {64, 16}) {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("x_A_1.bmp")), rle8Bmp(keptRows)));
+        QByteArray errors;
+        const std::unique_ptr<Font> font = importDirectory(dir.path(), Substitutions(), &errors);
+        QCOMPARE(errors, QByteArray());
+        const QImage image = font->getCharacter(QStringLiteral("A"))->getPictures().first()->getImage();
+        QCOMPARE(image.size(), QSize(64, 64));
+        // Rows are stored bottom up: the kept ones are the last.
+        for (int y = 0; y < 64; ++y) {
+            const QRgb expected = y >= 64 - keptRows ? run : cleared;
+            for (int x = 0; x < 64; ++x) {
+                QCOMPARE(image.pixel(x, y), expected);
+            }
+        }
     }
 }
 

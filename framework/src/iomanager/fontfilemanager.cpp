@@ -523,19 +523,22 @@ bool fitsGlyphImageLimit(const QSize &size)
     return qAbs(size.width()) <= maxGlyphImageSide && qAbs(size.height()) <= maxGlyphImageSide;
 }
 
+enum class BmpRows { Complete, CutShort, RunLength };
+
 /*
  * Qt decodes an uncompressed BMP that is cut short without a word, leaving the missing rows as
- * whatever memory held; so its length is checked against what its header promises.
+ * whatever memory held; so its length is checked against what its header promises. Run-length
+ * encoded rows have no fixed length to check against.
  */
-bool bmpHoldsAllRows(const QString &path, qint64 fileSize)
+BmpRows bmpRows(const QString &path, qint64 fileSize)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+        return BmpRows::CutShort;
     }
     const QByteArray header = file.read(54);
     if (header.size() < 26) {
-        return false;
+        return BmpRows::CutShort;
     }
     const auto *bytes = reinterpret_cast<const uchar *>(header.constData());
     const qint64 dataOffset = qFromLittleEndian<quint32>(bytes + 10);
@@ -554,18 +557,17 @@ bool bmpHoldsAllRows(const QString &path, qint64 fileSize)
         bitsPerPixel = qFromLittleEndian<quint16>(bytes + 28);
         compression = qFromLittleEndian<quint32>(bytes + 30);
     } else {
-        return false;
+        return BmpRows::CutShort;
     }
-    // Run-length encoded rows have no fixed length to check against.
     constexpr quint32 rgb = 0, bitfields = 3, alphaBitfields = 6;
     if (compression != rgb && compression != bitfields && compression != alphaBitfields) {
-        return true;
+        return BmpRows::RunLength;
     }
     if (width > maxGlyphImageSide || height > maxGlyphImageSide || bitsPerPixel > 64) {
-        return false; // beyond what the size check lets through or Qt decodes
+        return BmpRows::CutShort; // beyond what the size check lets through or Qt decodes
     }
     const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
-    return fileSize >= dataOffset + rowBytes * height;
+    return fileSize >= dataOffset + rowBytes * height ? BmpRows::Complete : BmpRows::CutShort;
 }
 
 /*
@@ -610,7 +612,8 @@ QImage loadGlyphImage(const QString &path, qint64 *pixelBudget)
                   << "\n";
         return QImage();
     }
-    if (format == "bmp" && !bmpHoldsAllRows(path, info.size())) {
+    const BmpRows rows = format == "bmp" ? bmpRows(path, info.size()) : BmpRows::Complete;
+    if (rows == BmpRows::CutShort) {
         std::cerr << "Warning: glyph image cut short, not loaded: " << path.toStdString() << "\n";
         return QImage();
     }
@@ -619,6 +622,19 @@ QImage loadGlyphImage(const QString &path, qint64 *pixelBudget)
         // A failed read can still hand back an image, part decoded and part whatever memory held.
         std::cerr << "Warning: glyph image damaged, not loaded: " << path.toStdString() << "\n";
         return QImage();
+    }
+    if (rows == BmpRows::RunLength) {
+        // Runs may leave pixels out, which Qt leaves as whatever memory held. Given an image of the
+        // size and format it decodes to, Qt fills that one in place: so decode again into a cleared one.
+        QImage cleared(image.size(), image.format());
+        cleared.fill(0);
+        QImageReader again(path);
+        again.setDecideFormatFromContent(true);
+        if (!again.read(&cleared) || cleared.size() != image.size()) {
+            std::cerr << "Warning: glyph image damaged, not loaded: " << path.toStdString() << "\n";
+            return QImage();
+        }
+        image = cleared;
     }
     if (!fitsGlyphImageLimit(image.size())) {
         std::cerr << "Warning: glyph image larger than 4096 x 4096 pixels, not loaded: " << path.toStdString()
