@@ -176,7 +176,7 @@ MainWindow::MainWindow()
 
     // Until its index first changes, the combo's current font is the application's default font, which
     // need not be the family it shows (nor an installed family at all); make the two agree.
-    if (fontCombo->currentFont().family() != fontCombo->currentText()) {
+    if (!fontCombo->currentText().isEmpty() && fontCombo->currentFont().family() != fontCombo->currentText()) {
         fontCombo->setCurrentFont(QFont(fontCombo->currentText()));
     }
     // Before the connections, so that filling the lists starts no other slot.
