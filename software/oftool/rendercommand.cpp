@@ -12,6 +12,7 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QRawFont>
+#include <QSet>
 
 #include <cstdio>
 #include <unistd.h>
@@ -96,10 +97,12 @@ bool parseSizes(const QString &text, QList<int> *sizes, QString *error)
 
 QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leaveOut)
 {
+    // A set: a large character list can lack tens of thousands of its characters.
+    const QSet<uint> left(leaveOut.cbegin(), leaveOut.cend());
     QStringList letters;
     letters.reserve(codePoints.size());
     for (const uint codePoint : codePoints) {
-        if (!leaveOut.contains(codePoint)) {
+        if (!left.contains(codePoint)) {
             letters.append(QString::fromUcs4(&codePoint, 1));
         }
     }
