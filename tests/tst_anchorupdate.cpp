@@ -27,30 +27,33 @@ namespace {
 // What the DOM writes in front of the document element of a file that had the writer's declaration.
 const QByteArray rewrittenDeclaration = "<?xml version='1.0' encoding='UTF-8'?>\n";
 
+// A letter as the writer lays it out (two spaces per level) or as the rewrite does (one).
+QByteArray letterLines(int indent, const QByteArray &attributes, const QByteArray &base, const QByteArray &right,
+                       const QByteArray &pictures)
+{
+    const QByteArray one(indent, ' ');
+    const QByteArray two = one + one;
+    const QByteArray three = two + one;
+    return one + "<letter" + attributes + ">\n"
+           + two + "<anchor>\n"
+           + three + "<upLine>7.5</upLine>\n"
+           + three + "<baseLine>" + base + "</baseLine>\n"
+           + three + "<leftLine>-2</leftLine>\n"
+           + three + "<rightLine>" + right + "</rightLine>\n"
+           + two + "</anchor>\n" + pictures
+           + one + "</letter>\n";
+}
+
 QByteArray writerLetter(const QByteArray &attributes, const QByteArray &base = "100",
                         const QByteArray &right = "100", const QByteArray &pictures = QByteArray())
 {
-    return "  <letter" + attributes + ">\n"
-           "    <anchor>\n"
-           "      <upLine>7.5</upLine>\n"
-           "      <baseLine>" + base + "</baseLine>\n"
-           "      <leftLine>-2</leftLine>\n"
-           "      <rightLine>" + right + "</rightLine>\n"
-           "    </anchor>\n" + pictures +
-           "  </letter>\n";
+    return letterLines(2, attributes, base, right, pictures);
 }
 
 QByteArray rewrittenLetter(const QByteArray &attributes, const QByteArray &base = "100",
                            const QByteArray &right = "100", const QByteArray &pictures = QByteArray())
 {
-    return " <letter" + attributes + ">\n"
-           "  <anchor>\n"
-           "   <upLine>7.5</upLine>\n"
-           "   <baseLine>" + base + "</baseLine>\n"
-           "   <leftLine>-2</leftLine>\n"
-           "   <rightLine>" + right + "</rightLine>\n"
-           "  </anchor>\n" + pictures +
-           " </letter>\n";
+    return letterLines(1, attributes, base, right, pictures);
 }
 
 const QByteArray writerPicture = "    <picture id=\"3\">\n"
