@@ -1,5 +1,6 @@
 #include "anchorcommand.h"
 
+#include "charset.h"
 #include "cli.h"
 
 #include "iomanager/fontfilemanager.h"
@@ -22,19 +23,6 @@ bool parseLine(const QString &text, double *value)
     bool ok = false;
     *value = text.trimmed().toDouble(&ok);
     return ok && std::isfinite(*value);
-}
-
-bool parseCodePoint(QString text, uint *codePoint)
-{
-    text = text.trimmed();
-    int base = 10;
-    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) || text.startsWith(QLatin1String("u+"), Qt::CaseInsensitive)) {
-        text = text.mid(2);
-        base = 16;
-    }
-    bool ok = false;
-    *codePoint = text.toUInt(&ok, base);
-    return ok && !text.startsWith(QLatin1Char('+')) && !text.startsWith(QLatin1Char('-')) && *codePoint <= 0x10FFFF;
 }
 
 /* How many letter elements the file has with this "char"; -1 when it is no well-formed XML. */
@@ -107,7 +95,7 @@ int runAnchor(int argc, char **argv)
         letter = parser.value(QStringLiteral("letter"));
     } else {
         uint codePoint = 0;
-        if (!parseCodePoint(parser.value(QStringLiteral("code")), &codePoint)) {
+        if (!Charset::parseCodePoint(parser.value(QStringLiteral("code")), &codePoint) || codePoint > 0x10FFFF) {
             return Cli::usageError(command, QStringLiteral("--code: \"%1\" is not a code point such as U+00E9, 0xE9 or 233")
                                                 .arg(parser.value(QStringLiteral("code"))));
         }

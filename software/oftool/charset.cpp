@@ -27,23 +27,6 @@ bool isUsable(uint codePoint, QString *why)
     return false;
 }
 
-bool parseCodePoint(QString text, uint *codePoint)
-{
-    text = text.trimmed();
-    int base = 10;
-    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
-        || text.startsWith(QLatin1String("u+"), Qt::CaseInsensitive)) {
-        text = text.mid(2);
-        base = 16;
-    }
-    if (text.isEmpty() || text.size() > 8) {
-        return false;
-    }
-    bool ok = false;
-    *codePoint = text.toUInt(&ok, base);
-    return ok;
-}
-
 class Collector
 {
 public:
@@ -73,6 +56,23 @@ private:
 };
 
 } // namespace
+
+bool parseCodePoint(QString text, uint *codePoint)
+{
+    text = text.trimmed();
+    int base = 10;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+        || text.startsWith(QLatin1String("u+"), Qt::CaseInsensitive)) {
+        text = text.mid(2);
+        base = 16;
+    }
+    if (text.isEmpty() || text.size() > 8 || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-'))) {
+        return false;
+    }
+    bool ok = false;
+    *codePoint = text.toUInt(&ok, base);
+    return ok;
+}
 
 QString codePointName(uint codePoint)
 {

@@ -18,6 +18,9 @@ bool parseList(const QString &text, QVector<uint> *codePoints, QString *error);
 /** Appends every code point of a UTF-8 text file except white space; false with a message otherwise. */
 bool readFile(const QString &path, QVector<uint> *codePoints, QString *error);
 
+/** A code point written as 233, 0xE9 or U+00E9 (no sign); false when the text is none of these. */
+bool parseCodePoint(QString text, uint *codePoint);
+
 /** "U+00E9" */
 QString codePointName(uint codePoint);
 
