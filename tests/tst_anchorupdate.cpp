@@ -3,18 +3,18 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
+#include "filesizelimit.h"
 #include "stderrcapture.h"
 #include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using IOManager::FontFileManager;
@@ -130,6 +130,7 @@ private slots:
     void cannotLoad();
     void cannotReopen();
     void replacementCannotBeNamed();
+    void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
     void keepsLinkAndPermissions();
     void writtenFontUpdated();
@@ -430,27 +431,37 @@ void tst_AnchorUpdate::replacementCannotBeNamed()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+void tst_AnchorUpdate::failedWriteKeepsOldFile_data()
+{
+    // One byte short, only the flush inside commit() fails.
+    QTest::addColumn<int>("pictureCount");
+    QTest::addColumn<bool>("oneByteShort");
+    QTest::newRow("large file, 64 KB fit") << 2000 << false;
+    QTest::newRow("small file, one byte short") << 1 << true;
+}
+
 void tst_AnchorUpdate::failedWriteKeepsOldFile()
 {
+    QFETCH(int, pictureCount);
+    QFETCH(bool, oneByteShort);
     QByteArray pictures;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < pictureCount; ++i) {
         pictures += writerPicture;
     }
     const QByteArray original = writerFile(writerLetter(" char=\"a\"", "100", "100", pictures));
-
     QVERIFY(writeAll(path(), original));
-    // A file size limit makes the write-back fail past 64 KB, as a full disk would.
-    rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    QCOMPARE(FontFileManager::changeLetterAnchor(path(), 1, 2, QStringLiteral("a")), 0);
+    const qint64 size = QFileInfo(path()).size();
+    QVERIFY(writeAll(path(), original));
+
     StderrCapture capture;
-    const int result = FontFileManager::changeLetterAnchor(path(), 1, 2, QStringLiteral("a"));
+    int result = 0;
+    {
+        const FileSizeLimit fileSizeLimit{rlim_t(oneByteShort ? size - 1 : 64 * 1024)};
+        QVERIFY(fileSizeLimit.isActive());
+        result = FontFileManager::changeLetterAnchor(path(), 1, 2, QStringLiteral("a"));
+    }
     const QByteArray message = capture.text();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
 
     QCOMPARE(message, "Unable to write font XML file: " + path().toUtf8() + "\n");
     QCOMPARE(result, -1);

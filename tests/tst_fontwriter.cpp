@@ -4,18 +4,18 @@
 #include "models/font.h"
 
 #include "referencewriter.h"
+#include "filesizelimit.h"
 #include "testfiles.h"
 #include "stderrcapture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 using IOManager::FontFileManager;
 using Models::Character;
@@ -84,6 +84,7 @@ private slots:
     void pixelsMatchReference();
     void replacesWholeFile();
     void missingDirectory();
+    void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
     void textXmlCannotHold_data();
     void textXmlCannotHold();
@@ -333,32 +334,37 @@ void tst_FontWriter::missingDirectory()
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("no"))));
 }
 
+void tst_FontWriter::failedWriteKeepsOldFile_data()
+{
+    // Below the whole size by less than one buffer, only the flush inside commit() fails.
+    QTest::addColumn<qint64>("shortBy");
+    QTest::newRow("4 KB fit") << qint64(-1);
+    QTest::newRow("half fits") << qint64(-2);
+    QTest::newRow("one byte short") << qint64(1);
+}
+
 void tst_FontWriter::failedWriteKeepsOldFile()
 {
+    QFETCH(qint64, shortBy);
     const QString path = m_dir->filePath(QStringLiteral("keep.of"));
-    const QByteArray old = "old content that must survive\n";
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(old);
-    }
     Font font(QStringLiteral("big"));
     auto *letter = new Character(QStringLiteral("a"));
     letter->addPicture(new CharacterPicture(noisyImage(300, 300, QImage::Format_ARGB32, 1), 0, 0.0f));
     font.addCharacter(letter);
+    QVERIFY(FontFileManager::fontToFile(&font, path));
+    const qint64 size = QFileInfo(path).size();
+    const QByteArray old = "old content that must survive\n";
+    QVERIFY(writeAll(path, old));
 
-    // A file size limit makes every write past 64 KB fail, as a full disk would.
-    rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const qint64 limit = shortBy == -1 ? 4096 : shortBy == -2 ? size / 2 : size - shortBy;
     StderrCapture capture;
-    const bool written = FontFileManager::fontToFile(&font, path);
+    bool written = true;
+    {
+        const FileSizeLimit fileSizeLimit{rlim_t(limit)};
+        QVERIFY(fileSizeLimit.isActive());
+        written = FontFileManager::fontToFile(&font, path);
+    }
     const QByteArray message = capture.text();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
 
     QVERIFY(!written);
     QCOMPARE(message, "Warning: unable to write output font file: " + path.toUtf8() + "\n");

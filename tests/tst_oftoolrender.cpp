@@ -69,22 +69,26 @@ void tst_OftoolRender::sameBytesAsWindow_data()
 {
     QTest::addColumn<QString>("style");
     QTest::addColumn<int>("size");
-    QTest::newRow("Book 32") << QStringLiteral("Book") << 32;
-    QTest::newRow("Bold 12") << QStringLiteral("Bold") << 12;
+    QTest::addColumn<QStringList>("extra");
+    QTest::newRow("Book 32") << QStringLiteral("Book") << 32 << QStringList();
+    QTest::newRow("Bold 12") << QStringLiteral("Bold") << 12 << QStringList();
+    // The last of a repeated option counts, --dpi included.
+    QTest::newRow("dpi given twice") << QStringLiteral("Book") << 12 << QStringList{"--dpi", "300", "--dpi=96"};
 }
 
 void tst_OftoolRender::sameBytesAsWindow()
 {
     QFETCH(QString, style);
     QFETCH(int, size);
+    QFETCH(QStringList, extra);
     // This process runs with QT_FONT_DPI=96, the command's default.
     const QFont font = QFontDatabase().font(QStringLiteral("DejaVu Sans"), style, size);
     const QString name = defaultFontFileName(QStringLiteral("DejaVu Sans"), style, QString::number(size));
     const QString windowPath = m_dir->filePath(QStringLiteral("window.of"));
     QVERIFY(produceFontFile(font, name, windowPath));
 
-    const OftoolRun run = runOftool({QStringLiteral("render"), QStringLiteral("--style"), style, QStringLiteral("--size"),
-                               QString::number(size), QStringLiteral("--output"), QStringLiteral("tool.of")},
+    const OftoolRun run = runOftool(QStringList{QStringLiteral("render"), QStringLiteral("--style"), style, QStringLiteral("--size"),
+                               QString::number(size), QStringLiteral("--output"), QStringLiteral("tool.of")} + extra,
                               m_dir->path());
     QCOMPARE(run.status, 0);
     const QByteArray tool = readAll(m_dir->filePath(QStringLiteral("tool.of")));

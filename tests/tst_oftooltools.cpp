@@ -264,6 +264,7 @@ void tst_OftoolTools::roundTrip_data()
     // Listed by name, 10 would come before 2 and 9: the order of the pictures has to survive too.
     QTest::newRow("twelve pictures") << QStringLiteral("g") << QList<int>{9, 2, 10, -4, 0, 1, 3, 4, 5, 6, 7, 8};
     QTest::newRow("same id twice") << QStringLiteral("h") << QList<int>{4, 4};
+    QTest::newRow("percent sign and digit") << QStringLiteral("%1") << QList<int>{7};
 }
 
 void tst_OftoolTools::roundTrip()
@@ -336,15 +337,17 @@ void tst_OftoolTools::importReport()
     QVERIFY(QDir(m_dir->path()).mkpath("scans"));
     QVERIFY(opaqueImage(2, 2, 0xff000000).save(path("scans/x_A_1.png")));
     QVERIFY(opaqueImage(2, 2, 0xff000000).save(path("scans/x_b_2.png")));
-    for (const char *name : {"x_+_1.png", "x_A_1.gif", "x_u+41_1.png", "xA1.png", "x_[pasdecode]_4.png", ".x_A_3.png"}) {
+    const char *const passedOver[] = {"x_+_1.png", "x_A_1.gif", "x_u+41_1.png", "xA1.png", "x_[pasdecode]_4.png",
+                                      ".x_A_3.png", "x_u+d800_1.png"};
+    for (const char *name : passedOver) {
         QVERIFY(writeBytes(path(QStringLiteral("scans/") + QLatin1String(name)), "not read"));
     }
     QVERIFY(writeBytes(path("scans/README.txt"), "about the scans"));
 
     const OftoolRun run = runOftool({"import", "scans", "--map", "A=Alpha"}, m_dir->path());
     QCOMPARE(run.status, 0);
-    QVERIFY2(run.out.contains("scans.of: 2 letters, 2 pictures imported from scans (6 files passed over)"), run.out.constData());
-    for (const char *name : {"x_+_1.png", "x_A_1.gif", "x_u+41_1.png", "xA1.png", "x_[pasdecode]_4.png", ".x_A_3.png"}) {
+    QVERIFY2(run.out.contains("scans.of: 2 letters, 2 pictures imported from scans (7 files passed over)"), run.out.constData());
+    for (const char *name : passedOver) {
         QVERIFY2(run.err.contains(QByteArray("passed over ") + name), run.err.constData());
     }
     QVERIFY(!run.err.contains("README"));

@@ -2,6 +2,7 @@
 #include "charset.h"
 
 #include "iomanager/fontfilemanager.h"
+#include "iomanager/savefile_p.h"
 #include "models/font.h"
 
 #include <QCommandLineParser>
@@ -26,15 +27,16 @@ QString peekOption(int argc, char **argv, const QString &name)
 {
     const QByteArray flag = "--" + name.toUtf8();
     const QByteArray prefix = flag + '=';
+    QString value;
     for (int i = 1; i < argc; ++i) {
+        // The last one counts, as with every option the parser reads.
         if (flag == argv[i]) {
-            return i + 1 < argc ? QString::fromLocal8Bit(argv[i + 1]) : QString(QLatin1String(""));
-        }
-        if (std::strncmp(argv[i], prefix.constData(), size_t(prefix.size())) == 0) {
-            return QString::fromLocal8Bit(argv[i] + prefix.size());
+            value = i + 1 < argc ? QString::fromLocal8Bit(argv[i + 1]) : QString(QLatin1String(""));
+        } else if (std::strncmp(argv[i], prefix.constData(), size_t(prefix.size())) == 0) {
+            value = QString::fromLocal8Bit(argv[i] + prefix.size());
         }
     }
-    return QString();
+    return value;
 }
 
 void preferOffscreen()
@@ -255,6 +257,10 @@ FontInput readFont(const QString &path)
 
 bool savePng(const QImage &image, const QString &path, QString *error)
 {
+    if (!IOManager::Private::isReplaceableTarget(path)) {
+        *error = QStringLiteral("cannot write %1: not a regular file").arg(path);
+        return false;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
@@ -266,7 +272,7 @@ bool savePng(const QImage &image, const QString &path, QString *error)
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
+    if (!IOManager::Private::commitComplete(file)) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
         return false;
     }

@@ -24,7 +24,7 @@ constexpr int exitStrict = 3;
 
 enum class Parsed { Run, Done, Failed };
 
-/** The value of --name or --name=value in argv, before any application object exists; null when absent. */
+/** The value of the last --name or --name=value in argv, before any application object exists; null when absent. */
 QString peekOption(int argc, char **argv, const QString &name);
 
 /** Uses the offscreen platform unless QT_QPA_PLATFORM says otherwise. */

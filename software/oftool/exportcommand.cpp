@@ -171,7 +171,9 @@ int runExport(int argc, char **argv)
                 continue;
             }
             const QString number = digits ? QStringLiteral("%1").arg(i, digits, 10, QLatin1Char('0')) : QString();
-            const QString name = QStringLiteral("%1%2_%3_%4.png").arg(prefix, number, field).arg(picture->getId());
+            // Joined, not arg()-chained: a letter may itself hold "%1".
+            const QString name = prefix + number + QLatin1Char('_') + field + QLatin1Char('_')
+                                 + QString::number(picture->getId()) + QLatin1String(".png");
             if (name.toUtf8().size() > maxFileNameBytes) {
                 std::fprintf(stderr, "oftool export: letter %s left out: its file name would be too long\n",
                              Cli::codePoints(value).toUtf8().constData());

@@ -1,5 +1,6 @@
 #include "importcommand.h"
 
+#include "charset.h"
 #include "cli.h"
 
 #include "iomanager/fontfilemanager.h"
@@ -14,6 +15,7 @@
 #include <QMap>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -49,6 +51,22 @@ bool looksLikeImage(const QString &name)
     return suffixes.contains(suffix);
 }
 
+// What XML can write: no control character but tab and line ends, no U+FFFE or U+FFFF, no lone surrogate.
+bool isStorable(const QString &letter)
+{
+    for (int i = 0; i < letter.size(); ++i) {
+        const ushort unit = letter.at(i).unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < letter.size() && letter.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if ((unit < 0x20 && unit != 0x9 && unit != 0xA && unit != 0xD) || QChar::isSurrogate(unit) || unit >= 0xFFFE) {
+            return false;
+        }
+    }
+    return true;
+}
+
 /* Why the directory import passes over a file of this name; empty when it reads it. */
 QString refusal(const QString &name)
 {
@@ -75,6 +93,13 @@ QString refusal(const QString &name)
         if (field.left(plus).toLower() != QLatin1String("u") || field.size() - plus - 1 != 4) {
             return QStringLiteral("a letter field with \"+\" must be u+XXXX, four hex digits (\"+\" itself is u+002B)");
         }
+        // strtoul, as the import reads it: "4g00" is 4.
+        const ushort code = ushort(std::strtoul(field.mid(plus + 1).toStdString().c_str(), nullptr, 16) & 0xffffu);
+        if (!isStorable(QString(QChar(code)))) {
+            return QStringLiteral("%1 is not a character an OF font file can hold").arg(Charset::codePointName(code));
+        }
+    } else if (!isStorable(field)) {
+        return QStringLiteral("the letter field holds a character an OF font file cannot hold");
     }
     return QString();
 }

@@ -6,6 +6,7 @@
 #include "previewcommand.h"
 #include "rendercommand.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -30,12 +31,35 @@ void printUsage(FILE *stream)
                stream);
 }
 
+// Output lost to a full disk must not end in success: a script would take the missing lines for the answer.
+int checkedStatus(int status)
+{
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    if (flushed && !std::ferror(stdout)) {
+        return status;
+    }
+    const int error = errno;
+    std::fprintf(stderr, "oftool: cannot write to standard output%s%s\n", error ? ": " : "",
+                 error ? std::strerror(error) : "");
+    return status == Cli::exitOk ? Cli::exitFailure : status;
+}
+
+int dispatch(int argc, char **argv);
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    return checkedStatus(dispatch(argc, argv));
+}
+
+namespace {
+
+int dispatch(int argc, char **argv)
+{
     if (argc < 2) {
-        // A newcomer's first run: render the default font.
+        // With no command at all, render the default font.
         char renderWord[] = "render";
         char *arguments[] = {argv[0], renderWord, nullptr};
         int count = 2;
@@ -66,3 +90,5 @@ int main(int argc, char **argv)
     printUsage(stderr);
     return Cli::exitUsage;
 }
+
+} // namespace

@@ -1,4 +1,5 @@
 #include "iomanager/fontfilemanager.h"
+#include "iomanager/savefile_p.h"
 
 #include "models/character.h"
 #include "models/characterpicture.h"
@@ -111,7 +112,7 @@ bool writePixels(const QImage &image, QIODevice *device)
 bool FontFileManager::fontToFile(const Models::Font *font, const QString &filename)
 {
     QSaveFile file(filename);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!Private::isReplaceableTarget(filename) || !file.open(QIODevice::WriteOnly)) {
         std::cerr << "Warning: unable to open output font file: " << filename.toStdString() << "\n";
         return false;
     }
@@ -135,8 +136,11 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
     writer.writeEndElement();
     writer.writeEndDocument();
 
-    // Without commit() the temporary file is removed and an old file stays untouched.
-    if (!written || writer.hasError() || !file.commit()) {
+    // A cancelled write removes the temporary file and leaves an old file untouched.
+    if (!written || writer.hasError()) {
+        file.cancelWriting();
+    }
+    if (!Private::commitComplete(file)) {
         std::cerr << "Warning: unable to write output font file: " << filename.toStdString() << "\n";
         return false;
     }
@@ -517,6 +521,26 @@ bool hasGlyphImageExtension(const QString &name)
     return false;
 }
 
+/*
+ * Whether an OF font file can hold letter: XML has no way to write most control characters,
+ * U+FFFE, U+FFFF or a surrogate that is not part of a pair.
+ */
+bool isStorableLetter(const QString &letter)
+{
+    for (int i = 0; i < letter.size(); ++i) {
+        const ushort unit = letter.at(i).unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < letter.size() && letter.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        const bool control = unit < 0x20 && unit != 0x9 && unit != 0xA && unit != 0xD;
+        if (control || QChar::isSurrogate(unit) || unit == 0xFFFE || unit == 0xFFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A top-down BMP declares a negative height.
 bool fitsGlyphImageLimit(const QSize &size)
 {
@@ -710,6 +734,10 @@ Models::Font *FontFileManager::fontFromDirectory(const QString &path, const QMap
             const unsigned long value = std::strtoul(codeText.c_str(), nullptr, 16);
             letter = QString(QChar(static_cast<ushort>(value & 0xffffu)));
             qDebug() << "\t char = " << letter << " code= " << code;
+        }
+        // A letter that XML cannot hold would make the whole font unwritable.
+        if (!isStorableLetter(letter)) {
+            continue;
         }
 
         const auto substitution = substitutions.constFind(letter);
@@ -1010,7 +1038,10 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
         return -1;
     }
     const QByteArray bytes = fontDocument.toByteArray(1);
-    if (output.write(bytes) != bytes.size() || !output.commit()) {
+    if (output.write(bytes) != bytes.size()) {
+        output.cancelWriting();
+    }
+    if (!Private::commitComplete(output)) {
         reportAnchorFailure("Unable to write font XML file: ", path);
         return -1;
     }
