@@ -17,6 +17,7 @@ Font::~Font()
 {
     qDeleteAll(m_characters);
     m_characters.clear();
+    m_held.clear();
 }
 
 QString Font::getName() const
@@ -31,12 +32,7 @@ void Font::setName(const QString &name)
 
 bool Font::hasCharacter(const Character *character) const
 {
-    for (const Character *held : m_characters) {
-        if (held == character) {
-            return true;
-        }
-    }
-    return false;
+    return m_held.contains(character);
 }
 
 bool Font::addCharacter(Character *character)
@@ -46,11 +42,13 @@ bool Font::addCharacter(Character *character)
     }
     const auto it = m_characters.find(character->getCharacterValue());
     if (it != m_characters.end()) {
+        m_held.remove(it.value());
         delete it.value();
         it.value() = character;
     } else {
         m_characters.insert(character->getCharacterValue(), character);
     }
+    m_held.insert(character);
     return true;
 }
 
@@ -59,6 +57,7 @@ void Font::addCharacterPicture(const QString &value, CharacterPicture *picture)
     auto it = m_characters.find(value);
     if (it == m_characters.end()) {
         it = m_characters.insert(value, new Character(value));
+        m_held.insert(it.value());
     }
     it.value()->addPicture(picture);
 }

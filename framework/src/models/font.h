@@ -2,6 +2,7 @@
 #define MODELS_FONT_H
 
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 namespace Models {
@@ -46,6 +47,9 @@ private:
 
     QString m_name;
     QMap<QString, Character *> m_characters;
+    // The same letters by identity: a letter's value may have changed since it was added, so its
+    // key cannot tell whether this very object is held, and a scan of the map makes adding quadratic.
+    QSet<const Character *> m_held;
 };
 
 } // namespace Models
