@@ -1,7 +1,7 @@
 // produceFontFile for DejaVu Sans: rendering and writing side by side, and a whole process for 128 pt.
 #include "benchsupport.h"
 
-#include "MainWindow.h"
+#include "glyphrenderer.h"
 
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"

@@ -3,7 +3,7 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
-#include "MainWindow.h"
+#include "glyphrenderer.h"
 #include "stderrcapture.h"
 
 #include <QElapsedTimer>

@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "glyphrenderer.h"
+
 #include "models/font.h"
 
 #include "referencewriter.h"

@@ -1,4 +1,4 @@
-#include "MainWindow.h"
+#include "glyphrenderer.h"
 #include "oftoolrun.h"
 #include "testfiles.h"
 

@@ -1,4 +1,4 @@
-#include "MainWindow.h"
+#include "glyphrenderer.h"
 
 #include "models/character.h"
 #include "models/characterpicture.h"
@@ -49,6 +49,18 @@ bool hasInk(const QImage &image)
     return false;
 }
 
+QStringList &qtMessages()
+{
+    static QStringList messages;
+    return messages;
+}
+
+// Replaces the test logger's handler, which would print Qt's warnings without failing the test.
+void recordQtMessage(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    qtMessages().append(message);
+}
+
 } // namespace
 
 class tst_Render : public QObject
@@ -64,6 +76,10 @@ private slots:
     void repeatable();
     void notWritten_data();
     void notWritten();
+    void noInk_data();
+    void noInk();
+    void largestFittingSize_data();
+    void largestFittingSize();
 };
 
 void tst_Render::initTestCase()
@@ -232,6 +248,79 @@ void tst_Render::notWritten()
     QVERIFY(!written);
     QCOMPARE(messages, warning + path.toUtf8() + "\n");
     QVERIFY(!QFile::exists(path));
+}
+
+void tst_Render::noInk_data()
+{
+    QTest::addColumn<QStringList>("letters");
+    QTest::addColumn<int>("size");
+    // The least number of letters of zero size, and of letters with pixels that are all transparent.
+    QTest::addColumn<int>("zeroSize");
+    QTest::addColumn<int>("transparent");
+    // At 1 pt the narrow letters have no width at all.
+    QTest::newRow("99 letters at 1 pt") << defaultLetters() << 1 << 1 << 0;
+    QTest::newRow("no-break space, combining acute")
+        << QStringList{QStringLiteral("A"), QStringLiteral("\u00A0"), QStringLiteral("\u0301"), QStringLiteral("B")}
+        << 24 << 1 << 1;
+}
+
+void tst_Render::noInk()
+{
+    QFETCH(QStringList, letters);
+    QFETCH(int, size);
+    QFETCH(int, zeroSize);
+    QFETCH(int, transparent);
+    Font docFont(QStringLiteral("n.of"));
+    QStringList emptyLetters(QStringLiteral("left over"));
+
+    qtMessages().clear();
+    const QtMessageHandler testLogger = qInstallMessageHandler(recordQtMessage);
+    StderrCapture capture;
+    const bool rendered = renderGlyphs(dejaVuSans(QStringLiteral("Book"), size), letters, &docFont, &emptyLetters);
+    const QByteArray messages = capture.text();
+    qInstallMessageHandler(testLogger);
+
+    QVERIFY(rendered);
+    QCOMPARE(qtMessages(), QStringList());
+    QCOMPARE(messages, QByteArray());
+    QCOMPARE(docFont.getCharacters().size(), letters.size() + 1);
+    QStringList withoutInk;
+    int withoutPixels = 0;
+    for (const QString &letter : letters) {
+        const QImage image = docFont.getCharacter(letter)->getPictures().first()->getImage();
+        withoutPixels += image.isNull();
+        if (!hasInk(image)) {
+            withoutInk.append(letter);
+        }
+    }
+    QCOMPARE(emptyLetters, withoutInk);
+    QVERIFY(withoutPixels >= zeroSize);
+    QVERIFY(withoutInk.size() - withoutPixels >= transparent);
+}
+
+void tst_Render::largestFittingSize_data()
+{
+    QTest::addColumn<QStringList>("letters");
+    QTest::addColumn<bool>("capped");
+    QTest::newRow("99 letters") << defaultLetters() << false;
+    QTest::newRow("one letter") << QStringList(QStringLiteral("W")) << true;
+}
+
+void tst_Render::largestFittingSize()
+{
+    QFETCH(QStringList, letters);
+    QFETCH(bool, capped);
+    const QString style = QStringLiteral("Book");
+    const int size = largestFittingPointSize(dejaVuSans(style, 12), letters);
+    QCOMPARE(size == 1024, capped);
+    QVERIFY(size >= 1);
+
+    Font fitting(QStringLiteral("n.of"));
+    QVERIFY(renderGlyphs(dejaVuSans(style, size), letters, &fitting));
+    if (!capped) {
+        Font refused(QStringLiteral("n.of"));
+        QVERIFY(!renderGlyphs(dejaVuSans(style, size + 1), letters, &refused));
+    }
 }
 
 QTEST_MAIN(tst_Render)

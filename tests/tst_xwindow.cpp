@@ -1,6 +1,8 @@
 // The application window on a real X server: started by ctest under xvfb-run, driven with mouse and keys.
 #include "MainWindow.h"
 
+#include "glyphrenderer.h"
+
 #include "models/font.h"
 
 #include "referencewriter.h"

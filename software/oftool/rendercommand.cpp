@@ -3,7 +3,7 @@
 #include "charset.h"
 #include "cli.h"
 
-#include "MainWindow.h"
+#include "glyphrenderer.h"
 
 #include <QCommandLineParser>
 #include <QDir>

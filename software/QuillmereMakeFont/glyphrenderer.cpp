@@ -1,0 +1,180 @@
+#include "glyphrenderer.h"
+
+#include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
+
+#include <QColor>
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+#include <QString>
+#include <QStringList>
+
+#include <iostream>
+
+namespace {
+
+// All glyph images of one font together; beyond this a typed size would take gigabytes.
+constexpr qint64 maxGlyphPixels = qint64(1) << 26;
+
+constexpr int largestPointSize = 1024;
+
+const QString &characterSet()
+{
+    // "!" to "~", then diaeresis, e acute, e grave, c cedilla and a grave.
+    static const QString set = QString::fromUtf8(
+        "!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"
+        "\xC2\xA8\xC3\xA9\xC3\xA8\xC3\xA7\xC3\xA0");
+    return set;
+}
+
+// A single UTF-16 unit takes the character's own advance; only longer letters need text layout.
+int advanceOf(const QFontMetrics &fontMetrics, const QString &letter)
+{
+    return letter.size() == 1 ? fontMetrics.horizontalAdvance(letter.at(0)) : fontMetrics.horizontalAdvance(letter);
+}
+
+bool fitsPixelBudget(const QFontMetrics &fontMetrics, const QStringList &letters)
+{
+    qint64 pixels = 0;
+    for (const QString &letter : letters) {
+        pixels += qint64(qMax(0, advanceOf(fontMetrics, letter))) * qMax(0, fontMetrics.height());
+    }
+    return pixels <= maxGlyphPixels;
+}
+
+bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters)
+{
+    font.setPointSize(pointSize);
+    return fitsPixelBudget(QFontMetrics(font), letters);
+}
+
+bool hasInk(const QImage &image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) != 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+Models::Character *newLetter(const QString &value, const QImage &image)
+{
+    auto *letter = new Models::Character(value, 0.0, 100.0, 0.0, 100.0);
+    letter->addPicture(new Models::CharacterPicture(image, 0, 0.0f));
+    return letter;
+}
+
+} // namespace
+
+QStringList defaultLetters()
+{
+    QStringList letters;
+    for (const QChar c : characterSet()) {
+        letters.append(QString(c));
+    }
+    return letters;
+}
+
+QString defaultFontFileName(const QString &family, const QString &style, const QString &size)
+{
+    QString name = family + QLatin1String("__") + style + QLatin1String("__") + size + QLatin1String(".of");
+    name.replace(QLatin1Char(' '), QLatin1Char('_'));
+    return name;
+}
+
+bool renderGlyphs(const QFont &font, Models::Font *docFont)
+{
+    return renderGlyphs(font, defaultLetters(), docFont);
+}
+
+bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters)
+{
+    const QFontMetrics fontMetrics(font);
+    if (emptyLetters) {
+        emptyLetters->clear();
+    }
+    if (!fitsPixelBudget(fontMetrics, letters)) {
+        return false;
+    }
+
+    int widthSum = 0;
+    int heightSum = 0;
+    int count = 0;
+    for (const QString &letter : letters) {
+        const int w = advanceOf(fontMetrics, letter);
+        const int h = fontMetrics.height();
+
+        QImage img(w, h, QImage::Format_ARGB32);
+        // A painter on an image without pixels only warns; the empty image is stored all the same.
+        if (!img.isNull()) {
+            img.fill(qRgba(255, 255, 255, 0));
+            QPainter p(&img);
+            p.setFont(font);
+            p.setPen(QPen(QColor(Qt::black)));
+            p.drawText(0, fontMetrics.ascent(), letter);
+        }
+        if (emptyLetters && !hasInk(img)) {
+            emptyLetters->append(letter);
+        }
+        // Wrapped once the painter is done: an image copied while painting is active is copied pixel by pixel.
+        docFont->addCharacter(newLetter(letter, img));
+
+        widthSum += w;
+        heightSum += h;
+        ++count;
+    }
+
+    // No letters at all (every one left out) gives an empty space image rather than a division by zero.
+    QImage spaceImg(count ? widthSum / count : 0, count ? heightSum / count : 0, QImage::Format_ARGB32);
+    spaceImg.fill(0);
+    docFont->addCharacter(newLetter(QStringLiteral(" "), spaceImg));
+    return true;
+}
+
+int largestFittingPointSize(const QFont &font, const QStringList &letters)
+{
+    if (!fitsAtPointSize(font, 1, letters)) {
+        return 0;
+    }
+    if (fitsAtPointSize(font, largestPointSize, letters)) {
+        return largestPointSize;
+    }
+    // low always fits and high never does, so the answer has a refused neighbour even where the
+    // pixel count is not monotone in the size.
+    int low = 1;
+    int high = largestPointSize;
+    while (high - low > 1) {
+        const int middle = low + (high - low) / 2;
+        if (fitsAtPointSize(font, middle, letters)) {
+            low = middle;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename)
+{
+    return produceFontFile(font, fontName, outputFilename, defaultLetters());
+}
+
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
+                     const QStringList &letters)
+{
+    Models::Font docFont(fontName);
+    if (!renderGlyphs(font, letters, &docFont)) {
+        std::cerr << "Warning: glyphs too large for output font file: " << outputFilename.toStdString() << "\n";
+        return false;
+    }
+    return IOManager::FontFileManager::fontToFile(&docFont, outputFilename);
+}

@@ -1,0 +1,48 @@
+#ifndef GLYPHRENDERER_H
+#define GLYPHRENDERER_H
+
+#include <QtGlobal>
+
+QT_BEGIN_NAMESPACE
+class QFont;
+class QString;
+class QStringList;
+QT_END_NAMESPACE
+
+namespace Models {
+class Font;
+}
+
+/** The 99 letters the window draws: "!" to "~", then U+00A8, U+00E9, U+00E8, U+00E7, U+00E0. */
+QStringList defaultLetters();
+
+/** family__style__size.of with every space turned into "_". */
+QString defaultFontFileName(const QString &family, const QString &style, const QString &size);
+
+/**
+ * Adds to docFont one letter per character of the set, drawn with font, and the blank " " letter.
+ * Returns false, adding nothing, when the glyph images would be too large to hold.
+ */
+bool renderGlyphs(const QFont &font, Models::Font *docFont);
+/**
+ * The same for other letters, each a string of one character (one or two UTF-16 units).
+ * When emptyLetters is given it is set to the letters, in their order, whose image came out without ink
+ * (zero width or height, or every pixel transparent); the blank " " letter added at the end is not counted.
+ */
+bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont,
+                  QStringList *emptyLetters = nullptr);
+
+/**
+ * The largest point size from 1 to 1024 at which renderGlyphs accepts letters in font's family and style,
+ * or 0 when none does. The size returned is accepted and the next one is refused (unless it is 1024); hinting
+ * may let a still larger size fit again, which this does not look for.
+ */
+int largestFittingPointSize(const QFont &font, const QStringList &letters);
+
+/** Renders font into a font named fontName and writes it to outputFilename; true when the file was written. */
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename);
+/** The same for other letters; the blank " " letter is added as always. */
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
+                     const QStringList &letters);
+
+#endif // GLYPHRENDERER_H
