@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -136,6 +137,8 @@ private slots:
     void anchor();
     void badInput_data();
     void badInput();
+    void help_data();
+    void help();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -512,6 +515,41 @@ void tst_OftoolTools::badInput()
     }
     // Nothing written, nothing changed, no directory left behind.
     QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void tst_OftoolTools::help_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("err");
+    for (const char *command : {"render", "info", "preview", "export", "import", "anchor"}) {
+        QTest::newRow(command) << command << QByteArray();
+    }
+    // Qt's other warnings about the runtime directory still come through.
+    QTest::newRow("render, runtime directory open to all")
+        << "render" << QByteArray("QStandardPaths: wrong permissions on runtime directory RUNTIME, 0777 instead of 0700\n");
+}
+
+void tst_OftoolTools::help()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, err);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    if (!err.isEmpty()) {
+        QVERIFY(QDir(m_dir->path()).mkdir("runtime"));
+        QCOMPARE(chmod(QFile::encodeName(path("runtime")).constData(), 0777), 0);
+        environment.insert("XDG_RUNTIME_DIR", path("runtime"));
+        err.replace("RUNTIME", QFile::encodeName(path("runtime")));
+    }
+    const OftoolRun help = runOftool({command, "--help"}, m_dir->path(), environment);
+    const OftoolRun helpAll = runOftool({command, "--help-all"}, m_dir->path(), environment);
+    QCOMPARE(help.status, 0);
+    QCOMPARE(helpAll.status, 0);
+    QVERIFY(help.out.startsWith("Usage: oftool " + command.toUtf8()));
+    QCOMPARE(helpAll.out, help.out);
+    QCOMPARE(help.err, err);
+    QCOMPARE(helpAll.err, err);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
 }
 
 QTEST_MAIN(tst_OftoolTools)

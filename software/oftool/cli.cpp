@@ -52,6 +52,28 @@ void setApplicationInfo()
     QCoreApplication::setApplicationVersion(QStringLiteral(QMF_VERSION));
 }
 
+namespace {
+
+QtMessageHandler handlerBefore = nullptr;
+
+void dropRuntimeDirMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && qstrcmp(context.category, "default") == 0
+        && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to "))) {
+        return;
+    }
+    handlerBefore(type, context, message);
+}
+
+} // namespace
+
+void dropRuntimeDirWarning()
+{
+    if (!handlerBefore) {
+        handlerBefore = qInstallMessageHandler(dropRuntimeDirMessage);
+    }
+}
+
 QStringList arguments(int argc, char **argv)
 {
     QStringList list;
@@ -70,7 +92,8 @@ Parsed parse(QCommandLineParser &parser, const char *command, const QString &syn
         usageError(command, parser.errorText());
         return Parsed::Failed;
     }
-    if (parser.isSet(help)) {
+    // Qt adds --help-all for its own options, which it never sees here: the help is the same.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         QString text = parser.helpText();
         text.replace(0, text.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: ") + synopsis);
         std::fputs(text.toUtf8().constData(), stdout);

@@ -30,6 +30,13 @@ QString peekOption(int argc, char **argv, const QString &name);
 /** Uses the offscreen platform unless QT_QPA_PLATFORM says otherwise. */
 void preferOffscreen();
 
+/**
+ * Keeps Qt's "XDG_RUNTIME_DIR not set" warning, which a QGuiApplication gives at start-up when
+ * there is no login session, off standard error; every other message goes where it went before.
+ * Call it before the application object exists.
+ */
+void dropRuntimeDirWarning();
+
 /** argv as strings, for the parser; Qt gets none of it, so an option such as --style stays ours. */
 QStringList arguments(int argc, char **argv);
 
@@ -58,8 +65,9 @@ private:
 };
 
 /**
- * Parses the arguments after the subcommand, with --help and --version added.
- * Prints help, version or the error itself; Run means the caller goes on.
+ * Parses the arguments after the subcommand, with --help and --version added (--help-all, which
+ * Qt adds, prints the same help: Qt takes no options of its own here). Prints help, version or
+ * the error itself; Run means the caller goes on.
  */
 Parsed parse(QCommandLineParser &parser, const char *command, const QString &synopsis, QStringList arguments);
 

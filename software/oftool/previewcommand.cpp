@@ -106,6 +106,7 @@ bool parseScale(const QString &text, int *scale)
 int runPreview(int argc, char **argv)
 {
     Cli::preferOffscreen();
+    Cli::dropRuntimeDirWarning();
     const QStringList arguments = Cli::arguments(argc, argv);
     const Cli::CommandApplication<QGuiApplication> app(argv[0]);
 

@@ -178,6 +178,7 @@ int runRender(int argc, char **argv)
         qputenv("QT_FONT_DPI", QByteArray::number(dpi));
     }
     Cli::preferOffscreen();
+    Cli::dropRuntimeDirWarning();
     const QStringList arguments = Cli::arguments(argc, argv);
     const Cli::CommandApplication<QGuiApplication> app(argv[0]);
 
