@@ -139,6 +139,8 @@ private slots:
     void badInput();
     void help_data();
     void help();
+    void argumentNotText_data();
+    void argumentNotText();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -549,6 +551,36 @@ void tst_OftoolTools::help()
     QCOMPARE(helpAll.out, help.out);
     QCOMPARE(help.err, err);
     QCOMPARE(helpAll.err, err);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+void tst_OftoolTools::argumentNotText_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("bytes"); // the last argument, for printf %b
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("info FILE") << QStringList{"info"} << "b\\0376.of"
+                               << QByteArray("oftool info: \"b\\xFE.of\" is not valid UTF-8 text; file names and values must be, "
+                                             "or they would change on the way\nTry 'oftool info --help'.\n");
+    QTest::newRow("render --output=") << QStringList{"render"} << "--output=a\\0303\\0251\\0377.of"
+                                      << QByteArray("oftool render: \"--output=a\\xC3\\xA9\\xFF.of\" is not valid UTF-8 text; "
+                                                    "file names and values must be, or they would change on the way\n"
+                                                    "Try 'oftool render --help'.\n");
+}
+
+void tst_OftoolTools::argumentNotText()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, bytes);
+    QFETCH(QByteArray, err);
+    // QProcess passes arguments as text; the shell makes the bytes.
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start("/bin/sh", QStringList{"-c", "last=$(printf %b \"$1\"); shift; exec \"$0\" \"$@\" \"$last\"", OFTOOL_PATH, bytes}
+                                 + arguments);
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardError(), err);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
 }
 

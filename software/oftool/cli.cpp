@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QStringList>
 #include <QTemporaryFile>
+#include <QTextCodec>
 #include <QXmlStreamReader>
 
 #include <cstdio>
@@ -65,6 +66,21 @@ void dropRuntimeDirMessage(QtMsgType type, const QMessageLogContext &context, co
     handlerBefore(type, context, message);
 }
 
+// The first argument that arguments() could not turn into a string and back, as its bytes.
+QByteArray notText;
+
+// Every byte outside printable ASCII as \xHH, so that the message shows what the argument holds.
+QString escaped(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        const uchar code = uchar(byte);
+        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte))
+                                            : QStringLiteral("\\x") + QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    }
+    return text;
+}
+
 } // namespace
 
 void dropRuntimeDirWarning()
@@ -78,7 +94,11 @@ QStringList arguments(int argc, char **argv)
 {
     QStringList list;
     for (int i = 0; i < argc; ++i) {
-        list.append(QString::fromLocal8Bit(argv[i]));
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (i > 0 && notText.isEmpty() && argument.toLocal8Bit() != argv[i]) {
+            notText = argv[i];
+        }
+        list.append(argument);
     }
     return list;
 }
@@ -87,6 +107,11 @@ Parsed parse(QCommandLineParser &parser, const char *command, const QString &syn
 {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    if (!notText.isEmpty()) {
+        usageError(command, QStringLiteral("\"%1\" is not valid %2 text; file names and values must be, or they would change on the way")
+                                .arg(escaped(notText), QString::fromLatin1(QTextCodec::codecForLocale()->name())));
+        return Parsed::Failed;
+    }
     arguments.removeAt(1); // the subcommand
     if (!parser.parse(arguments)) {
         usageError(command, parser.errorText());

@@ -37,7 +37,11 @@ void preferOffscreen();
  */
 void dropRuntimeDirWarning();
 
-/** argv as strings, for the parser; Qt gets none of it, so an option such as --style stays ours. */
+/**
+ * argv as strings, for the parser; Qt gets none of it, so an option such as --style stays ours.
+ * An argument that does not come back to its own bytes from a string (not text in the locale's
+ * encoding) makes the next parse() refuse it: a file name would otherwise change on the way.
+ */
 QStringList arguments(int argc, char **argv);
 
 /** Name and version for --version and messages. */
