@@ -132,6 +132,7 @@ private slots:
     void roundTrip();
     void exportLeavesOut_data();
     void exportLeavesOut();
+    void importReport_data();
     void importReport();
     void anchor_data();
     void anchor();
@@ -337,8 +338,16 @@ void tst_OftoolTools::exportLeavesOut()
     QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList{"p_u+0041_0.png"});
 }
 
+void tst_OftoolTools::importReport_data()
+{
+    QTest::addColumn<QString>("directory");
+    QTest::newRow("name") << QStringLiteral("scans");
+    QTest::newRow("name with /") << QStringLiteral("scans/");
+}
+
 void tst_OftoolTools::importReport()
 {
+    QFETCH(QString, directory);
     QVERIFY(QDir(m_dir->path()).mkpath("scans"));
     QVERIFY(opaqueImage(2, 2, 0xff000000).save(path("scans/x_A_1.png")));
     QVERIFY(opaqueImage(2, 2, 0xff000000).save(path("scans/x_b_2.png")));
@@ -349,9 +358,9 @@ void tst_OftoolTools::importReport()
     }
     QVERIFY(writeBytes(path("scans/README.txt"), "about the scans"));
 
-    const OftoolRun run = runOftool({"import", "scans", "--map", "A=Alpha"}, m_dir->path());
+    const OftoolRun run = runOftool({"import", directory, "--map", "A=Alpha"}, m_dir->path());
     QCOMPARE(run.status, 0);
-    QVERIFY2(run.out.contains("scans.of: 2 letters, 2 pictures imported from scans (7 files passed over)"), run.out.constData());
+    QCOMPARE(run.out, "scans.of: 2 letters, 2 pictures imported from " + directory.toUtf8() + " (7 files passed over)\n");
     for (const char *name : passedOver) {
         QVERIFY2(run.err.contains(QByteArray("passed over ") + name), run.err.constData());
     }
