@@ -3,6 +3,7 @@
 #include "testfiles.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
 #include <QProcess>
@@ -42,6 +43,8 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void unwritableOutput();
+    void outputs_data();
+    void outputs();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -210,6 +213,48 @@ void tst_OftoolRender::unwritableOutput()
     QVERIFY2(run.err.contains("could not write " + target.toUtf8()), run.err.constData());
     QVERIFY2(run.err.contains("wrote 0 of 1 file"), run.err.constData());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("blocker")});
+}
+
+void tst_OftoolRender::outputs_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("files"); // the files written, relative to the working directory
+    QTest::addColumn<QString>("line");      // a line of standard error; %1 is the working directory
+    const QStringList render{"render", "--size", "8", "--chars", "65"};
+    const QString book8 = QStringLiteral("DejaVu_Sans__Book__8.of");
+    QTest::newRow("one file, new directory/") << render + QStringList{"--output", "new/"} << 0 << QStringList{"new/" + book8}
+                                               << QString();
+    QTest::newRow("one file, directory") << render + QStringList{"--output", "existing"} << 0
+                                         << QStringList{"existing/" + book8} << QString();
+    QTest::newRow("two files, one .of") << QStringList{"render", "--size", "8,9", "--output", "single.of"} << 1 << QStringList()
+                                        << "oftool render: --output: 2 files go into a directory, and \"single.of\" ends in .of "
+                                           "like a file; end it with \"/\" to make it a directory";
+    QTest::newRow("style in lower case") << render + QStringList{"--style", "bold"} << 0
+                                         << QStringList{"DejaVu_Sans__Bold__8.of"} << QString();
+}
+
+void tst_OftoolRender::outputs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QStringList, files);
+    QFETCH(QString, line);
+    QDir dir(m_dir->path());
+    QVERIFY(dir.mkpath("existing"));
+
+    const OftoolRun run = runOftool(arguments, m_dir->path());
+    QCOMPARE(run.status, status);
+    if (!line.isEmpty()) {
+        const QStringList lines = QString::fromUtf8(run.err).split(QLatin1Char('\n'));
+        QVERIFY2(lines.contains(line.replace(QLatin1String("%1"), m_dir->path())), run.err.constData());
+    }
+    QStringList written;
+    QDirIterator it(m_dir->path(), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        written.append(dir.relativeFilePath(it.next()));
+    }
+    QCOMPARE(written, files);
 }
 
 QTEST_MAIN(tst_OftoolRender)

@@ -55,7 +55,9 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("all-styles"), QStringLiteral("Render every style of the family.")},
         {QStringLiteral("size"), QStringLiteral("Point size, or a comma list such as 12,16,24,32 (default: %1).").arg(defaultSize),
          QStringLiteral("points")},
-        {QStringLiteral("output"), QStringLiteral("Output file for one font, directory for several (default: current directory)."),
+        {QStringLiteral("output"), QStringLiteral("Output file for one font, directory for several; a path ending in \"/\" or naming "
+                                                  "a directory is taken as one, made when missing (default: current "
+                                                  "directory)."),
          QStringLiteral("path")},
         {QStringLiteral("dpi"), QStringLiteral("Logical dots per inch, so sizes do not depend on the machine (default: %1).").arg(defaultDpi),
          QStringLiteral("dpi")},
@@ -221,11 +223,14 @@ int runRender(int argc, char **argv)
         std::sort(styles.begin(), styles.end());
     } else if (parser.isSet(QStringLiteral("style"))) {
         const QString style = parser.value(QStringLiteral("style"));
-        if (!familyStyles.contains(style)) {
+        const auto knownStyle = std::find_if(familyStyles.cbegin(), familyStyles.cend(), [&](const QString &known) {
+            return known.compare(style, Qt::CaseInsensitive) == 0;
+        });
+        if (knownStyle == familyStyles.cend()) {
             return Cli::usageError(command, QStringLiteral("--style: %1 has no style \"%2\"; it has: %3")
                                                 .arg(family, style, familyStyles.join(QStringLiteral(", "))));
         }
-        styles.append(style);
+        styles.append(*knownStyle);
     } else {
         styles.append(pickDefaultStyle(familyStyles));
     }
@@ -255,13 +260,19 @@ int runRender(int argc, char **argv)
 
     const int fileCount = styles.size() * sizes.size();
     const QString output = parser.value(QStringLiteral("output"));
+    const bool namesDirectory = output.endsWith(QLatin1Char('/')) || QFileInfo(output).isDir();
     QDir outputDir = QDir::current();
     QString singlePath;
-    if (fileCount == 1 && !output.isEmpty() && !QFileInfo(output).isDir()) {
+    if (fileCount == 1 && !output.isEmpty() && !namesDirectory) {
         singlePath = QFileInfo(output).absoluteFilePath();
     } else if (!output.isEmpty()) {
         if (QFileInfo::exists(output) && !QFileInfo(output).isDir()) {
             return Cli::usageError(command, QStringLiteral("--output: %1 files go into a directory, and \"%2\" is a file")
+                                                .arg(fileCount).arg(output));
+        }
+        if (!namesDirectory && output.endsWith(QLatin1String(".of"), Qt::CaseInsensitive)) {
+            return Cli::usageError(command, QStringLiteral("--output: %1 files go into a directory, and \"%2\" ends in .of like "
+                                                           "a file; end it with \"/\" to make it a directory")
                                                 .arg(fileCount).arg(output));
         }
         if (!QDir().mkpath(output)) {
