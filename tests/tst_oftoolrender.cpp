@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // The "char" values of a file's letters, in file order.
@@ -184,8 +187,6 @@ void tst_OftoolRender::usageErrors_data()
     QTest::newRow("chars surrogate") << QStringList{render, "--chars", "0xD800"} << QByteArray("surrogate");
     QTest::newRow("chars control") << QStringList{render, "--chars", "1-40"} << QByteArray("control character");
     QTest::newRow("chars too many") << QStringList{render, "--chars", "0x20-0x10FFFF"} << QByteArray("more than 65536");
-    QTest::newRow("chars file") << QStringList{render, "--chars-file", "/no/such/file"}
-                                << QByteArray("--chars-file: cannot read /no/such/file");
     QTest::newRow("strict and skip") << QStringList{render, "--strict", "--skip-missing"} << QByteArray("exclude each other");
     QTest::newRow("unknown option") << QStringList{render, "--colour"} << QByteArray("Unknown option 'colour'");
     QTest::newRow("stray argument") << QStringList{render, "extra"} << QByteArray("unexpected argument \"extra\"");
@@ -232,6 +233,21 @@ void tst_OftoolRender::outputs_data()
                                            "like a file; end it with \"/\" to make it a directory";
     QTest::newRow("style in lower case") << render + QStringList{"--style", "bold"} << 0
                                          << QStringList{"DejaVu_Sans__Bold__8.of"} << QString();
+    QTest::newRow("no directory") << render + QStringList{"--output", "nowhere/x.of"} << 2 << QStringList()
+                                  << "oftool render: cannot write %1/nowhere/x.of: No such file or directory";
+    QTest::newRow("directory in the way") << render + QStringList{"--output", "taken"} << 2 << QStringList()
+                                          << "oftool render: cannot write %1/taken/" + book8 + ": Is a directory";
+    QTest::newRow("FIFO") << render + QStringList{"--output", "fifo.of"} << 2 << QStringList()
+                          << "oftool render: cannot write %1/fifo.of: not a regular file";
+    QTest::newRow("~ not expanded") << render + QStringList{"--output=~/x.of"} << 2 << QStringList()
+                                    << "oftool render: cannot write %1/~/x.of: No such file or directory (the shell did not "
+                                       "expand \"~\": it does not inside quotes or after \"=\"; use $HOME)";
+    QTest::newRow("read-only directory") << render + QStringList{"--output", "locked/x.of"} << 2 << QStringList()
+                                         << "oftool render: cannot write %1/locked/x.of: Permission denied";
+    QTest::newRow("no chars file") << QStringList{"render", "--chars-file", "none.txt"} << 2 << QStringList()
+                                   << "oftool render: --chars-file: cannot read none.txt: No such file or directory";
+    QTest::newRow("FIFO as chars file") << QStringList{"render", "--chars-file", "fifo.of"} << 2 << QStringList()
+                                        << "oftool render: --chars-file: cannot read fifo.of: not a regular file";
 }
 
 void tst_OftoolRender::outputs()
@@ -240,8 +256,13 @@ void tst_OftoolRender::outputs()
     QFETCH(int, status);
     QFETCH(QStringList, files);
     QFETCH(QString, line);
+    if (line.endsWith(QLatin1String("Permission denied")) && geteuid() == 0) {
+        QSKIP("root writes into a read-only directory");
+    }
     QDir dir(m_dir->path());
-    QVERIFY(dir.mkpath("existing"));
+    QVERIFY(dir.mkpath("existing") && dir.mkpath("taken/DejaVu_Sans__Book__8.of") && dir.mkpath("locked"));
+    QVERIFY(QFile::setPermissions(m_dir->filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
+    QCOMPARE(mkfifo(QFile::encodeName(m_dir->filePath("fifo.of")).constData(), 0600), 0);
 
     const OftoolRun run = runOftool(arguments, m_dir->path());
     QCOMPARE(run.status, status);

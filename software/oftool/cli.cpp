@@ -17,6 +17,7 @@
 #include <QTextCodec>
 #include <QXmlStreamReader>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -101,6 +102,29 @@ QStringList arguments(int argc, char **argv)
         list.append(argument);
     }
     return list;
+}
+
+QString cannotWrite(const QString &path, const QString &typed)
+{
+    const QFileInfo target(path);
+    const QFileInfo directory(target.absolutePath());
+    QString reason;
+    if (target.isDir()) {
+        reason = QString::fromLocal8Bit(std::strerror(EISDIR));
+    } else if (target.exists() && !target.isFile()) {
+        reason = QStringLiteral("not a regular file");
+    } else if (directory.exists() && !directory.isDir()) {
+        reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    } else if (access(QFile::encodeName(directory.absoluteFilePath()).constData(), W_OK | X_OK) != 0
+               || (target.exists() && access(QFile::encodeName(target.absoluteFilePath()).constData(), W_OK) != 0)) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    } else {
+        return QString();
+    }
+    const QString hint = typed.startsWith(QLatin1Char('~'))
+                             ? QStringLiteral(" (the shell did not expand \"~\": it does not inside quotes or after \"=\"; use $HOME)")
+                             : QString();
+    return QStringLiteral("cannot write %1: %2%3").arg(path, reason, hint);
 }
 
 Parsed parse(QCommandLineParser &parser, const char *command, const QString &synopsis, QStringList arguments)

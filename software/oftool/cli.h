@@ -44,6 +44,14 @@ void dropRuntimeDirWarning();
  */
 QStringList arguments(int argc, char **argv);
 
+/**
+ * "cannot write PATH: REASON", the reason found by looking at path and its directory after a
+ * write failed ("Permission denied", "Is a directory", "not a regular file", ...), with a hint
+ * when typed, the path as the user gave it, starts with "~". Empty when nothing there explains
+ * the failure (a full disk, for one).
+ */
+QString cannotWrite(const QString &path, const QString &typed);
+
 /** Name and version for --version and messages. */
 void setApplicationInfo();
 

@@ -300,7 +300,8 @@ int runPreview(int argc, char **argv)
 
     QString error;
     if (!Cli::savePng(sheet, output, &error)) {
-        return Cli::failure(command, error);
+        const QString reason = Cli::cannotWrite(output, output);
+        return Cli::failure(command, reason.isEmpty() ? error : reason);
     }
     std::printf("%s: %d x %d pixels, %d letters\n", output.toUtf8().constData(), sheet.width(), sheet.height(),
                 font.getCharacters().size());

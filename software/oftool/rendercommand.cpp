@@ -46,7 +46,7 @@ void addOptions(QCommandLineParser &parser)
         "  oftool render --family \"DejaVu Serif\" --style Bold --size 12,16,24,32 --output fonts/\n"
         "  oftool render --size 48 --chars 33-126,0xE0-0xE9 --skip-missing --output latin.of\n"
         "\n"
-        "Exit status: 0 every file written, 1 usage error, 2 a file could not be written,\n"
+        "Exit status: 0 every file written, 1 usage error, 2 a file could not be read or written,\n"
         "3 --strict and a character is missing from the font."));
     parser.addOptions({
         {QStringLiteral("family"), QStringLiteral("Font family (default: %1).").arg(defaultFamily), QStringLiteral("name")},
@@ -250,9 +250,15 @@ int runRender(int argc, char **argv)
     if (parser.isSet(QStringLiteral("chars")) && !Charset::parseList(parser.value(QStringLiteral("chars")), &codePoints, &error)) {
         return Cli::usageError(command, QStringLiteral("--chars: ") + error);
     }
-    if (parser.isSet(QStringLiteral("chars-file"))
-        && !Charset::readFile(parser.value(QStringLiteral("chars-file")), &codePoints, &error)) {
-        return Cli::usageError(command, QStringLiteral("--chars-file: ") + error);
+    if (parser.isSet(QStringLiteral("chars-file"))) {
+        switch (Charset::readFile(parser.value(QStringLiteral("chars-file")), &codePoints, &error)) {
+        case Charset::FileRead::Done:
+            break;
+        case Charset::FileRead::Unreadable:
+            return Cli::failure(command, QStringLiteral("--chars-file: ") + error);
+        case Charset::FileRead::Refused:
+            return Cli::usageError(command, QStringLiteral("--chars-file: ") + error);
+        }
     }
     if (!customCharacters) {
         codePoints = fixedCodePoints();
@@ -327,9 +333,13 @@ int runRender(int argc, char **argv)
             std::printf("%s\n", job.path.toUtf8().constData());
             std::fflush(stdout);
             progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
-        } else {
-            progress.step(i + 1, description + QStringLiteral(": could not write ") + job.path);
+            continue;
         }
+        const QString reason = Cli::cannotWrite(job.path, output);
+        if (!reason.isEmpty()) {
+            progress.note(QStringLiteral("oftool render: ") + reason);
+        }
+        progress.step(i + 1, description + QStringLiteral(": could not write ") + job.path);
     }
     progress.note(QStringLiteral("oftool render: wrote %1 of %2 file%3").arg(written).arg(jobs.size())
                       .arg(jobs.size() == 1 ? QString() : QStringLiteral("s")));
