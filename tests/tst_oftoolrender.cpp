@@ -2,11 +2,14 @@
 #include "oftoolrun.h"
 #include "testfiles.h"
 
+#include "models/font.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +51,7 @@ private slots:
     void unwritableOutput();
     void outputs_data();
     void outputs();
+    void sizeBeyondBudget();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -276,6 +280,25 @@ void tst_OftoolRender::outputs()
         written.append(dir.relativeFilePath(it.next()));
     }
     QCOMPARE(written, files);
+}
+
+void tst_OftoolRender::sizeBeyondBudget()
+{
+    const OftoolRun run = runOftool({"render", "--size", "1000", "--output", "big.of"}, m_dir->path());
+    QCOMPARE(run.status, 2);
+    const QRegularExpressionMatch match =
+        QRegularExpression("^oftool render: DejaVu Sans Book 1000 pt: the glyph images would take more than 67108864 pixels; "
+                           "the largest size that fits is (\\d+) pt$", QRegularExpression::MultilineOption)
+            .match(QString::fromUtf8(run.err));
+    QVERIFY2(match.hasMatch(), run.err.constData());
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("big.of")));
+
+    // The size named is the renderer's own limit: it refuses the next one before drawing anything.
+    const int largest = match.captured(1).toInt();
+    Models::Font refused(QStringLiteral("refused"));
+    QVERIFY(!renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", largest + 1), &refused));
+    Models::Font drawn(QStringLiteral("drawn"));
+    QVERIFY(renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", largest), &drawn));
 }
 
 QTEST_MAIN(tst_OftoolRender)

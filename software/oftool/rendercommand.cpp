@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QRawFont>
 #include <QSet>
@@ -25,6 +26,8 @@ const QString defaultStyle = QStringLiteral("Book");
 constexpr int defaultSize = 32;
 constexpr int maxSize = 1024;
 constexpr int defaultDpi = 96;
+// The renderer's limit on the pixels of all glyph images of one font together.
+constexpr qint64 maxGlyphPixels = qint64(1) << 26;
 
 struct Job {
     QString style;
@@ -53,7 +56,8 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("style"), QStringLiteral("Style of the family (default: %1, or the family's regular style).").arg(defaultStyle),
          QStringLiteral("name")},
         {QStringLiteral("all-styles"), QStringLiteral("Render every style of the family.")},
-        {QStringLiteral("size"), QStringLiteral("Point size, or a comma list such as 12,16,24,32 (default: %1).").arg(defaultSize),
+        {QStringLiteral("size"), QStringLiteral("Point size, or a comma list such as 12,16,24,32 (default: %1). Very large sizes "
+                                                "are limited by a pixel budget that depends on the font.").arg(defaultSize),
          QStringLiteral("points")},
         {QStringLiteral("output"), QStringLiteral("Output file for one font, directory for several; a path ending in \"/\" or naming "
                                                   "a directory is taken as one, made when missing (default: current "
@@ -131,6 +135,35 @@ QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
         }
     }
     return missing;
+}
+
+// The glyph pixels the renderer counts for a font: each letter's advance times the line height.
+qint64 glyphPixels(const QFont &font, const QStringList &letters)
+{
+    const QFontMetrics metrics(font);
+    qint64 pixels = 0;
+    for (const QString &letter : letters) {
+        const int advance = letter.size() == 1 ? metrics.horizontalAdvance(letter.at(0)) : metrics.horizontalAdvance(letter);
+        pixels += qint64(qMax(0, advance)) * qMax(0, metrics.height());
+    }
+    return pixels;
+}
+
+// The largest point size whose glyphs fit the renderer's budget; 0 when not even 1 pt does.
+int largestFittingSize(const QFontDatabase &database, const QString &family, const QString &style,
+                       const QStringList &letters)
+{
+    int fits = 0;
+    int tooLarge = maxSize + 1;
+    while (tooLarge - fits > 1) {
+        const int size = fits + (tooLarge - fits) / 2;
+        if (glyphPixels(database.font(family, style, size), letters) <= maxGlyphPixels) {
+            fits = size;
+        } else {
+            tooLarge = size;
+        }
+    }
+    return fits;
 }
 
 class Progress
@@ -335,9 +368,17 @@ int runRender(int argc, char **argv)
             progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
             continue;
         }
-        const QString reason = Cli::cannotWrite(job.path, output);
-        if (!reason.isEmpty()) {
-            progress.note(QStringLiteral("oftool render: ") + reason);
+        if (glyphPixels(job.font, job.letters) > maxGlyphPixels) {
+            const int largest = largestFittingSize(database, family, job.style, job.letters);
+            progress.note(QStringLiteral("oftool render: %1 %2 %3 pt: the glyph images would take more than %4 pixels; %5")
+                              .arg(family, job.style, QString::number(job.size), QString::number(maxGlyphPixels),
+                                   largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
+                                               : QStringLiteral("not even 1 pt fits; draw fewer characters")));
+        } else {
+            const QString reason = Cli::cannotWrite(job.path, output);
+            if (!reason.isEmpty()) {
+                progress.note(QStringLiteral("oftool render: ") + reason);
+            }
         }
         progress.step(i + 1, description + QStringLiteral(": could not write ") + job.path);
     }
