@@ -138,6 +138,7 @@ private slots:
     void anchor();
     void badInput_data();
     void badInput();
+    void previewLongLetter();
     void help_data();
     void help();
     void argumentNotText_data();
@@ -526,6 +527,22 @@ void tst_OftoolTools::badInput()
     }
     // Nothing written, nothing changed, no directory left behind.
     QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void tst_OftoolTools::previewLongLetter()
+{
+    // A label shows a few characters of a letter; of a million, they must be those it shows of a hundred.
+    for (const int length : {100, 1000000}) {
+        Models::Font font(QStringLiteral("long"));
+        addLetter(&font, QString(length, QLatin1Char('A')), {{0, testImage(2, 2, 1)}});
+        writeFont(font, QStringLiteral("%1.of").arg(length));
+        const OftoolRun run = runOftool({"preview", QStringLiteral("%1.of").arg(length), "-o", QStringLiteral("%1.png").arg(length),
+                                         "--text", ""}, m_dir->path());
+        QCOMPARE(run.status, 0);
+    }
+    const QImage shorter(path("100.png"));
+    QVERIFY(!shorter.isNull());
+    QCOMPARE(QImage(path("1000000.png")), shorter);
 }
 
 void tst_OftoolTools::help_data()
