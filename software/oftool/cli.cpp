@@ -76,8 +76,7 @@ QString escaped(const QByteArray &bytes)
     QString text;
     for (const char byte : bytes) {
         const uchar code = uchar(byte);
-        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte))
-                                            : QStringLiteral("\\x") + QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte)) : QString::asprintf("\\x%02X", code);
     }
     return text;
 }
