@@ -2,12 +2,19 @@
 #include "oftoolrun.h"
 #include "testfiles.h"
 
+#include "models/font.h"
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +49,9 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void unwritableOutput();
+    void outputs_data();
+    void outputs();
+    void sizeBeyondBudget();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -181,8 +191,6 @@ void tst_OftoolRender::usageErrors_data()
     QTest::newRow("chars surrogate") << QStringList{render, "--chars", "0xD800"} << QByteArray("surrogate");
     QTest::newRow("chars control") << QStringList{render, "--chars", "1-40"} << QByteArray("control character");
     QTest::newRow("chars too many") << QStringList{render, "--chars", "0x20-0x10FFFF"} << QByteArray("more than 65536");
-    QTest::newRow("chars file") << QStringList{render, "--chars-file", "/no/such/file"}
-                                << QByteArray("--chars-file: cannot read /no/such/file");
     QTest::newRow("strict and skip") << QStringList{render, "--strict", "--skip-missing"} << QByteArray("exclude each other");
     QTest::newRow("unknown option") << QStringList{render, "--colour"} << QByteArray("Unknown option 'colour'");
     QTest::newRow("stray argument") << QStringList{render, "extra"} << QByteArray("unexpected argument \"extra\"");
@@ -210,6 +218,78 @@ void tst_OftoolRender::unwritableOutput()
     QVERIFY2(run.err.contains("could not write " + target.toUtf8()), run.err.constData());
     QVERIFY2(run.err.contains("wrote 0 of 1 file"), run.err.constData());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("blocker")});
+}
+
+void tst_OftoolRender::outputs_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("file"); // the file written, if any, relative to the working directory
+    QTest::addColumn<QString>("line");      // a line of standard error; %1 is the working directory
+    const QStringList render{"render", "--size", "8", "--chars", "65"};
+    const QString book8 = QStringLiteral("DejaVu_Sans__Book__8.of");
+    QTest::newRow("one file, new directory/") << render + QStringList{"--output", "new/"} << 0 << "new/" + book8 << QString();
+    QTest::newRow("two files, one .of") << QStringList{"render", "--size", "8,9", "--output", "single.of"} << 1 << QString()
+                                        << "oftool render: --output: 2 files go into a directory, and \"single.of\" ends in .of "
+                                           "like a file; end it with \"/\" to make it a directory";
+    QTest::newRow("style in lower case") << render + QStringList{"--style", "bold"} << 0 << "DejaVu_Sans__Bold__8.of" << QString();
+    QTest::newRow("no directory") << render + QStringList{"--output", "nowhere/x.of"} << 2 << QString()
+                                  << "oftool render: cannot write %1/nowhere/x.of: No such file or directory";
+    QTest::newRow("directory in the way") << render + QStringList{"--output", "taken"} << 2 << QString()
+                                          << "oftool render: cannot write %1/taken/" + book8 + ": Is a directory";
+    QTest::newRow("FIFO") << render + QStringList{"--output", "fifo.of"} << 2 << QString()
+                          << "oftool render: cannot write %1/fifo.of: not a regular file";
+    QTest::newRow("~ not expanded") << render + QStringList{"--output=~/x.of"} << 2 << QString()
+                                    << "oftool render: cannot write %1/~/x.of: No such file or directory (the shell did not "
+                                       "expand \"~\": it does not inside quotes or after \"=\"; use $HOME)";
+    QTest::newRow("read-only directory") << render + QStringList{"--output", "locked/x.of"} << 2 << QString()
+                                         << "oftool render: cannot write %1/locked/x.of: Permission denied";
+    QTest::newRow("no chars file") << QStringList{"render", "--chars-file", "none.txt"} << 2 << QString()
+                                   << "oftool render: --chars-file: cannot read none.txt: No such file or directory";
+    QTest::newRow("FIFO as chars file") << QStringList{"render", "--chars-file", "fifo.of"} << 2 << QString()
+                                        << "oftool render: --chars-file: cannot read fifo.of: not a regular file";
+}
+
+void tst_OftoolRender::outputs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, file);
+    QFETCH(QString, line);
+    if (line.endsWith(QLatin1String("Permission denied")) && geteuid() == 0) {
+        QSKIP("root writes into a read-only directory");
+    }
+    QDir dir(m_dir->path());
+    QVERIFY(dir.mkpath("taken/DejaVu_Sans__Book__8.of") && dir.mkpath("locked"));
+    QVERIFY(QFile::setPermissions(m_dir->filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
+    QCOMPARE(mkfifo(QFile::encodeName(m_dir->filePath("fifo.of")).constData(), 0600), 0);
+
+    const OftoolRun run = runOftool(arguments, m_dir->path());
+    QCOMPARE(run.status, status);
+    if (!line.isEmpty()) {
+        const QStringList lines = QString::fromUtf8(run.err).split(QLatin1Char('\n'));
+        QVERIFY2(lines.contains(line.replace(QLatin1String("%1"), m_dir->path())), run.err.constData());
+    }
+    QStringList written;
+    for (QDirIterator it(m_dir->path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        written.append(dir.relativeFilePath(it.next()));
+    }
+    QCOMPARE(written, file.isEmpty() ? QStringList() : QStringList{file});
+}
+
+void tst_OftoolRender::sizeBeyondBudget()
+{
+    const OftoolRun run = runOftool({"render", "--size", "1000", "--output", "big.of"}, m_dir->path());
+    QCOMPARE(run.status, 2);
+    const QRegularExpressionMatch match =
+        QRegularExpression("^oftool render: DejaVu Sans Book 1000 pt: the glyph images would take more than 67108864 pixels; "
+                           "the largest size that fits is (\\d+) pt$", QRegularExpression::MultilineOption)
+            .match(QString::fromUtf8(run.err));
+    QVERIFY2(match.hasMatch(), run.err.constData());
+    // The size named is the renderer's own limit.
+    Models::Font refused(QStringLiteral("refused")), drawn(QStringLiteral("drawn"));
+    QVERIFY(!renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", match.captured(1).toInt() + 1), &refused));
+    QVERIFY(renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", match.captured(1).toInt()), &drawn));
 }
 
 QTEST_MAIN(tst_OftoolRender)

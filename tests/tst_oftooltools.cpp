@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -131,11 +132,16 @@ private slots:
     void roundTrip();
     void exportLeavesOut_data();
     void exportLeavesOut();
+    void importReport_data();
     void importReport();
     void anchor_data();
     void anchor();
     void badInput_data();
     void badInput();
+    void previewLongLetter();
+    void help_data();
+    void help();
+    void argumentNotText();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -332,8 +338,16 @@ void tst_OftoolTools::exportLeavesOut()
     QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList{"p_u+0041_0.png"});
 }
 
+void tst_OftoolTools::importReport_data()
+{
+    QTest::addColumn<QString>("directory");
+    QTest::newRow("name") << QStringLiteral("scans");
+    QTest::newRow("name with /") << QStringLiteral("scans/");
+}
+
 void tst_OftoolTools::importReport()
 {
+    QFETCH(QString, directory);
     QVERIFY(QDir(m_dir->path()).mkpath("scans"));
     QVERIFY(opaqueImage(2, 2, 0xff000000).save(path("scans/x_A_1.png")));
     QVERIFY(opaqueImage(2, 2, 0xff000000).save(path("scans/x_b_2.png")));
@@ -344,9 +358,9 @@ void tst_OftoolTools::importReport()
     }
     QVERIFY(writeBytes(path("scans/README.txt"), "about the scans"));
 
-    const OftoolRun run = runOftool({"import", "scans", "--map", "A=Alpha"}, m_dir->path());
+    const OftoolRun run = runOftool({"import", directory, "--map", "A=Alpha"}, m_dir->path());
     QCOMPARE(run.status, 0);
-    QVERIFY2(run.out.contains("scans.of: 2 letters, 2 pictures imported from scans (7 files passed over)"), run.out.constData());
+    QCOMPARE(run.out, "scans.of: 2 letters, 2 pictures imported from " + directory.toUtf8() + " (7 files passed over)\n");
     for (const char *name : passedOver) {
         QVERIFY2(run.err.contains(QByteArray("passed over ") + name), run.err.constData());
     }
@@ -512,6 +526,66 @@ void tst_OftoolTools::badInput()
     }
     // Nothing written, nothing changed, no directory left behind.
     QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void tst_OftoolTools::previewLongLetter()
+{
+    // A label shows a few characters of a letter; of a million, they must be those it shows of a hundred.
+    for (const int length : {100, 1000000}) {
+        Models::Font font(QStringLiteral("long"));
+        addLetter(&font, QString(length, QLatin1Char('A')), {{0, testImage(2, 2, 1)}});
+        writeFont(font, QStringLiteral("%1.of").arg(length));
+        const OftoolRun run = runOftool({"preview", QStringLiteral("%1.of").arg(length), "-o", QStringLiteral("%1.png").arg(length),
+                                         "--text", ""}, m_dir->path());
+        QCOMPARE(run.status, 0);
+    }
+    const QImage shorter(path("100.png"));
+    QVERIFY(!shorter.isNull());
+    QCOMPARE(QImage(path("1000000.png")), shorter);
+}
+
+void tst_OftoolTools::help_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("err");
+    for (const char *command : {"render", "info", "preview", "export", "import", "anchor"}) {
+        QTest::newRow(command) << command << QByteArray();
+    }
+    // Qt's other warnings about the runtime directory still come through.
+    QTest::newRow("render, runtime directory open to all")
+        << "render" << QByteArray("QStandardPaths: wrong permissions on runtime directory RUNTIME, 0777 instead of 0700\n");
+}
+
+void tst_OftoolTools::help()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, err);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    if (!err.isEmpty()) {
+        QVERIFY(QDir(m_dir->path()).mkdir("runtime"));
+        QCOMPARE(chmod(QFile::encodeName(path("runtime")).constData(), 0777), 0);
+        environment.insert("XDG_RUNTIME_DIR", path("runtime"));
+        err.replace("RUNTIME", QFile::encodeName(path("runtime")));
+    }
+    const OftoolRun help = runOftool({command, "--help"}, m_dir->path(), environment);
+    const OftoolRun helpAll = runOftool({command, "--help-all"}, m_dir->path(), environment);
+    QCOMPARE(helpAll.status, 0);
+    QVERIFY(help.out.startsWith("Usage: oftool " + command.toUtf8()));
+    QCOMPARE(helpAll.out, help.out);
+    QCOMPARE(help.err + helpAll.err, err + err);
+}
+
+void tst_OftoolTools::argumentNotText()
+{
+    // QProcess passes arguments as text; the shell makes the byte 0xFE.
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start("/bin/sh", {"-c", "exec \"$0\" info \"$(printf 'b\\376.of')\"", OFTOOL_PATH});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardError(), QByteArray("oftool info: \"b\\xFE.of\" is not valid UTF-8 text; file names and values "
+                                                        "must be, or they would change on the way\nTry 'oftool info --help'.\n"));
 }
 
 QTEST_MAIN(tst_OftoolTools)

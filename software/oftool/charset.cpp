@@ -1,6 +1,7 @@
 #include "charset.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTextCodec>
 
@@ -120,23 +121,29 @@ bool parseList(const QString &text, QVector<uint> *codePoints, QString *error)
     return true;
 }
 
-bool readFile(const QString &path, QVector<uint> *codePoints, QString *error)
+FileRead readFile(const QString &path, QVector<uint> *codePoints, QString *error)
 {
+    const QFileInfo info(path);
+    // Opening a FIFO waits for a writer; a device may never end.
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        *error = QStringLiteral("cannot read %1: not a regular file").arg(path);
+        return FileRead::Unreadable;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
+        return FileRead::Unreadable;
     }
     const QByteArray bytes = file.read(maxFileBytes + 1);
     if (bytes.size() > maxFileBytes) {
         *error = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(maxFileBytes);
-        return false;
+        return FileRead::Refused;
     }
     QTextCodec::ConverterState state;
     const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
     if (state.invalidChars > 0 || state.remainingChars > 0) {
         *error = QStringLiteral("%1 is not valid UTF-8").arg(path);
-        return false;
+        return FileRead::Refused;
     }
 
     Collector collector(codePoints);
@@ -147,14 +154,14 @@ bool readFile(const QString &path, QVector<uint> *codePoints, QString *error)
         QString why;
         if (!isUsable(codePoint, &why)) {
             *error = QStringLiteral("%1 holds %2, which is %3").arg(path, codePointName(codePoint), why);
-            return false;
+            return FileRead::Refused;
         }
         if (!collector.add(codePoint, &why)) {
             *error = QStringLiteral("%1 holds %2").arg(path, why);
-            return false;
+            return FileRead::Refused;
         }
     }
-    return true;
+    return FileRead::Done;
 }
 
 } // namespace Charset

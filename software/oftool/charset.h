@@ -15,8 +15,14 @@ constexpr int maxCharacters = 65536;
  */
 bool parseList(const QString &text, QVector<uint> *codePoints, QString *error);
 
-/** Appends every code point of a UTF-8 text file except white space; false with a message otherwise. */
-bool readFile(const QString &path, QVector<uint> *codePoints, QString *error);
+enum class FileRead { Done, Unreadable, Refused };
+
+/**
+ * Appends every code point of a UTF-8 text file except white space. Unreadable when the file
+ * cannot be opened or is no regular file (a FIFO would never end), Refused when its content
+ * cannot be used; both with a message.
+ */
+FileRead readFile(const QString &path, QVector<uint> *codePoints, QString *error);
 
 /** A code point written as 233, 0xE9 or U+00E9 (no sign); false when the text is none of these. */
 bool parseCodePoint(QString text, uint *codePoint);

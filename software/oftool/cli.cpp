@@ -14,8 +14,10 @@
 #include <QSaveFile>
 #include <QStringList>
 #include <QTemporaryFile>
+#include <QTextCodec>
 #include <QXmlStreamReader>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -52,25 +54,94 @@ void setApplicationInfo()
     QCoreApplication::setApplicationVersion(QStringLiteral(QMF_VERSION));
 }
 
+namespace {
+
+QtMessageHandler handlerBefore = nullptr;
+
+void dropRuntimeDirMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && qstrcmp(context.category, "default") == 0
+        && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to "))) {
+        return;
+    }
+    handlerBefore(type, context, message);
+}
+
+// The first argument that arguments() could not turn into a string and back, as its bytes.
+QByteArray notText;
+
+// Every byte outside printable ASCII as \xHH, so that the message shows what the argument holds.
+QString escaped(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        const uchar code = uchar(byte);
+        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte)) : QString::asprintf("\\x%02X", code);
+    }
+    return text;
+}
+
+} // namespace
+
+void dropRuntimeDirWarning()
+{
+    if (!handlerBefore) {
+        handlerBefore = qInstallMessageHandler(dropRuntimeDirMessage);
+    }
+}
+
 QStringList arguments(int argc, char **argv)
 {
     QStringList list;
     for (int i = 0; i < argc; ++i) {
-        list.append(QString::fromLocal8Bit(argv[i]));
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (i > 0 && notText.isEmpty() && argument.toLocal8Bit() != argv[i]) {
+            notText = argv[i];
+        }
+        list.append(argument);
     }
     return list;
+}
+
+QString cannotWrite(const QString &path, const QString &typed)
+{
+    const QFileInfo target(path);
+    const QFileInfo directory(target.absolutePath());
+    QString reason;
+    if (target.isDir()) {
+        reason = QString::fromLocal8Bit(std::strerror(EISDIR));
+    } else if (target.exists() && !target.isFile()) {
+        reason = QStringLiteral("not a regular file");
+    } else if (directory.exists() && !directory.isDir()) {
+        reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    } else if (access(QFile::encodeName(directory.absoluteFilePath()).constData(), W_OK | X_OK) != 0
+               || (target.exists() && access(QFile::encodeName(target.absoluteFilePath()).constData(), W_OK) != 0)) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    } else {
+        return QString();
+    }
+    const QString hint = typed.startsWith(QLatin1Char('~'))
+                             ? QStringLiteral(" (the shell did not expand \"~\": it does not inside quotes or after \"=\"; use $HOME)")
+                             : QString();
+    return QStringLiteral("cannot write %1: %2%3").arg(path, reason, hint);
 }
 
 Parsed parse(QCommandLineParser &parser, const char *command, const QString &synopsis, QStringList arguments)
 {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    if (!notText.isEmpty()) {
+        usageError(command, QStringLiteral("\"%1\" is not valid %2 text; file names and values must be, or they would change on the way")
+                                .arg(escaped(notText), QString::fromLatin1(QTextCodec::codecForLocale()->name())));
+        return Parsed::Failed;
+    }
     arguments.removeAt(1); // the subcommand
     if (!parser.parse(arguments)) {
         usageError(command, parser.errorText());
         return Parsed::Failed;
     }
-    if (parser.isSet(help)) {
+    // Qt adds --help-all for its own options, which it never sees here: the help is the same.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         QString text = parser.helpText();
         text.replace(0, text.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: ") + synopsis);
         std::fputs(text.toUtf8().constData(), stdout);

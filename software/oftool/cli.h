@@ -30,8 +30,27 @@ QString peekOption(int argc, char **argv, const QString &name);
 /** Uses the offscreen platform unless QT_QPA_PLATFORM says otherwise. */
 void preferOffscreen();
 
-/** argv as strings, for the parser; Qt gets none of it, so an option such as --style stays ours. */
+/**
+ * Keeps Qt's "XDG_RUNTIME_DIR not set" warning, which a QGuiApplication gives at start-up when
+ * there is no login session, off standard error; every other message goes where it went before.
+ * Call it before the application object exists.
+ */
+void dropRuntimeDirWarning();
+
+/**
+ * argv as strings, for the parser; Qt gets none of it, so an option such as --style stays ours.
+ * An argument that does not come back to its own bytes from a string (not text in the locale's
+ * encoding) makes the next parse() refuse it: a file name would otherwise change on the way.
+ */
 QStringList arguments(int argc, char **argv);
+
+/**
+ * "cannot write PATH: REASON", the reason found by looking at path and its directory after a
+ * write failed ("Permission denied", "Is a directory", "not a regular file", ...), with a hint
+ * when typed, the path as the user gave it, starts with "~". Empty when nothing there explains
+ * the failure (a full disk, for one).
+ */
+QString cannotWrite(const QString &path, const QString &typed);
 
 /** Name and version for --version and messages. */
 void setApplicationInfo();
@@ -58,8 +77,9 @@ private:
 };
 
 /**
- * Parses the arguments after the subcommand, with --help and --version added.
- * Prints help, version or the error itself; Run means the caller goes on.
+ * Parses the arguments after the subcommand, with --help and --version added (--help-all, which
+ * Qt adds, prints the same help: Qt takes no options of its own here). Prints help, version or
+ * the error itself; Run means the caller goes on.
  */
 Parsed parse(QCommandLineParser &parser, const char *command, const QString &synopsis, QStringList arguments);
 

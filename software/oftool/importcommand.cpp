@@ -162,7 +162,7 @@ int runImport(int argc, char **argv)
         return Cli::failure(command, QStringLiteral("%1: %2").arg(directory, info.exists() ? QStringLiteral("not a directory")
                                                                                            : QStringLiteral("no such directory")));
     }
-    const QString ownName = QFileInfo(info.absoluteFilePath()).fileName();
+    const QString ownName = QFileInfo(QDir::cleanPath(info.absoluteFilePath())).fileName(); // "glyphs/" too
     QString output = parser.value(QStringLiteral("output"));
     if (output.isEmpty()) {
         if (ownName.isEmpty()) {
@@ -176,8 +176,8 @@ int runImport(int argc, char **argv)
     }
     std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromDirectory(directory, substitutions));
     qInstallMessageHandler(nullptr);
-    // "." and ".." are no names for a font.
-    if (font->getName() == QLatin1String(".") || font->getName() == QLatin1String("..")) {
+    // ".", ".." and the "" of "glyphs/" are no names for a font.
+    if (font->getName().isEmpty() || font->getName() == QLatin1String(".") || font->getName() == QLatin1String("..")) {
         font->setName(ownName);
     }
 

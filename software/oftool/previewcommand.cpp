@@ -94,6 +94,21 @@ void drawLabel(QPainter &painter, const QRect &area, const QString &text, const 
     painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop, elided);
 }
 
+/*
+ * The start of a letter that a label of this width can show, so that a letter of megabytes is not
+ * laid out whole to show ten characters: the label font moves the pen by at least 2 pixels for
+ * every character that moves it at all, so what lies beyond would be elided anyway.
+ */
+QString labelPart(const QString &letter, int width)
+{
+    const int codePoints = width / 2 + 2;
+    int end = 0;
+    for (int i = 0; i < codePoints && end < letter.size(); ++i) {
+        end += letter.at(end).isHighSurrogate() && end + 1 < letter.size() && letter.at(end + 1).isLowSurrogate() ? 2 : 1;
+    }
+    return letter.left(end);
+}
+
 bool parseScale(const QString &text, int *scale)
 {
     bool ok = false;
@@ -106,6 +121,7 @@ bool parseScale(const QString &text, int *scale)
 int runPreview(int argc, char **argv)
 {
     Cli::preferOffscreen();
+    Cli::dropRuntimeDirWarning();
     const QStringList arguments = Cli::arguments(argc, argv);
     const Cli::CommandApplication<QGuiApplication> app(argv[0]);
 
@@ -279,10 +295,12 @@ int runPreview(int argc, char **argv)
         const QRect firstLine(x, y + int(boxHeight) + 2, int(cellWidth), labelHeight / 2);
         const QRect secondLine = firstLine.translated(0, labelHeight / 2 - 1);
         const QColor colour = cell.missing ? QColor(0xb0, 0x30, 0x30) : QColor(0x30, 0x30, 0x30);
-        const QString label = Cli::letterLabel(cell.letter);
+        const QString shown = labelPart(cell.letter, int(cellWidth));
+        const QString label = Cli::letterLabel(shown);
+        const QString codePoints = Cli::codePoints(shown);
         // A space or a control has no face; its code point on the second line says it all.
-        drawLabel(painter, firstLine, label == Cli::codePoints(cell.letter) ? QString() : label, colour);
-        drawLabel(painter, secondLine, cell.missing ? QStringLiteral("missing") : Cli::codePoints(cell.letter), colour);
+        drawLabel(painter, firstLine, label == codePoints ? QString() : label, colour);
+        drawLabel(painter, secondLine, cell.missing ? QStringLiteral("missing") : codePoints, colour);
     }
 
     int y = top + int(gridHeight) + 2 * gap;
@@ -299,7 +317,8 @@ int runPreview(int argc, char **argv)
 
     QString error;
     if (!Cli::savePng(sheet, output, &error)) {
-        return Cli::failure(command, error);
+        const QString reason = Cli::cannotWrite(output, output);
+        return Cli::failure(command, reason.isEmpty() ? error : reason);
     }
     std::printf("%s: %d x %d pixels, %d letters\n", output.toUtf8().constData(), sheet.width(), sheet.height(),
                 font.getCharacters().size());

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QRawFont>
 #include <QSet>
@@ -25,6 +26,8 @@ const QString defaultStyle = QStringLiteral("Book");
 constexpr int defaultSize = 32;
 constexpr int maxSize = 1024;
 constexpr int defaultDpi = 96;
+// The renderer's limit on the pixels of all glyph images of one font together.
+constexpr qint64 maxGlyphPixels = qint64(1) << 26;
 
 struct Job {
     QString style;
@@ -46,16 +49,19 @@ void addOptions(QCommandLineParser &parser)
         "  oftool render --family \"DejaVu Serif\" --style Bold --size 12,16,24,32 --output fonts/\n"
         "  oftool render --size 48 --chars 33-126,0xE0-0xE9 --skip-missing --output latin.of\n"
         "\n"
-        "Exit status: 0 every file written, 1 usage error, 2 a file could not be written,\n"
+        "Exit status: 0 every file written, 1 usage error, 2 a file could not be read or written,\n"
         "3 --strict and a character is missing from the font."));
     parser.addOptions({
         {QStringLiteral("family"), QStringLiteral("Font family (default: %1).").arg(defaultFamily), QStringLiteral("name")},
         {QStringLiteral("style"), QStringLiteral("Style of the family (default: %1, or the family's regular style).").arg(defaultStyle),
          QStringLiteral("name")},
         {QStringLiteral("all-styles"), QStringLiteral("Render every style of the family.")},
-        {QStringLiteral("size"), QStringLiteral("Point size, or a comma list such as 12,16,24,32 (default: %1).").arg(defaultSize),
+        {QStringLiteral("size"), QStringLiteral("Point size, or a comma list such as 12,16,24,32 (default: %1). Very large sizes "
+                                                "are limited by a pixel budget that depends on the font.").arg(defaultSize),
          QStringLiteral("points")},
-        {QStringLiteral("output"), QStringLiteral("Output file for one font, directory for several (default: current directory)."),
+        {QStringLiteral("output"), QStringLiteral("Output file for one font, directory for several; a path ending in \"/\" or naming "
+                                                  "a directory is taken as one, made when missing (default: current "
+                                                  "directory)."),
          QStringLiteral("path")},
         {QStringLiteral("dpi"), QStringLiteral("Logical dots per inch, so sizes do not depend on the machine (default: %1).").arg(defaultDpi),
          QStringLiteral("dpi")},
@@ -131,6 +137,35 @@ QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
     return missing;
 }
 
+// The glyph pixels the renderer counts for a font: each letter's advance times the line height.
+qint64 glyphPixels(const QFont &font, const QStringList &letters)
+{
+    const QFontMetrics metrics(font);
+    qint64 pixels = 0;
+    for (const QString &letter : letters) {
+        const int advance = letter.size() == 1 ? metrics.horizontalAdvance(letter.at(0)) : metrics.horizontalAdvance(letter);
+        pixels += qint64(qMax(0, advance)) * qMax(0, metrics.height());
+    }
+    return pixels;
+}
+
+// The largest point size whose glyphs fit the renderer's budget; 0 when not even 1 pt does.
+int largestFittingSize(const QFontDatabase &database, const QString &family, const QString &style,
+                       const QStringList &letters)
+{
+    int fits = 0;
+    int tooLarge = maxSize + 1;
+    while (tooLarge - fits > 1) {
+        const int size = fits + (tooLarge - fits) / 2;
+        if (glyphPixels(database.font(family, style, size), letters) <= maxGlyphPixels) {
+            fits = size;
+        } else {
+            tooLarge = size;
+        }
+    }
+    return fits;
+}
+
 class Progress
 {
 public:
@@ -178,6 +213,7 @@ int runRender(int argc, char **argv)
         qputenv("QT_FONT_DPI", QByteArray::number(dpi));
     }
     Cli::preferOffscreen();
+    Cli::dropRuntimeDirWarning();
     const QStringList arguments = Cli::arguments(argc, argv);
     const Cli::CommandApplication<QGuiApplication> app(argv[0]);
 
@@ -220,11 +256,14 @@ int runRender(int argc, char **argv)
         std::sort(styles.begin(), styles.end());
     } else if (parser.isSet(QStringLiteral("style"))) {
         const QString style = parser.value(QStringLiteral("style"));
-        if (!familyStyles.contains(style)) {
+        const auto knownStyle = std::find_if(familyStyles.cbegin(), familyStyles.cend(), [&](const QString &known) {
+            return known.compare(style, Qt::CaseInsensitive) == 0;
+        });
+        if (knownStyle == familyStyles.cend()) {
             return Cli::usageError(command, QStringLiteral("--style: %1 has no style \"%2\"; it has: %3")
                                                 .arg(family, style, familyStyles.join(QStringLiteral(", "))));
         }
-        styles.append(style);
+        styles.append(*knownStyle);
     } else {
         styles.append(pickDefaultStyle(familyStyles));
     }
@@ -244,9 +283,15 @@ int runRender(int argc, char **argv)
     if (parser.isSet(QStringLiteral("chars")) && !Charset::parseList(parser.value(QStringLiteral("chars")), &codePoints, &error)) {
         return Cli::usageError(command, QStringLiteral("--chars: ") + error);
     }
-    if (parser.isSet(QStringLiteral("chars-file"))
-        && !Charset::readFile(parser.value(QStringLiteral("chars-file")), &codePoints, &error)) {
-        return Cli::usageError(command, QStringLiteral("--chars-file: ") + error);
+    if (parser.isSet(QStringLiteral("chars-file"))) {
+        switch (Charset::readFile(parser.value(QStringLiteral("chars-file")), &codePoints, &error)) {
+        case Charset::FileRead::Done:
+            break;
+        case Charset::FileRead::Unreadable:
+            return Cli::failure(command, QStringLiteral("--chars-file: ") + error);
+        case Charset::FileRead::Refused:
+            return Cli::usageError(command, QStringLiteral("--chars-file: ") + error);
+        }
     }
     if (!customCharacters) {
         codePoints = fixedCodePoints();
@@ -254,13 +299,19 @@ int runRender(int argc, char **argv)
 
     const int fileCount = styles.size() * sizes.size();
     const QString output = parser.value(QStringLiteral("output"));
+    const bool namesDirectory = output.endsWith(QLatin1Char('/')) || QFileInfo(output).isDir();
     QDir outputDir = QDir::current();
     QString singlePath;
-    if (fileCount == 1 && !output.isEmpty() && !QFileInfo(output).isDir()) {
+    if (fileCount == 1 && !output.isEmpty() && !namesDirectory) {
         singlePath = QFileInfo(output).absoluteFilePath();
     } else if (!output.isEmpty()) {
         if (QFileInfo::exists(output) && !QFileInfo(output).isDir()) {
             return Cli::usageError(command, QStringLiteral("--output: %1 files go into a directory, and \"%2\" is a file")
+                                                .arg(fileCount).arg(output));
+        }
+        if (!namesDirectory && output.endsWith(QLatin1String(".of"), Qt::CaseInsensitive)) {
+            return Cli::usageError(command, QStringLiteral("--output: %1 files go into a directory, and \"%2\" ends in .of like "
+                                                           "a file; end it with \"/\" to make it a directory")
                                                 .arg(fileCount).arg(output));
         }
         if (!QDir().mkpath(output)) {
@@ -315,9 +366,21 @@ int runRender(int argc, char **argv)
             std::printf("%s\n", job.path.toUtf8().constData());
             std::fflush(stdout);
             progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
-        } else {
-            progress.step(i + 1, description + QStringLiteral(": could not write ") + job.path);
+            continue;
         }
+        if (glyphPixels(job.font, job.letters) > maxGlyphPixels) {
+            const int largest = largestFittingSize(database, family, job.style, job.letters);
+            progress.note(QStringLiteral("oftool render: %1 %2 %3 pt: the glyph images would take more than %4 pixels; %5")
+                              .arg(family, job.style, QString::number(job.size), QString::number(maxGlyphPixels),
+                                   largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
+                                               : QStringLiteral("not even 1 pt fits; draw fewer characters")));
+        } else {
+            const QString reason = Cli::cannotWrite(job.path, output);
+            if (!reason.isEmpty()) {
+                progress.note(QStringLiteral("oftool render: ") + reason);
+            }
+        }
+        progress.step(i + 1, description + QStringLiteral(": could not write ") + job.path);
     }
     progress.note(QStringLiteral("oftool render: wrote %1 of %2 file%3").arg(written).arg(jobs.size())
                       .arg(jobs.size() == 1 ? QString() : QStringLiteral("s")));

@@ -13,12 +13,12 @@ struct OftoolRun {
 };
 
 /* Runs the built oftool (OFTOOL_PATH) to its end; status -1 when it crashed or hung. */
-inline OftoolRun runOftool(const QStringList &arguments, const QString &workingDirectory)
+inline OftoolRun runOftool(const QStringList &arguments, const QString &workingDirectory,
+                           QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
     // The command sets its own DPI; one inherited from the test must not get in the way.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_FONT_DPI"));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(OFTOOL_PATH), arguments);
