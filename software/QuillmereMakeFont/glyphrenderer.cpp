@@ -18,9 +18,6 @@
 
 namespace {
 
-// All glyph images of one font together; beyond this a typed size would take gigabytes.
-constexpr qint64 maxGlyphPixels = qint64(1) << 26;
-
 constexpr int largestPointSize = 1024;
 
 const QString &characterSet()
@@ -46,6 +43,15 @@ bool fitsPixelBudget(const QFontMetrics &fontMetrics, const QStringList &letters
     }
     return pixels <= maxGlyphPixels;
 }
+
+} // namespace
+
+bool fitsPixelBudget(const QFont &font, const QStringList &letters)
+{
+    return fitsPixelBudget(QFontMetrics(font), letters);
+}
+
+namespace {
 
 bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters)
 {

@@ -32,6 +32,12 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont);
 bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont,
                   QStringList *emptyLetters = nullptr);
 
+/** All glyph images of one font together, in pixels; beyond this a typed size would take gigabytes. */
+constexpr qint64 maxGlyphPixels = qint64(1) << 26;
+
+/** Whether renderGlyphs accepts letters drawn with font: the sum of their advances times the line height. */
+bool fitsPixelBudget(const QFont &font, const QStringList &letters);
+
 /**
  * The largest point size from 1 to 1024 at which renderGlyphs accepts letters in font's family and style,
  * or 0 when none does. The size returned is accepted and the next one is refused (unless it is 1024); hinting

@@ -212,7 +212,8 @@ int runImport(int argc, char **argv)
                                                     "nothing written").arg(directory));
     }
     if (!IOManager::FontFileManager::fontToFile(font.get(), output)) {
-        return Cli::failure(command, QStringLiteral("could not write %1").arg(output));
+        const QString reason = Cli::cannotWrite(output, output);
+        return Cli::failure(command, reason.isEmpty() ? QStringLiteral("could not write %1").arg(output) : reason);
     }
     std::printf("%s: %d letters, %d pictures imported from %s%s\n", output.toUtf8().constData(),
                 font->getCharacters().size(), pictures, directory.toUtf8().constData(),

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QRawFont>
 #include <QSet>
@@ -26,8 +25,6 @@ const QString defaultStyle = QStringLiteral("Book");
 constexpr int defaultSize = 32;
 constexpr int maxSize = 1024;
 constexpr int defaultDpi = 96;
-// The renderer's limit on the pixels of all glyph images of one font together.
-constexpr qint64 maxGlyphPixels = qint64(1) << 26;
 
 struct Job {
     QString style;
@@ -135,35 +132,6 @@ QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
         }
     }
     return missing;
-}
-
-// The glyph pixels the renderer counts for a font: each letter's advance times the line height.
-qint64 glyphPixels(const QFont &font, const QStringList &letters)
-{
-    const QFontMetrics metrics(font);
-    qint64 pixels = 0;
-    for (const QString &letter : letters) {
-        const int advance = letter.size() == 1 ? metrics.horizontalAdvance(letter.at(0)) : metrics.horizontalAdvance(letter);
-        pixels += qint64(qMax(0, advance)) * qMax(0, metrics.height());
-    }
-    return pixels;
-}
-
-// The largest point size whose glyphs fit the renderer's budget; 0 when not even 1 pt does.
-int largestFittingSize(const QFontDatabase &database, const QString &family, const QString &style,
-                       const QStringList &letters)
-{
-    int fits = 0;
-    int tooLarge = maxSize + 1;
-    while (tooLarge - fits > 1) {
-        const int size = fits + (tooLarge - fits) / 2;
-        if (glyphPixels(database.font(family, style, size), letters) <= maxGlyphPixels) {
-            fits = size;
-        } else {
-            tooLarge = size;
-        }
-    }
-    return fits;
 }
 
 class Progress
@@ -368,8 +336,8 @@ int runRender(int argc, char **argv)
             progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
             continue;
         }
-        if (glyphPixels(job.font, job.letters) > maxGlyphPixels) {
-            const int largest = largestFittingSize(database, family, job.style, job.letters);
+        if (!fitsPixelBudget(job.font, job.letters)) {
+            const int largest = largestFittingPointSize(job.font, job.letters);
             progress.note(QStringLiteral("oftool render: %1 %2 %3 pt: the glyph images would take more than %4 pixels; %5")
                               .arg(family, job.style, QString::number(job.size), QString::number(maxGlyphPixels),
                                    largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
