@@ -242,6 +242,9 @@ void tst_OftoolRender::outputs_data()
     QTest::newRow("~ not expanded") << render + QStringList{"--output=~/x.of"} << 2 << QString()
                                     << "oftool render: cannot write %1/~/x.of: No such file or directory (the shell did not "
                                        "expand \"~\": it does not inside quotes or after \"=\"; use $HOME)";
+    QTest::newRow("~ directory not made") << render + QStringList{"--output=~/fonts/"} << 1 << QString()
+                                          << "oftool render: --output: \"~/fonts/\" starts with \"~\", which the shell did "
+                                             "not expand (it does not inside quotes or after \"=\"); use $HOME";
     QTest::newRow("read-only directory") << render + QStringList{"--output", "locked/x.of"} << 2 << QString()
                                          << "oftool render: cannot write %1/locked/x.of: Permission denied";
     QTest::newRow("no chars file") << QStringList{"render", "--chars-file", "none.txt"} << 2 << QString()

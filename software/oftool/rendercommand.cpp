@@ -282,6 +282,11 @@ int runRender(int argc, char **argv)
                                                            "a file; end it with \"/\" to make it a directory")
                                                 .arg(fileCount).arg(output));
         }
+        // A directory literally named "~" is a trap: removing it later with rm -rf ~ removes the home directory.
+        if (output.startsWith(QLatin1Char('~')) && !QFileInfo::exists(output)) {
+            return Cli::usageError(command, QStringLiteral("--output: \"%1\" starts with \"~\", which the shell did not expand "
+                                                           "(it does not inside quotes or after \"=\"); use $HOME").arg(output));
+        }
         if (!QDir().mkpath(output)) {
             std::fprintf(stderr, "oftool render: cannot create the directory %s\n", output.toUtf8().constData());
             return Cli::exitFailure;
