@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
+#include "fontchoice.h"
 #include "glyphrenderer.h"
+#include "savefailure.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -40,14 +42,21 @@ MainWindow::MainWindow()
     browseButton = new QPushButton(tr("..."), this);
     runButton = new QPushButton(tr("run"), this);
     statusBar = new QStatusBar(this);
+    pixelSizeLabel = new QLabel(this);
+    sizeValidator = new SizeValidator(this);
+    // Four digits, so that a typed size such as 2000 shows whole.
+    sizeCombo->setMinimumContentsLength(4);
 
     auto *fontRow = new QHBoxLayout;
     fontRow->addWidget(fontLabel);
     fontRow->addWidget(fontCombo);
     fontRow->addWidget(sizeLabel);
     fontRow->addWidget(sizeCombo);
+    fontRow->addWidget(pixelSizeLabel);
     fontRow->addWidget(styleLabel);
     fontRow->addWidget(styleCombo);
+    // An "Add font files..." button, for rendering fonts that are not installed, belongs at the end of
+    // this row: it is another source of fonts beside fontCombo.
 
     auto *outputRow = new QHBoxLayout;
     outputRow->addWidget(outputLabel);
@@ -76,9 +85,13 @@ MainWindow::MainWindow()
     connect(outputEdit, &QLineEdit::textChanged, this, &MainWindow::updateProcess);
     connect(browseButton, &QPushButton::clicked, this, &MainWindow::chooseOutputFilename);
     connect(runButton, &QPushButton::clicked, this, &MainWindow::produceOutput);
+    connect(fontCombo, &QFontComboBox::currentFontChanged, this, &MainWindow::updatePixelSize);
+    connect(styleCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
+    connect(sizeCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
 
     updateOutputFilename();
     updateProcess();
+    updatePixelSize();
     statusBar->showMessage(tr("Ready"));
 }
 
@@ -112,16 +125,21 @@ void MainWindow::updateProcess()
 void MainWindow::produceOutput()
 {
     const QString filename = outputEdit->text();
-    QFontDatabase fontDatabase;
-    const QFont font = fontDatabase.font(fontCombo->currentFont().family(), styleCombo->currentText(),
-                                         sizeCombo->currentText().toInt(nullptr, 10));
-    const QString fontName = makeOutputFilename(font);
-    if (produceFontFile(font, fontName, filename)) {
-        statusBar->showMessage(tr("saved %1").arg(filename), 2000);
-    } else {
-        // No timeout: a failure stays in view until the next message.
-        statusBar->showMessage(tr("unable to save %1").arg(filename));
+    const QString family = fontCombo->currentFont().family();
+    const QString style = styleCombo->currentText();
+    const QString problem = fontChoiceProblem(family, style, sizeCombo->currentText());
+    if (!problem.isEmpty()) {
+        reportFailure(filename, problem);
+        return;
     }
+    QFontDatabase fontDatabase;
+    const QFont font = fontDatabase.font(family, style, sizeCombo->currentText().toInt(nullptr, 10));
+    const QString fontName = makeOutputFilename(font);
+    if (!produceFontFile(font, fontName, filename)) {
+        reportFailure(filename, saveFailureReason(filename));
+        return;
+    }
+    statusBar->showMessage(tr("saved %1").arg(filename), 2000);
 }
 
 void MainWindow::updateOutputFilename()
@@ -164,6 +182,8 @@ void MainWindow::fillSizes(const QFont &font)
             }
         }
     }
+    // Made editable afresh, the combo has a new line edit without a validator.
+    sizeCombo->setValidator(sizeValidator);
     const int index = sizeCombo->findText(currentSize, Qt::MatchExactly | Qt::MatchCaseSensitive);
     sizeCombo->setCurrentIndex(index >= 0 ? index : qMax(0, (sizeCombo->count() * 2) / 3));
 }
@@ -184,4 +204,19 @@ void MainWindow::setOutputFilenameFor(const QFont &font)
 QString MainWindow::makeOutputFilename(const QFont &font) const
 {
     return defaultFontFileName(font.family(), styleCombo->currentText(), sizeCombo->currentText());
+}
+
+void MainWindow::updatePixelSize()
+{
+    const QString family = fontCombo->currentFont().family();
+    const QString style = styleCombo->currentText();
+    sizeValidator->setFont(family, style);
+    const QFont font = QFontDatabase().font(family, style, defaultPointSize);
+    pixelSizeLabel->setText(pixelSizeText(font, sizeCombo->currentText()));
+}
+
+void MainWindow::reportFailure(const QString &filename, const QString &reason)
+{
+    // No timeout: a failure stays in view until the next message.
+    statusBar->showMessage(tr("unable to save %1: %2").arg(filename, reason));
 }

@@ -3,10 +3,13 @@
 
 #include <QWidget>
 
+class SizeValidator;
+
 QT_BEGIN_NAMESPACE
 class QComboBox;
 class QFont;
 class QFontComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStatusBar;
@@ -43,6 +46,13 @@ protected:
     QPushButton *browseButton;
     QPushButton *runButton;
     QStatusBar *statusBar;
+    QLabel *pixelSizeLabel;
+
+private:
+    void updatePixelSize();
+    void reportFailure(const QString &filename, const QString &reason);
+
+    SizeValidator *sizeValidator;
 };
 
 #endif // MAINWINDOW_H
