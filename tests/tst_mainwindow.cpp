@@ -2,8 +2,10 @@
 
 #include "glyphrenderer.h"
 
+#include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
+#include "previewpixels.h"
 #include "referencewriter.h"
 #include "stderrcapture.h"
 #include "testfiles.h"
@@ -15,12 +17,14 @@
 #include <QFontComboBox>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -261,10 +265,19 @@ void tst_MainWindow::run()
         Models::Font expected(QStringLiteral("DejaVu_Sans__Bold__12.of"));
         QVERIFY(renderGlyphs(QFontDatabase().font(sans, QStringLiteral("Bold"), 12), &expected));
         QCOMPARE(readAll(path), referenceFontBytes(expected));
-        // Shown for 2000 ms.
+        const std::unique_ptr<Models::Font> stored(IOManager::FontFileManager::fontFromFile(path));
+        int shown = 0;
+        const QString mismatch = previewMismatch(c.preview, *stored, &shown);
+        QVERIFY2(mismatch.isEmpty() && shown > 0, qPrintable(mismatch));
+        // Shown for 2000 ms, then the summary under it shows.
         QVERIFY(!statusChanges.wait(1500));
         QVERIFY(statusChanges.wait(5000));
         QCOMPARE(c.status->currentMessage(), QString());
+        QTRY_VERIFY(c.summary->isVisible());
+        const int height = stored->getCharacter(QStringLiteral("A"))->getPictures().first()->getImage().height();
+        QCOMPARE(c.summary->text(), QStringLiteral("out.of: 100 letters, %1 px high, %2")
+                                        .arg(height)
+                                        .arg(QLocale().formattedDataSize(QFileInfo(path).size())));
     } else {
         QCOMPARE(c.status->currentMessage(), "unable to save " + path + ": " + inDir(reason, dir));
         QCOMPARE(QString::fromUtf8(messages), writerWarning(path));

@@ -3,9 +3,11 @@
 
 #include "glyphrenderer.h"
 
+#include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
 #include "oftoolrun.h"
+#include "previewpixels.h"
 #include "referencewriter.h"
 #include "testfiles.h"
 #include "windowcontrols.h"
@@ -24,6 +26,8 @@
 #include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -178,6 +182,15 @@ void tst_XWindow::runOnX()
     QVERIFY2(oftool.err.contains(", " + shown.captured(1).toUtf8() + " px at " + shown.captured(2).toUtf8() + " dpi)"),
              oftool.err.constData());
     QCOMPARE(readAll(dir.filePath("oftool.of")), bytes);
+
+    // Large enough for every glyph; the preview shows what the file holds.
+    window.resize(760, 560);
+    QTRY_VERIFY(c.preview->viewport()->rect().contains(c.preview->glyphRect(99)));
+    const std::unique_ptr<Models::Font> stored(IOManager::FontFileManager::fontFromFile(path));
+    int glyphsShown = 0;
+    const QString mismatch = previewMismatch(c.preview, *stored, &glyphsShown);
+    QVERIFY2(mismatch.isEmpty() && glyphsShown == 100, qPrintable(mismatch));
+    QTRY_VERIFY_WITH_TIMEOUT(c.summary->isVisible(), 5000);
 
     // The screenshot comes from the X server, not from Qt's own painting.
     window.repaint();

@@ -1,8 +1,14 @@
 #include "MainWindow.h"
 
+#include "GlyphPreview.h"
 #include "fontchoice.h"
 #include "glyphrenderer.h"
 #include "savefailure.h"
+
+#include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -14,12 +20,15 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
+#include <QRawFont>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <iostream>
+#include <memory>
 
 namespace {
 
@@ -43,6 +52,10 @@ MainWindow::MainWindow()
     runButton = new QPushButton(tr("run"), this);
     statusBar = new QStatusBar(this);
     pixelSizeLabel = new QLabel(this);
+    glyphPreview = new GlyphPreview(this);
+    glyphPreview->setPlaceholderText(tr("The glyphs of the written file appear here after \"run\"."));
+    summaryLabel = new QLabel(this);
+    statusBar->addWidget(summaryLabel, 1);
     sizeValidator = new SizeValidator(this);
     // Four digits, so that a typed size such as 2000 shows whole.
     sizeCombo->setMinimumContentsLength(4);
@@ -67,6 +80,7 @@ MainWindow::MainWindow()
     mainLayout->addLayout(fontRow);
     mainLayout->addLayout(outputRow);
     mainLayout->addWidget(runButton);
+    mainLayout->addWidget(glyphPreview, 1);
     mainLayout->addWidget(statusBar);
 
     sizeCombo->addItem(QString::number(defaultPointSize));
@@ -139,6 +153,8 @@ void MainWindow::produceOutput()
         reportFailure(filename, saveFailureReason(filename));
         return;
     }
+    // Read back before the message starts its 2000 ms: reading a large file takes seconds.
+    showWritten(filename, font);
     statusBar->showMessage(tr("saved %1").arg(filename), 2000);
 }
 
@@ -217,6 +233,49 @@ void MainWindow::updatePixelSize()
 
 void MainWindow::reportFailure(const QString &filename, const QString &reason)
 {
+    glyphPreview->clear();
+    summaryLabel->clear();
     // No timeout: a failure stays in view until the next message.
     statusBar->showMessage(tr("unable to save %1: %2").arg(filename, reason));
+}
+
+void MainWindow::showWritten(const QString &filename, const QFont &font)
+{
+    const QFileInfo file(filename);
+    const std::unique_ptr<Models::Font> written(IOManager::FontFileManager::fontFromFile(filename));
+    if (!written) {
+        glyphPreview->clear();
+        summaryLabel->setText(tr("%1: written, but it could not be read back").arg(file.fileName()));
+        return;
+    }
+    // Qt draws a letter the font lacks from another font; oftool render finds them the same way.
+    const QRawFont rawFont = QRawFont::fromFont(font);
+    QVector<GlyphPreview::Glyph> glyphs;
+    int height = 0;
+    int lacking = 0;
+    for (const Models::Character *letter : written->getCharacters()) {
+        GlyphPreview::Glyph glyph;
+        glyph.letter = letter->getCharacterValue();
+        if (!letter->getPictures().isEmpty()) {
+            glyph.image = letter->getPictures().first()->getImage();
+        }
+        // The blank " " letter is made by the renderer, not drawn from the font.
+        if (glyph.letter != QLatin1String(" ")) {
+            const QVector<uint> codePoints = glyph.letter.toUcs4();
+            glyph.lacking =
+                !rawFont.isValid() || codePoints.isEmpty() || !rawFont.supportsCharacter(codePoints.first());
+        }
+        lacking += glyph.lacking ? 1 : 0;
+        height = qMax(height, glyph.image.height());
+        glyphs.append(glyph);
+    }
+    glyphPreview->setGlyphs(glyphs);
+
+    QString summary = tr("%1: %2 letters, %3 px high, %4")
+                          .arg(file.fileName(), QString::number(glyphs.size()), QString::number(height),
+                               QLocale().formattedDataSize(file.size()));
+    if (lacking > 0) {
+        summary += tr(", %n not in the font", nullptr, lacking);
+    }
+    summaryLabel->setText(summary);
 }

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+class GlyphPreview;
 class SizeValidator;
 
 QT_BEGIN_NAMESPACE
@@ -47,10 +48,15 @@ protected:
     QPushButton *runButton;
     QStatusBar *statusBar;
     QLabel *pixelSizeLabel;
+    /** The glyphs of the file the last run wrote, as read back from it. */
+    GlyphPreview *glyphPreview;
+    /** In statusBar, under its messages: what the last run wrote. */
+    QLabel *summaryLabel;
 
 private:
     void updatePixelSize();
     void reportFailure(const QString &filename, const QString &reason);
+    void showWritten(const QString &filename, const QFont &font);
 
     SizeValidator *sizeValidator;
 };

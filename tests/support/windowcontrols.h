@@ -1,6 +1,7 @@
 #ifndef TESTS_WINDOWCONTROLS_H
 #define TESTS_WINDOWCONTROLS_H
 
+#include "GlyphPreview.h"
 #include "MainWindow.h"
 
 #include <QComboBox>
@@ -26,11 +27,13 @@ struct Controls {
         status = window.findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly);
         // After the four captions.
         pixelSize = window.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly).value(4);
+        preview = window.findChild<GlyphPreview *>(QString(), Qt::FindDirectChildrenOnly);
+        summary = status ? status->findChild<QLabel *>() : nullptr;
     }
 
     bool complete() const
     {
-        return font && size && style && output && browse && run && status && pixelSize;
+        return font && size && style && output && browse && run && status && pixelSize && preview && summary;
     }
 
     void select(QComboBox *combo, const QString &text)
@@ -59,6 +62,8 @@ struct Controls {
     QPushButton *run;
     QStatusBar *status;
     QLabel *pixelSize;
+    GlyphPreview *preview;
+    QLabel *summary;
 };
 
 #endif // TESTS_WINDOWCONTROLS_H
