@@ -19,6 +19,8 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -43,6 +45,29 @@ QString writerWarning(const QString &path)
     return "Warning: unable to open output font file: " + path + "\n";
 }
 
+// Answers the dialog "..." opens with chosen, or cancels it; returns the file it proposed.
+QString browseTo(Controls &c, const QString &chosen, QString *caption, QStringList *filters)
+{
+    QString proposed;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            return;
+        }
+        *caption = dialog->windowTitle();
+        *filters = dialog->nameFilters();
+        proposed = dialog->selectedFiles().value(0);
+        if (chosen.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(chosen);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    c.browse->click();
+    return proposed;
+}
+
 } // namespace
 
 class tst_MainWindow : public QObject
@@ -51,6 +76,7 @@ class tst_MainWindow : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void startState();
     void keptOrReplaced();
     void outputFilename_data();
@@ -70,6 +96,13 @@ private slots:
 void tst_MainWindow::initTestCase()
 {
     QVERIFY2(QFontDatabase().families().contains(sans), "DejaVu Sans is not installed");
+    // The window remembers its output directory; the user's own settings stay out of reach.
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void tst_MainWindow::init()
+{
+    QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont")).clear();
 }
 
 void tst_MainWindow::startState()
@@ -374,50 +407,54 @@ void tst_MainWindow::refusal()
 
 void tst_MainWindow::browse_data()
 {
-    QTest::addColumn<bool>("accept");
-    QTest::newRow("accepted") << true;
-    QTest::newRow("cancelled") << false;
+    QTest::addColumn<QString>("earlier");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("proposed");
+    QTest::addColumn<QString>("expected");
+    // %1 is a temporary directory; a field in a missing folder proposes the name in the working directory.
+    const QString name = QStringLiteral("DejaVu_Sans__Bold__12.of");
+    const QString here = QDir::current().absoluteFilePath(name);
+    QTest::newRow("accepted") << "" << "/elsewhere/a.of" << "%1/chosen.of" << here << "%1/chosen.of";
+    QTest::newRow("cancelled") << "" << "/elsewhere/a.of" << "" << here << "/elsewhere/a.of";
+    QTest::newRow("no extension") << "" << "/elsewhere/a.of" << "%1/chosen" << here << "%1/chosen.of";
+    QTest::newRow("other extension") << "" << "/elsewhere/a.of" << "%1/chosen.xml" << here << "%1/chosen.xml";
+    QTest::newRow("field's folder") << "" << "%1/a.of" << "" << "%1/" + name << "%1/a.of";
+    QTest::newRow("earlier session") << "%1/earlier" << "" << "" << "%1/earlier/" + name << here;
+    QTest::newRow("typed over earlier") << "%1/earlier" << "%1/a.of" << "" << "%1/" + name << "%1/a.of";
 }
 
 void tst_MainWindow::browse()
 {
-    QFETCH(bool, accept);
+    QFETCH(QString, earlier);
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    QFETCH(QString, proposed);
+    QFETCH(QString, expected);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString chosen = dir.filePath(QStringLiteral("chosen.of"));
+    QString caption;
+    QStringList filters;
+    if (!earlier.isEmpty()) {
+        QVERIFY(QDir().mkpath(inDir(earlier, dir)));
+        MainWindow window;
+        Controls c(window);
+        browseTo(c, inDir(earlier, dir) + "/x.of", &caption, &filters);
+    }
 
     MainWindow window;
     Controls c(window);
     c.font->setCurrentFont(QFont(sans));
     c.select(c.style, QStringLiteral("Bold"));
     c.select(c.size, QStringLiteral("12"));
-    c.output->setText(QStringLiteral("/elsewhere/a.of"));
-
-    QString caption;
-    QStringList filters;
-    QString proposed;
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog) {
-            return;
-        }
-        caption = dialog->windowTitle();
-        filters = dialog->nameFilters();
-        proposed = dialog->selectedFiles().value(0);
-        if (accept) {
-            dialog->selectFile(chosen);
-            static_cast<QDialog *>(dialog)->accept();
-        } else {
-            dialog->reject();
-        }
-    });
-    c.browse->click();
-
+    if (!typed.isEmpty()) {
+        c.output->selectAll();
+        QTest::keyClicks(c.output, inDir(typed, dir));
+    }
+    QCOMPARE(browseTo(c, inDir(chosen, dir), &caption, &filters), inDir(proposed, dir));
     QCOMPARE(caption, QStringLiteral("Output OF filename"));
     QCOMPARE(filters, QStringList(QStringLiteral("OF files (*.of)")));
-    // The bare default name, not the field's path.
-    QCOMPARE(proposed, QDir::current().absoluteFilePath(QStringLiteral("DejaVu_Sans__Bold__12.of")));
-    QCOMPARE(c.output->text(), accept ? chosen : QStringLiteral("/elsewhere/a.of"));
+    QCOMPARE(c.output->text(), inDir(expected, dir));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -79,6 +81,9 @@ private slots:
 void tst_XWindow::initTestCase()
 {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    // The window remembers its output directory; the user's own settings stay out of reach.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont")).clear();
 }
 
 void tst_XWindow::refusal_data()

@@ -23,6 +23,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRawFont>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -34,6 +35,21 @@ namespace {
 
 // The size that the size list shows before its first refill.
 constexpr int defaultPointSize = 32;
+
+const QString outputDirectoryKey = QStringLiteral("outputDirectory");
+
+QString rememberedDirectory()
+{
+    return QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont"))
+        .value(outputDirectoryKey)
+        .toString();
+}
+
+void rememberDirectoryOf(const QString &path)
+{
+    QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont"))
+        .setValue(outputDirectoryKey, QFileInfo(path).absolutePath());
+}
 
 } // namespace
 
@@ -102,6 +118,7 @@ MainWindow::MainWindow()
     connect(fontCombo, &QFontComboBox::currentFontChanged, this, &MainWindow::updatePixelSize);
     connect(styleCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
     connect(sizeCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
+    connect(outputEdit, &QLineEdit::textEdited, this, [this] { outputPathChosen = true; });
 
     updateOutputFilename();
     updateProcess();
@@ -120,10 +137,20 @@ void MainWindow::changeFont(const QFont &font)
 
 void MainWindow::chooseOutputFilename()
 {
-    QString filename = makeOutputFilename(fontCombo->currentFont());
-    filename = QFileDialog::getSaveFileName(this, tr("Output OF filename"), filename, tr("OF files (*.of)"));
+    QFileDialog dialog(this, tr("Output OF filename"), QString(), tr("OF files (*.of)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Also for a name typed without it; a name with another extension is kept as typed.
+    dialog.setDefaultSuffix(QStringLiteral("of"));
+    dialog.setDirectory(dialogDirectory());
+    dialog.selectFile(makeOutputFilename(fontCombo->currentFont()));
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const QString filename = dialog.selectedFiles().value(0);
     if (!filename.isEmpty()) {
         outputEdit->setText(filename);
+        outputPathChosen = true;
+        rememberDirectoryOf(filename);
     }
 }
 
@@ -156,6 +183,7 @@ void MainWindow::produceOutput()
     // Read back before the message starts its 2000 ms: reading a large file takes seconds.
     showWritten(filename, font);
     statusBar->showMessage(tr("saved %1").arg(filename), 2000);
+    rememberDirectoryOf(filename);
 }
 
 void MainWindow::updateOutputFilename()
@@ -278,4 +306,18 @@ void MainWindow::showWritten(const QString &filename, const QFont &font)
         summary += tr(", %n not in the font", nullptr, lacking);
     }
     summaryLabel->setText(summary);
+}
+
+QString MainWindow::dialogDirectory() const
+{
+    const QString fieldDirectory = QFileInfo(outputEdit->text()).absolutePath();
+    const QString remembered = rememberedDirectory();
+    const QStringList candidates = outputPathChosen ? QStringList{fieldDirectory, remembered}
+                                                    : QStringList{remembered, fieldDirectory};
+    for (const QString &candidate : candidates) {
+        if (!candidate.isEmpty() && QFileInfo(candidate).isDir()) {
+            return candidate;
+        }
+    }
+    return QDir::currentPath();
 }

@@ -57,8 +57,12 @@ private:
     void updatePixelSize();
     void reportFailure(const QString &filename, const QString &reason);
     void showWritten(const QString &filename, const QFont &font);
+    QString dialogDirectory() const;
 
     SizeValidator *sizeValidator;
+    // Set once the user types or picks an output path; until then the save dialog prefers the
+    // directory remembered from earlier sessions to the working directory the field starts in.
+    bool outputPathChosen = false;
 };
 
 #endif // MAINWINDOW_H
