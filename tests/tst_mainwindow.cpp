@@ -2,11 +2,14 @@
 
 #include "glyphrenderer.h"
 
+#include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
+#include "previewpixels.h"
 #include "referencewriter.h"
 #include "stderrcapture.h"
 #include "testfiles.h"
+#include "windowcontrols.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -14,49 +17,56 @@
 #include <QFontComboBox>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 const QString sans = QStringLiteral("DejaVu Sans");
 
-// The window keeps its widgets to itself; they are its direct children, in the order it creates them.
-struct Controls {
-    explicit Controls(MainWindow &window)
-    {
-        const auto combos = window.findChildren<QComboBox *>(QString(), Qt::FindDirectChildrenOnly);
-        font = qobject_cast<QFontComboBox *>(combos.value(0));
-        size = combos.value(1);
-        style = combos.value(2);
-        output = window.findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
-        const auto buttons = window.findChildren<QPushButton *>(QString(), Qt::FindDirectChildrenOnly);
-        browse = buttons.value(0);
-        run = buttons.value(1);
-        status = window.findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly);
-    }
+// Table texts name a temporary directory as %1.
+QString inDir(const QString &text, const QTemporaryDir &dir)
+{
+    return QString(text).replace(QLatin1String("%1"), dir.path());
+}
 
-    void select(QComboBox *combo, const QString &text)
-    {
-        int index = combo->findText(text);
-        if (index < 0) {
-            combo->addItem(text);
-            index = combo->count() - 1;
+QString writerWarning(const QString &path)
+{
+    return "Warning: unable to open output font file: " + path + "\n";
+}
+
+// Answers the dialog "..." opens with chosen, or cancels it; returns the file it proposed.
+QString browseTo(Controls &c, const QString &chosen, QString *caption, QStringList *filters)
+{
+    QString proposed;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            return;
         }
-        combo->setCurrentIndex(index);
-    }
-
-    QFontComboBox *font;
-    QComboBox *size;
-    QComboBox *style;
-    QLineEdit *output;
-    QPushButton *browse;
-    QPushButton *run;
-    QStatusBar *status;
-};
+        *caption = dialog->windowTitle();
+        *filters = dialog->nameFilters();
+        proposed = dialog->selectedFiles().value(0);
+        if (chosen.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(chosen);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    c.browse->click();
+    return proposed;
+}
 
 } // namespace
 
@@ -66,6 +76,7 @@ class tst_MainWindow : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void startState();
     void keptOrReplaced();
     void outputFilename_data();
@@ -76,6 +87,8 @@ private slots:
     void emptyFieldDisablesRun();
     void run_data();
     void run();
+    void refusal_data();
+    void refusal();
     void browse_data();
     void browse();
 };
@@ -83,6 +96,13 @@ private slots:
 void tst_MainWindow::initTestCase()
 {
     QVERIFY2(QFontDatabase().families().contains(sans), "DejaVu Sans is not installed");
+    // The window remembers its output directory; the user's own settings stay out of reach.
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void tst_MainWindow::init()
+{
+    QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont")).clear();
 }
 
 void tst_MainWindow::startState()
@@ -245,21 +265,23 @@ void tst_MainWindow::emptyFieldDisablesRun()
 void tst_MainWindow::run_data()
 {
     QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("written");
-    QTest::newRow("written") << "out.of" << true;
-    QTest::newRow("missing folder") << "missing/out.of" << false;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("written") << "out.of" << "";
+    QTest::newRow("missing folder") << "missing/out.of" << "the directory %1/missing does not exist";
 }
 
 void tst_MainWindow::run()
 {
     QFETCH(QString, file);
-    QFETCH(bool, written);
+    QFETCH(QString, reason);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString path = dir.filePath(file);
 
     MainWindow window;
     Controls c(window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
     c.font->setCurrentFont(QFont(sans));
     c.select(c.style, QStringLiteral("Bold"));
     c.select(c.size, QStringLiteral("12"));
@@ -268,73 +290,171 @@ void tst_MainWindow::run()
     StderrCapture capture;
     c.run->click();
     const QByteArray messages = capture.text();
+    QSignalSpy statusChanges(c.status, &QStatusBar::messageChanged);
 
-    if (written) {
+    if (reason.isEmpty()) {
         QCOMPARE(c.status->currentMessage(), "saved " + path);
         QCOMPARE(messages, QByteArray());
         Models::Font expected(QStringLiteral("DejaVu_Sans__Bold__12.of"));
         QVERIFY(renderGlyphs(QFontDatabase().font(sans, QStringLiteral("Bold"), 12), &expected));
         QCOMPARE(readAll(path), referenceFontBytes(expected));
-        // Shown for 2000 ms.
-        QTest::qWait(1500);
-        QCOMPARE(c.status->currentMessage(), "saved " + path);
-        QTRY_COMPARE_WITH_TIMEOUT(c.status->currentMessage(), QString(), 5000);
+        const std::unique_ptr<Models::Font> stored(IOManager::FontFileManager::fontFromFile(path));
+        int shown = 0;
+        const QString mismatch = previewMismatch(c.preview, *stored, &shown);
+        QVERIFY2(mismatch.isEmpty() && shown > 0, qPrintable(mismatch));
+        // Shown for 2000 ms, then the summary under it shows.
+        QVERIFY(!statusChanges.wait(1500));
+        QVERIFY(statusChanges.wait(5000));
+        QCOMPARE(c.status->currentMessage(), QString());
+        QTRY_VERIFY(c.summary->isVisible());
+        const int height = stored->getCharacter(QStringLiteral("A"))->getPictures().first()->getImage().height();
+        QCOMPARE(c.summary->text(), QStringLiteral("out.of: 100 letters, %1 px high, %2")
+                                        .arg(height)
+                                        .arg(QLocale().formattedDataSize(QFileInfo(path).size())));
     } else {
-        QCOMPARE(c.status->currentMessage(), "unable to save " + path);
-        QCOMPARE(messages, "Warning: unable to open output font file: " + path.toUtf8() + "\n");
+        QCOMPARE(c.status->currentMessage(), "unable to save " + path + ": " + inDir(reason, dir));
+        QCOMPARE(QString::fromUtf8(messages), writerWarning(path));
         QVERIFY(!QFile::exists(path));
         // A failure stays until the next message.
-        QTest::qWait(2500);
-        QCOMPARE(c.status->currentMessage(), "unable to save " + path);
+        QVERIFY(!statusChanges.wait(2500));
     }
+}
+
+void tst_MainWindow::refusal_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QString>("reason");
+    // Typed family and size; %1 is a temporary directory; "made" is put there first.
+    const QFont book = QFontDatabase().font(sans, QStringLiteral("Book"), 12);
+    const QString largest = QString::number(largestFittingPointSize(book, defaultLetters()));
+    const QString notWhole = QStringLiteral("the size \"%1\" is not a whole number from 1 to ") + largest;
+    const QString tooLarge = QStringLiteral("glyphs too large at %1 pt: the largest size for this font is %2 pt");
+    const QString over = QString::number(largest.toInt() + 1);
+    const QString out = QStringLiteral("%1/out.of");
+    QTest::newRow("misspelled family") << "DejaVu Sanz" << "" << "" << out << ""
+                                       << "no installed font family is called \"DejaVu Sanz\"";
+    QTest::newRow("style") << sans << "Oblique Bold" << "" << out << "" << "DejaVu Sans has no style \"Oblique Bold\"";
+    QTest::newRow("abc") << sans << "" << "abc" << out << "" << notWhole.arg("abc");
+    QTest::newRow("0") << sans << "" << "0" << out << "" << notWhole.arg("0");
+    QTest::newRow("12.5") << sans << "" << "12.5" << out << "" << notWhole.arg("12.5");
+    QTest::newRow("2000") << sans << "" << "2000" << out << "" << tooLarge.arg("2000", largest);
+    QTest::newRow("one over the largest") << sans << "" << over << out << "" << tooLarge.arg(over, largest);
+    QTest::newRow("folder") << sans << "" << "" << out << "folder" << "is a directory";
+    QTest::newRow("fifo") << sans << "" << "" << out << "fifo" << "not a regular file";
+    QTest::newRow("file as folder") << sans << "" << "" << "%1/file/out.of" << "file" << "%1/file is not a directory";
+    QTest::newRow("read-only folder") << sans << "" << "" << "%1/ro/out.of" << "read-only folder"
+                                      << "permission denied in the directory %1/ro";
+    QTest::newRow("tilde") << sans << "" << "" << "~/qmf-no-such-folder/out.of" << ""
+                           << "the directory " + QDir::current().absoluteFilePath("~/qmf-no-such-folder")
+                                  + " does not exist; \"~\" is not expanded: write the full path, such as "
+                                  + QDir::homePath() + "/qmf-no-such-folder/out.of";
+}
+
+void tst_MainWindow::refusal()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, style);
+    QFETCH(QString, size);
+    QFETCH(QString, target);
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString path = inDir(target, dir);
+    if (made == "folder") {
+        QVERIFY(QDir().mkdir(path));
+    } else if (made == "fifo") {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (made == "file") {
+        QVERIFY(writeAll(dir.filePath("file"), "x"));
+    } else if (made == "read-only folder") {
+        if (geteuid() == 0) {
+            QSKIP("Permissions do not stop root.");
+        }
+        QVERIFY(QDir().mkdir(dir.filePath("ro")));
+        QVERIFY(QFile::setPermissions(dir.filePath("ro"), QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+
+    MainWindow window;
+    Controls c(window);
+    c.font->setCurrentFont(QFont(sans));
+    if (family != sans) {
+        Controls::type(c.font, family);
+    }
+    if (!style.isEmpty()) {
+        c.select(c.style, style);
+    }
+    if (!size.isEmpty()) {
+        Controls::type(c.size, size);
+        QCOMPARE(c.size->currentText(), size);
+        QCOMPARE(c.size->findText(size), -1);
+    }
+    c.output->setText(path);
+    StderrCapture capture;
+    c.run->click();
+
+    // A choice that cannot be rendered never reaches the writer, whose warning is the only line.
+    const bool choiceRefused = family != sans || !style.isEmpty() || !size.isEmpty();
+    QCOMPARE(QString::fromUtf8(capture.text()), choiceRefused ? QString() : writerWarning(path));
+    QCOMPARE(c.status->currentMessage(), "unable to save " + path + ": " + inDir(reason, dir));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
 }
 
 void tst_MainWindow::browse_data()
 {
-    QTest::addColumn<bool>("accept");
-    QTest::newRow("accepted") << true;
-    QTest::newRow("cancelled") << false;
+    QTest::addColumn<QString>("earlier");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("proposed");
+    QTest::addColumn<QString>("expected");
+    // %1 is a temporary directory; a field in a missing folder proposes the name in the working directory.
+    const QString name = QStringLiteral("DejaVu_Sans__Bold__12.of");
+    const QString here = QDir::current().absoluteFilePath(name);
+    QTest::newRow("accepted") << "" << "/elsewhere/a.of" << "%1/chosen.of" << here << "%1/chosen.of";
+    QTest::newRow("cancelled") << "" << "/elsewhere/a.of" << "" << here << "/elsewhere/a.of";
+    QTest::newRow("no extension") << "" << "/elsewhere/a.of" << "%1/chosen" << here << "%1/chosen.of";
+    QTest::newRow("other extension") << "" << "/elsewhere/a.of" << "%1/chosen.xml" << here << "%1/chosen.xml";
+    QTest::newRow("field's folder") << "" << "%1/a.of" << "" << "%1/" + name << "%1/a.of";
+    QTest::newRow("earlier session") << "%1/earlier" << "" << "" << "%1/earlier/" + name << here;
+    QTest::newRow("typed over earlier") << "%1/earlier" << "%1/a.of" << "" << "%1/" + name << "%1/a.of";
 }
 
 void tst_MainWindow::browse()
 {
-    QFETCH(bool, accept);
+    QFETCH(QString, earlier);
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    QFETCH(QString, proposed);
+    QFETCH(QString, expected);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString chosen = dir.filePath(QStringLiteral("chosen.of"));
+    QString caption;
+    QStringList filters;
+    if (!earlier.isEmpty()) {
+        QVERIFY(QDir().mkpath(inDir(earlier, dir)));
+        MainWindow window;
+        Controls c(window);
+        browseTo(c, inDir(earlier, dir) + "/x.of", &caption, &filters);
+    }
 
     MainWindow window;
     Controls c(window);
     c.font->setCurrentFont(QFont(sans));
     c.select(c.style, QStringLiteral("Bold"));
     c.select(c.size, QStringLiteral("12"));
-    c.output->setText(QStringLiteral("/elsewhere/a.of"));
-
-    QString caption;
-    QStringList filters;
-    QString proposed;
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog) {
-            return;
-        }
-        caption = dialog->windowTitle();
-        filters = dialog->nameFilters();
-        proposed = dialog->selectedFiles().value(0);
-        if (accept) {
-            dialog->selectFile(chosen);
-            static_cast<QDialog *>(dialog)->accept();
-        } else {
-            dialog->reject();
-        }
-    });
-    c.browse->click();
-
+    if (!typed.isEmpty()) {
+        c.output->selectAll();
+        QTest::keyClicks(c.output, inDir(typed, dir));
+    }
+    QCOMPARE(browseTo(c, inDir(chosen, dir), &caption, &filters), inDir(proposed, dir));
     QCOMPARE(caption, QStringLiteral("Output OF filename"));
     QCOMPARE(filters, QStringList(QStringLiteral("OF files (*.of)")));
-    // The bare default name, not the field's path.
-    QCOMPARE(proposed, QDir::current().absoluteFilePath(QStringLiteral("DejaVu_Sans__Bold__12.of")));
-    QCOMPARE(c.output->text(), accept ? chosen : QStringLiteral("/elsewhere/a.of"));
+    QCOMPARE(c.output->text(), inDir(expected, dir));
 }
 
 QTEST_MAIN(tst_MainWindow)

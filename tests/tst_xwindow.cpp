@@ -3,9 +3,14 @@
 
 #include "glyphrenderer.h"
 
+#include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
+#include "oftoolrun.h"
+#include "previewpixels.h"
 #include "referencewriter.h"
+#include "testfiles.h"
+#include "windowcontrols.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -14,12 +19,17 @@
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -52,6 +62,9 @@ bool chooseFromList(QComboBox *combo, const QString &text)
     return QTest::qWaitFor([view] { return !view->isVisible(); }) && combo->currentText() == text;
 }
 
+const QString sans = QStringLiteral("DejaVu Sans");
+const QString book = QStringLiteral("Book");
+
 } // namespace
 
 class tst_XWindow : public QObject
@@ -59,12 +72,68 @@ class tst_XWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void refusal_data();
+    void refusal();
     void runOnX();
 };
 
-void tst_XWindow::runOnX()
+void tst_XWindow::initTestCase()
 {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    // The window remembers its output directory; the user's own settings stay out of reach.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont")).clear();
+}
+
+void tst_XWindow::refusal_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("reason");
+    const QString largest =
+        QString::number(largestFittingPointSize(QFontDatabase().font(sans, book, 12), defaultLetters()));
+    const QString notWhole = QStringLiteral("the size \"%1\" is not a whole number from 1 to ") + largest;
+    QTest::newRow("misspelled family") << "DejaVu Sanz" << "" << "no installed font family is called \"DejaVu Sanz\"";
+    QTest::newRow("abc") << sans << "abc" << notWhole.arg("abc");
+    QTest::newRow("0") << sans << "0" << notWhole.arg("0");
+    QTest::newRow("2000") << sans << "2000"
+                          << "glyphs too large at 2000 pt: the largest size for this font is " + largest + " pt";
+}
+
+void tst_XWindow::refusal()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, size);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Controls c(window);
+    QVERIFY(c.complete());
+
+    if (family == sans) {
+        QVERIFY(chooseFromList(c.font, sans));
+        Controls::type(c.size, size);
+        QCOMPARE(c.size->findText(size), -1);
+        // Four digits show whole; a line edit keeps 2 pixels on either side of its text.
+        const QLineEdit *edit = c.size->lineEdit();
+        QVERIFY(edit->contentsRect().width() - 4 >= edit->fontMetrics().horizontalAdvance(size));
+    } else {
+        QTest::mouseClick(c.font->lineEdit(), Qt::LeftButton);
+        Controls::type(c.font, family);
+    }
+    const QString path = dir.filePath(QStringLiteral("out.of"));
+    c.output->setText(path);
+    QTest::mouseClick(c.run, Qt::LeftButton);
+    QCOMPARE(c.status->currentMessage(), "unable to save " + path + ": " + reason);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+void tst_XWindow::runOnX()
+{
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString path = dir.filePath(QStringLiteral("DejaVu_Sans_24.of"));
@@ -89,6 +158,10 @@ void tst_XWindow::runOnX()
     QVERIFY(chooseFromList(styleCombo, QStringLiteral("Book")));
     QVERIFY(chooseFromList(sizeCombo, QStringLiteral("24")));
     QCOMPARE(QFileInfo(outputEdit->text()).fileName(), QStringLiteral("DejaVu_Sans__Book__24.of"));
+    Controls c(window);
+    const QRegularExpressionMatch shown =
+        QRegularExpression(QStringLiteral("^24 pt = (\\d+) px at (\\d+) dpi$")).match(c.pixelSize->text());
+    QVERIFY2(shown.hasMatch(), qPrintable(c.pixelSize->text()));
 
     QTest::mouseClick(outputEdit, Qt::LeftButton);
     QTest::keyClick(outputEdit, Qt::Key_A, Qt::ControlModifier);
@@ -106,6 +179,23 @@ void tst_XWindow::runOnX()
     Models::Font expected(QStringLiteral("DejaVu_Sans__Book__24.of"));
     QVERIFY(renderGlyphs(QFontDatabase().font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), 24), &expected));
     QCOMPARE(bytes, referenceFontBytes(expected));
+
+    // oftool at the DPI the window shows writes the same bytes, at the same pixel size.
+    const OftoolRun oftool = runOftool({"render", "--family", sans, "--style", book, "--size", "24", "--dpi",
+                                        shown.captured(2), "--output", dir.filePath("oftool.of")},
+                                       dir.path());
+    QVERIFY2(oftool.err.contains(", " + shown.captured(1).toUtf8() + " px at " + shown.captured(2).toUtf8() + " dpi)"),
+             oftool.err.constData());
+    QCOMPARE(readAll(dir.filePath("oftool.of")), bytes);
+
+    // Large enough for every glyph; the preview shows what the file holds.
+    window.resize(760, 560);
+    QTRY_VERIFY(c.preview->viewport()->rect().contains(c.preview->glyphRect(99)));
+    const std::unique_ptr<Models::Font> stored(IOManager::FontFileManager::fontFromFile(path));
+    int glyphsShown = 0;
+    const QString mismatch = previewMismatch(c.preview, *stored, &glyphsShown);
+    QVERIFY2(mismatch.isEmpty() && glyphsShown == 100, qPrintable(mismatch));
+    QTRY_VERIFY_WITH_TIMEOUT(c.summary->isVisible(), 5000);
 
     // The screenshot comes from the X server, not from Qt's own painting.
     window.repaint();

@@ -1,6 +1,14 @@
 #include "MainWindow.h"
 
+#include "GlyphPreview.h"
+#include "fontchoice.h"
 #include "glyphrenderer.h"
+#include "savefailure.h"
+
+#include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -12,17 +20,36 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
+#include <QRawFont>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <iostream>
+#include <memory>
 
 namespace {
 
 // The size that the size list shows before its first refill.
 constexpr int defaultPointSize = 32;
+
+const QString outputDirectoryKey = QStringLiteral("outputDirectory");
+
+QString rememberedDirectory()
+{
+    return QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont"))
+        .value(outputDirectoryKey)
+        .toString();
+}
+
+void rememberDirectoryOf(const QString &path)
+{
+    QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont"))
+        .setValue(outputDirectoryKey, QFileInfo(path).absolutePath());
+}
 
 } // namespace
 
@@ -40,14 +67,25 @@ MainWindow::MainWindow()
     browseButton = new QPushButton(tr("..."), this);
     runButton = new QPushButton(tr("run"), this);
     statusBar = new QStatusBar(this);
+    pixelSizeLabel = new QLabel(this);
+    glyphPreview = new GlyphPreview(this);
+    glyphPreview->setPlaceholderText(tr("The glyphs of the written file appear here after \"run\"."));
+    summaryLabel = new QLabel(this);
+    statusBar->addWidget(summaryLabel, 1);
+    sizeValidator = new SizeValidator(this);
+    // Four digits, so that a typed size such as 2000 shows whole.
+    sizeCombo->setMinimumContentsLength(4);
 
     auto *fontRow = new QHBoxLayout;
     fontRow->addWidget(fontLabel);
     fontRow->addWidget(fontCombo);
     fontRow->addWidget(sizeLabel);
     fontRow->addWidget(sizeCombo);
+    fontRow->addWidget(pixelSizeLabel);
     fontRow->addWidget(styleLabel);
     fontRow->addWidget(styleCombo);
+    // An "Add font files..." button, for rendering fonts that are not installed, belongs at the end of
+    // this row: it is another source of fonts beside fontCombo.
 
     auto *outputRow = new QHBoxLayout;
     outputRow->addWidget(outputLabel);
@@ -58,6 +96,7 @@ MainWindow::MainWindow()
     mainLayout->addLayout(fontRow);
     mainLayout->addLayout(outputRow);
     mainLayout->addWidget(runButton);
+    mainLayout->addWidget(glyphPreview, 1);
     mainLayout->addWidget(statusBar);
 
     sizeCombo->addItem(QString::number(defaultPointSize));
@@ -76,9 +115,14 @@ MainWindow::MainWindow()
     connect(outputEdit, &QLineEdit::textChanged, this, &MainWindow::updateProcess);
     connect(browseButton, &QPushButton::clicked, this, &MainWindow::chooseOutputFilename);
     connect(runButton, &QPushButton::clicked, this, &MainWindow::produceOutput);
+    connect(fontCombo, &QFontComboBox::currentFontChanged, this, &MainWindow::updatePixelSize);
+    connect(styleCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
+    connect(sizeCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
+    connect(outputEdit, &QLineEdit::textEdited, this, [this] { outputPathChosen = true; });
 
     updateOutputFilename();
     updateProcess();
+    updatePixelSize();
     statusBar->showMessage(tr("Ready"));
 }
 
@@ -93,10 +137,20 @@ void MainWindow::changeFont(const QFont &font)
 
 void MainWindow::chooseOutputFilename()
 {
-    QString filename = makeOutputFilename(fontCombo->currentFont());
-    filename = QFileDialog::getSaveFileName(this, tr("Output OF filename"), filename, tr("OF files (*.of)"));
+    QFileDialog dialog(this, tr("Output OF filename"), QString(), tr("OF files (*.of)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Also for a name typed without it; a name with another extension is kept as typed.
+    dialog.setDefaultSuffix(QStringLiteral("of"));
+    dialog.setDirectory(dialogDirectory());
+    dialog.selectFile(makeOutputFilename(fontCombo->currentFont()));
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const QString filename = dialog.selectedFiles().value(0);
     if (!filename.isEmpty()) {
         outputEdit->setText(filename);
+        outputPathChosen = true;
+        rememberDirectoryOf(filename);
     }
 }
 
@@ -112,16 +166,24 @@ void MainWindow::updateProcess()
 void MainWindow::produceOutput()
 {
     const QString filename = outputEdit->text();
-    QFontDatabase fontDatabase;
-    const QFont font = fontDatabase.font(fontCombo->currentFont().family(), styleCombo->currentText(),
-                                         sizeCombo->currentText().toInt(nullptr, 10));
-    const QString fontName = makeOutputFilename(font);
-    if (produceFontFile(font, fontName, filename)) {
-        statusBar->showMessage(tr("saved %1").arg(filename), 2000);
-    } else {
-        // No timeout: a failure stays in view until the next message.
-        statusBar->showMessage(tr("unable to save %1").arg(filename));
+    const QString family = fontCombo->currentFont().family();
+    const QString style = styleCombo->currentText();
+    const QString problem = fontChoiceProblem(family, style, sizeCombo->currentText());
+    if (!problem.isEmpty()) {
+        reportFailure(filename, problem);
+        return;
     }
+    QFontDatabase fontDatabase;
+    const QFont font = fontDatabase.font(family, style, sizeCombo->currentText().toInt(nullptr, 10));
+    const QString fontName = makeOutputFilename(font);
+    if (!produceFontFile(font, fontName, filename)) {
+        reportFailure(filename, saveFailureReason(filename));
+        return;
+    }
+    // Read back before the message starts its 2000 ms: reading a large file takes seconds.
+    showWritten(filename, font);
+    statusBar->showMessage(tr("saved %1").arg(filename), 2000);
+    rememberDirectoryOf(filename);
 }
 
 void MainWindow::updateOutputFilename()
@@ -164,6 +226,8 @@ void MainWindow::fillSizes(const QFont &font)
             }
         }
     }
+    // Made editable afresh, the combo has a new line edit without a validator.
+    sizeCombo->setValidator(sizeValidator);
     const int index = sizeCombo->findText(currentSize, Qt::MatchExactly | Qt::MatchCaseSensitive);
     sizeCombo->setCurrentIndex(index >= 0 ? index : qMax(0, (sizeCombo->count() * 2) / 3));
 }
@@ -184,4 +248,76 @@ void MainWindow::setOutputFilenameFor(const QFont &font)
 QString MainWindow::makeOutputFilename(const QFont &font) const
 {
     return defaultFontFileName(font.family(), styleCombo->currentText(), sizeCombo->currentText());
+}
+
+void MainWindow::updatePixelSize()
+{
+    const QString family = fontCombo->currentFont().family();
+    const QString style = styleCombo->currentText();
+    sizeValidator->setFont(family, style);
+    const QFont font = QFontDatabase().font(family, style, defaultPointSize);
+    pixelSizeLabel->setText(pixelSizeText(font, sizeCombo->currentText()));
+}
+
+void MainWindow::reportFailure(const QString &filename, const QString &reason)
+{
+    glyphPreview->clear();
+    summaryLabel->clear();
+    // No timeout: a failure stays in view until the next message.
+    statusBar->showMessage(tr("unable to save %1: %2").arg(filename, reason));
+}
+
+void MainWindow::showWritten(const QString &filename, const QFont &font)
+{
+    const QFileInfo file(filename);
+    const std::unique_ptr<Models::Font> written(IOManager::FontFileManager::fontFromFile(filename));
+    if (!written) {
+        glyphPreview->clear();
+        summaryLabel->setText(tr("%1: written, but it could not be read back").arg(file.fileName()));
+        return;
+    }
+    // Qt draws a letter the font lacks from another font; oftool render finds them the same way.
+    const QRawFont rawFont = QRawFont::fromFont(font);
+    QVector<GlyphPreview::Glyph> glyphs;
+    int height = 0;
+    int lacking = 0;
+    for (const Models::Character *letter : written->getCharacters()) {
+        GlyphPreview::Glyph glyph;
+        glyph.letter = letter->getCharacterValue();
+        if (!letter->getPictures().isEmpty()) {
+            glyph.image = letter->getPictures().first()->getImage();
+        }
+        // The blank " " letter is made by the renderer, not drawn from the font.
+        if (glyph.letter != QLatin1String(" ")) {
+            const QVector<uint> codePoints = glyph.letter.toUcs4();
+            glyph.lacking =
+                !rawFont.isValid() || codePoints.isEmpty() || !rawFont.supportsCharacter(codePoints.first());
+        }
+        lacking += glyph.lacking ? 1 : 0;
+        height = qMax(height, glyph.image.height());
+        glyphs.append(glyph);
+    }
+    glyphPreview->setGlyphs(glyphs);
+
+    QString summary = tr("%1: %2 letters, %3 px high, %4")
+                          .arg(file.fileName(), QString::number(glyphs.size()), QString::number(height),
+                               QLocale().formattedDataSize(file.size()));
+    if (lacking > 0) {
+        summary += tr(", %n not in the font", nullptr, lacking);
+    }
+    summaryLabel->setText(summary);
+}
+
+QString MainWindow::dialogDirectory() const
+{
+    const QString fieldDirectory = QFileInfo(outputEdit->text()).absolutePath();
+    const QString remembered = rememberedDirectory();
+    const QStringList candidates = outputPathChosen ? QStringList{fieldDirectory, remembered}
+                                                    : QStringList{remembered, fieldDirectory};
+    for (const QString &candidate : candidates) {
+        if (!candidate.isEmpty() && QFileInfo(candidate).isDir()) {
+            return candidate;
+        }
+    }
+    return QDir::currentPath();
 }

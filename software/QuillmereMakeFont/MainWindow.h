@@ -3,10 +3,14 @@
 
 #include <QWidget>
 
+class GlyphPreview;
+class SizeValidator;
+
 QT_BEGIN_NAMESPACE
 class QComboBox;
 class QFont;
 class QFontComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStatusBar;
@@ -43,6 +47,22 @@ protected:
     QPushButton *browseButton;
     QPushButton *runButton;
     QStatusBar *statusBar;
+    QLabel *pixelSizeLabel;
+    /** The glyphs of the file the last run wrote, as read back from it. */
+    GlyphPreview *glyphPreview;
+    /** In statusBar, under its messages: what the last run wrote. */
+    QLabel *summaryLabel;
+
+private:
+    void updatePixelSize();
+    void reportFailure(const QString &filename, const QString &reason);
+    void showWritten(const QString &filename, const QFont &font);
+    QString dialogDirectory() const;
+
+    SizeValidator *sizeValidator;
+    // Set once the user types or picks an output path; until then the save dialog prefers the
+    // directory remembered from earlier sessions to the working directory the field starts in.
+    bool outputPathChosen = false;
 };
 
 #endif // MAINWINDOW_H

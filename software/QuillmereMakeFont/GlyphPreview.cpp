@@ -1,0 +1,238 @@
+#include "GlyphPreview.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QHelpEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+#include <QScrollBar>
+#include <QToolTip>
+
+namespace {
+
+constexpr int margin = 8;
+// Room between cells for the outline of a lacking letter.
+constexpr int gap = 6;
+constexpr int outline = 2;
+constexpr int maxZoom = 8;
+// The checkerboard of oftool preview, so that both show transparency alike.
+constexpr int checkerSquare = 4;
+constexpr QRgb checkerLight = 0xfff0f0f0;
+constexpr QRgb checkerDark = 0xffd0d0d0;
+const QColor lackingColour(0xd0, 0x20, 0x20);
+const QColor emptyColour(0x90, 0x90, 0x90);
+
+QBrush checkerBrush()
+{
+    QImage tile(2 * checkerSquare, 2 * checkerSquare, QImage::Format_RGB32);
+    for (int y = 0; y < tile.height(); ++y) {
+        for (int x = 0; x < tile.width(); ++x) {
+            tile.setPixel(x, y, ((x / checkerSquare + y / checkerSquare) % 2) ? checkerDark : checkerLight);
+        }
+    }
+    return QBrush(tile);
+}
+
+QString codePointText(const QString &letter)
+{
+    QStringList codes;
+    for (const uint codePoint : letter.toUcs4()) {
+        codes.append(QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0')).toUpper());
+    }
+    return codes.join(QLatin1Char(' '));
+}
+
+int clampToInt(qint64 value)
+{
+    return int(qMin<qint64>(value, QWIDGETSIZE_MAX));
+}
+
+} // namespace
+
+GlyphPreview::GlyphPreview(QWidget *parent)
+    : QAbstractScrollArea(parent)
+{
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+}
+
+void GlyphPreview::setGlyphs(const QVector<Glyph> &glyphs)
+{
+    m_glyphs = glyphs;
+    m_cell = QSize(1, 1);
+    for (const Glyph &glyph : glyphs) {
+        m_cell = m_cell.expandedTo(glyph.image.size());
+    }
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    layoutGrid();
+    viewport()->update();
+}
+
+void GlyphPreview::clear()
+{
+    setGlyphs({});
+}
+
+const QVector<GlyphPreview::Glyph> &GlyphPreview::glyphs() const
+{
+    return m_glyphs;
+}
+
+void GlyphPreview::setPlaceholderText(const QString &text)
+{
+    m_placeholderText = text;
+    viewport()->update();
+}
+
+int GlyphPreview::zoom() const
+{
+    return m_zoom;
+}
+
+QRect GlyphPreview::glyphRect(int index) const
+{
+    if (index < 0 || index >= m_glyphs.size()) {
+        return QRect();
+    }
+    const QSize image = m_glyphs.at(index).image.size() * m_zoom;
+    const int column = index % m_columns;
+    const int row = index / m_columns;
+    // Centred across the cell, on its top edge: the glyphs of one font are all equally high.
+    const int x = margin + column * (m_cell.width() * m_zoom + gap) + (m_cell.width() * m_zoom - image.width()) / 2;
+    const int y = margin + row * (m_cell.height() * m_zoom + gap);
+    return QRect(QPoint(x - horizontalScrollBar()->value(), y - verticalScrollBar()->value()), image);
+}
+
+QSize GlyphPreview::sizeHint() const
+{
+    return QSize(480, 200);
+}
+
+void GlyphPreview::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    if (m_glyphs.isEmpty()) {
+        painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+        painter.drawText(viewport()->rect(), Qt::AlignCenter | Qt::TextWordWrap, m_placeholderText);
+        return;
+    }
+
+    const int rowHeight = m_cell.height() * m_zoom + gap;
+    const int top = event->rect().top() + verticalScrollBar()->value() - margin;
+    const int bottom = event->rect().bottom() + verticalScrollBar()->value() - margin;
+    const int firstRow = qMax(0, top / rowHeight);
+    const int lastRow = qMax(0, bottom / rowHeight);
+    const int end = int(qMin<qint64>(m_glyphs.size(), (qint64(lastRow) + 1) * m_columns));
+    const QBrush checker = checkerBrush();
+    for (int i = firstRow * m_columns; i < end; ++i) {
+        const Glyph &glyph = m_glyphs.at(i);
+        const QRect box = glyphRect(i);
+        if (glyph.image.isNull()) {
+            // No pixels to show: a crossed box of the cell's size, as oftool preview draws a null image.
+            const QRect cell(box.center().x() - m_cell.width() * m_zoom / 2, box.top(), m_cell.width() * m_zoom,
+                             m_cell.height() * m_zoom);
+            painter.setPen(QPen(glyph.lacking ? lackingColour : emptyColour, 1));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(cell.adjusted(0, 0, -1, -1));
+            painter.drawLine(cell.topLeft(), cell.bottomRight());
+            painter.drawLine(cell.bottomLeft(), cell.topRight());
+            continue;
+        }
+        if (glyph.lacking) {
+            painter.fillRect(box.adjusted(-outline, -outline, outline, outline), lackingColour);
+        }
+        painter.setBrushOrigin(box.topLeft());
+        painter.fillRect(box, checker);
+        // No smoothing: every image pixel becomes a square of zoom x zoom.
+        painter.drawImage(box, glyph.image);
+    }
+}
+
+void GlyphPreview::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    layoutGrid();
+}
+
+bool GlyphPreview::viewportEvent(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip) {
+        return QAbstractScrollArea::viewportEvent(event);
+    }
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const int index = glyphAt(help->pos());
+    if (index < 0) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    const Glyph &glyph = m_glyphs.at(index);
+    QString text = QStringLiteral("%1  %2").arg(glyph.letter, codePointText(glyph.letter));
+    if (glyph.lacking) {
+        text += QLatin1Char('\n') + tr("not in this font: drawn from a fallback font");
+    }
+    QToolTip::showText(help->globalPos(), text, viewport());
+    return true;
+}
+
+void GlyphPreview::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void GlyphPreview::layoutGrid()
+{
+    m_zoom = 1;
+    if (!m_glyphs.isEmpty()) {
+        const QSize available = viewport()->size();
+        for (int zoom = maxZoom; zoom > 1; --zoom) {
+            const QSize grid = gridSizeAt(zoom);
+            if (grid.width() <= available.width() && grid.height() <= available.height()) {
+                m_zoom = zoom;
+                break;
+            }
+        }
+    }
+    m_columns = columnsAt(m_zoom);
+    const QSize grid = m_glyphs.isEmpty() ? QSize(0, 0) : gridSizeAt(m_zoom);
+    const QSize view = viewport()->size();
+    horizontalScrollBar()->setRange(0, qMax(0, grid.width() - view.width()));
+    horizontalScrollBar()->setPageStep(view.width());
+    horizontalScrollBar()->setSingleStep(qMax(1, m_cell.width() * m_zoom / 2));
+    verticalScrollBar()->setRange(0, qMax(0, grid.height() - view.height()));
+    verticalScrollBar()->setPageStep(view.height());
+    verticalScrollBar()->setSingleStep(qMax(1, m_cell.height() * m_zoom / 2));
+}
+
+int GlyphPreview::columnsAt(int zoom) const
+{
+    const qint64 cellWidth = qint64(m_cell.width()) * zoom + gap;
+    const qint64 fitting = (viewport()->width() - 2 * margin + gap) / cellWidth;
+    return int(qBound<qint64>(1, fitting, qMax(1, m_glyphs.size())));
+}
+
+QSize GlyphPreview::gridSizeAt(int zoom) const
+{
+    const qint64 columns = columnsAt(zoom);
+    const qint64 rows = (m_glyphs.size() + columns - 1) / columns;
+    const qint64 width = 2 * margin + columns * m_cell.width() * zoom + (columns - 1) * gap;
+    const qint64 height = 2 * margin + rows * m_cell.height() * zoom + (rows - 1) * gap;
+    return QSize(clampToInt(width), clampToInt(height));
+}
+
+int GlyphPreview::glyphAt(const QPoint &viewportPos) const
+{
+    const QPoint pos = viewportPos + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value())
+                       - QPoint(margin, margin);
+    const int cellWidth = m_cell.width() * m_zoom;
+    const int cellHeight = m_cell.height() * m_zoom;
+    if (pos.x() < 0 || pos.y() < 0 || pos.x() % (cellWidth + gap) >= cellWidth
+        || pos.y() % (cellHeight + gap) >= cellHeight) {
+        return -1;
+    }
+    const int column = pos.x() / (cellWidth + gap);
+    const int index = pos.y() / (cellHeight + gap) * m_columns + column;
+    return column < m_columns && index < m_glyphs.size() ? index : -1;
+}
