@@ -108,11 +108,6 @@ int failure(const char *command, const QString &message)
     return exitFailure;
 }
 
-bool FontInput::lostPictures() const
-{
-    return picturesLost;
-}
-
 FontInput readFont(const QString &path)
 {
     FontInput input;
@@ -141,7 +136,7 @@ FontInput readFont(const QString &path)
             input.warnings.append(diagnostic.text());
         }
     }
-    input.picturesLost = collector.lostPixels();
+    input.lostPictures = collector.lostPixels();
     if (!input.font) {
         input.error = QStringLiteral("cannot be read");
     } else if (collector.count(IOManager::Diagnostic::Malformed) > 0) {

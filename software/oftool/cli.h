@@ -81,10 +81,7 @@ struct FontInput {
     std::unique_ptr<Models::Font> font; // null when the file could not be read at all
     QStringList warnings;               // the texts of the reader's warnings, one per entry
     QString error;                      // why the file is unusable; empty when it is not
-    bool picturesLost = false;          // whether a warning is about pixels left out
-
-    /** Whether a warning says pixels were lost (not just a letter without pictures). */
-    bool lostPictures() const;
+    bool lostPictures = false;          // whether a warning says pixels were lost (not just a letter without pictures)
 };
 
 /**
