@@ -25,27 +25,20 @@ void tst_GlyphFileName::parse_data()
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("code");
 
+    // One row per refusal; the import's own test covers how accepted names read.
     const QString none;
-    QTest::newRow("letter") << "x_A_3.png" << GlyphFileName::Accepted << "A" << 3 << none;
+    QTest::newRow("letter") << "a.b_A_1.2.png" << GlyphFileName::Accepted << "A" << 1 << none;
     QTest::newRow("code") << "x_U+00E9_12.BMP" << GlyphFileName::Accepted << QString(QChar(0xE9)) << 12 << "00E9";
-    QTest::newRow("strtoul digits") << "x_u+0x41_1.jpg" << GlyphFileName::Accepted << "A" << 1 << "0x41";
-    QTest::newRow("long letter, empty prefix") << "_ab c_-7.PNG" << GlyphFileName::Accepted << "ab c" << -7 << none;
-    QTest::newRow("empty letter") << "x__5.png" << GlyphFileName::Accepted << "" << 5 << none;
-    QTest::newRow("id ends at a dot") << "a.b_A_1.2.png" << GlyphFileName::Accepted << "A" << 1 << none;
-    QTest::newRow("id no number") << "x_A_B_3.png" << GlyphFileName::Accepted << "A" << 0 << none;
     QTest::newRow("hidden") << ".x_A_3.png" << GlyphFileName::Hidden << none << 0 << none;
     QTest::newRow("mixed case extension") << "x_A_1.Png" << GlyphFileName::OtherExtension << none << 0 << none;
-    QTest::newRow("jpeg") << "x_A_1.jpeg" << GlyphFileName::OtherExtension << none << 0 << none;
     QTest::newRow("one underscore") << "A_1.png" << GlyphFileName::TooFewUnderscores << none << 0 << none;
     QTest::newRow("pasdecode") << "x_[pasdecode]_4.png" << GlyphFileName::LeftOut << none << 0 << none;
     QTest::newRow("two plus signs") << "x_u+00+1_1.png" << GlyphFileName::SeveralPlusSigns << none << 0 << none;
-    QTest::newRow("plus alone") << "x_+_1.png" << GlyphFileName::NotACode << none << 0 << none;
     QTest::newRow("five digits") << "x_u+00041_1.png" << GlyphFileName::NotACode << none << 0 << none;
-    QTest::newRow("v+") << "x_v+0041_1.png" << GlyphFileName::NotACode << none << 0 << none;
-    QTest::newRow("no hex digit") << "x_u+zzzz_1.png" << GlyphFileName::UnstorableCode << QString(QChar(0)) << 0 << "zzzz";
     QTest::newRow("lone surrogate") << "x_u+d800_1.png" << GlyphFileName::UnstorableCode << QString(QChar(0xD800)) << 0
                                     << "d800";
-    QTest::newRow("control in field") << QString("x_a\x01_1.png") << GlyphFileName::UnstorableLetter << "a\x01" << 0 << none;
+    QTest::newRow("control in field") << QString("x_a\x01_1.png") << GlyphFileName::UnstorableLetter << "a\x01" << 0
+                                      << none;
 }
 
 void tst_GlyphFileName::parse()
@@ -64,8 +57,7 @@ void tst_GlyphFileName::parse()
     QCOMPARE(glyph.id(), id);
     QCOMPARE(glyph.code(), code);
     if (refusal == GlyphFileName::UnstorableCode) {
-        const QString name = QStringLiteral("U+%1").arg(letter.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper();
-        QCOMPARE(glyph.reason(), name + QStringLiteral(" is not a character an OF font file can hold"));
+        QCOMPARE(glyph.reason(), QStringLiteral("U+D800 is not a character an OF font file can hold"));
     }
 }
 
@@ -77,21 +69,15 @@ void tst_GlyphFileName::compose_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("why");
 
-    QTest::newRow("one unit") << "glyph" << "a" << 3 << "glyph_u+0061_3.png" << "";
-    QTest::newRow("underscore") << "p" << "_" << 0 << "p_u+005F_0.png" << "";
-    QTest::newRow("plus") << "p" << "+" << -4 << "p_u+002B_-4.png" << "";
-    QTest::newRow("two letters") << "" << "ab" << 5 << "_ab_5.png" << "";
+    QTest::newRow("one unit") << "glyph" << "_" << -4 << "glyph_u+005F_-4.png" << "";
+    QTest::newRow("two letters, no prefix") << "" << "ab" << 5 << "_ab_5.png" << "";
     QTest::newRow("empty") << "p" << "" << 3 << "p__3.png" << "";
-    QTest::newRow("beyond U+FFFF") << "p2" << QString::fromUcs4(U"\U0001F600") << 0
-                                   << "p2_" + QString::fromUcs4(U"\U0001F600") + "_0.png" << "";
+    QTest::newRow("beyond U+FFFF") << "p" << QString::fromUcs4(U"\U0001F600") << 0
+                                   << "p_" + QString::fromUcs4(U"\U0001F600") + "_0.png" << "";
     QTest::newRow("percent") << "p" << "%1" << 7 << "p_%1_7.png" << "";
     QTest::newRow("pasdecode") << "p" << "[pasdecode]" << 0 << QString() << "the import leaves out [pasdecode]";
-    QTest::newRow("holds _") << "p" << "a_b" << 0 << QString()
-                             << "it holds \"_\", which a glyph image name cannot carry";
     QTest::newRow("holds .") << "p" << "a.b" << 0 << QString()
                              << "it holds \".\", which a glyph image name cannot carry";
-    QTest::newRow("holds NUL") << "p" << QString("a") + QChar(0) << 0 << QString()
-                               << "it holds U+0000, which a file name cannot carry";
     QTest::newRow("unstorable") << "p" << QString(QChar(0xFFFE)) << 0 << QString()
                                 << "it holds a character an OF font file cannot hold";
     QTest::newRow("hidden prefix") << ".p" << "a" << 0 << QString()
