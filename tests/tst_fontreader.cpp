@@ -364,6 +364,9 @@ void tst_FontReader::tokenWalk_data()
     QTest::newRow("values as toUInt reads them")
         << pictureRow(picture("0", "4", "2", "5", " 5,+6,,-1,4294967297,0004294967295,1e3,7 "))
         << QStringLiteral("f{a(0,100,0,100)[0:4x2/5=5,6,0,0,0,4294967295,0,7]}") << QByteArray();
+    QTest::newRow("runs of one text")
+        << pictureRow(picture("0", "4", "3", "5", "7,7,7, 7, 7,,,12,12,120,1200,1200"))
+        << QStringLiteral("f{a(0,100,0,100)[0:4x3/5=7,7,7,7,7,0,0,12,12,120,1200,1200]}") << QByteArray();
     QTest::newRow("too few values") << pictureRow(picture("0", "2", "2", "5", "1,2,3"))
                                     << QStringLiteral("f{a(0,100,0,100)[0:null]}") << countWarning;
     QTest::newRow("too many values") << pictureRow(picture("0", "1", "1", "5", "1,2"))

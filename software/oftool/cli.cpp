@@ -1,6 +1,7 @@
 #include "cli.h"
 #include "charset.h"
 
+#include "iomanager/diagnostic.h"
 #include "iomanager/fontfilemanager.h"
 #include "iomanager/savefile_p.h"
 #include "models/font.h"
@@ -13,14 +14,12 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QStringList>
-#include <QTemporaryFile>
 #include <QTextCodec>
-#include <QXmlStreamReader>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
+#include <limits>
 #include <unistd.h>
 
 namespace Cli {
@@ -181,114 +180,6 @@ int failure(const char *command, const QString &message)
     return exitFailure;
 }
 
-namespace {
-
-/* Sends file descriptor 2 to a temporary file while it lives; without one, messages just go through. */
-class StderrToFile
-{
-public:
-    StderrToFile()
-    {
-        if (!m_file.open()) {
-            return;
-        }
-        std::cerr.flush();
-        std::fflush(stderr);
-        m_saved = dup(STDERR_FILENO);
-        if (m_saved >= 0 && dup2(m_file.handle(), STDERR_FILENO) < 0) {
-            close(m_saved);
-            m_saved = -1;
-        }
-    }
-
-    ~StderrToFile() { restore(); }
-
-    QByteArray text()
-    {
-        if (m_saved < 0) {
-            return QByteArray();
-        }
-        restore();
-        m_file.seek(0);
-        return m_file.readAll();
-    }
-
-private:
-    void restore()
-    {
-        if (m_saved < 0) {
-            return;
-        }
-        std::cerr.flush();
-        std::fflush(stderr);
-        dup2(m_saved, STDERR_FILENO);
-        close(m_saved);
-        m_saved = -1;
-    }
-
-    QTemporaryFile m_file;
-    int m_saved = -1;
-};
-
-// The reader's lines end with the path, which the caller already names.
-QStringList readerWarnings(const QByteArray &text, const QString &path)
-{
-    QStringList warnings;
-    for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        if (line.startsWith(QLatin1Char(' ')) && !warnings.isEmpty()) {
-            warnings.last() += line; // the second line of "No picture found for letter"
-        } else {
-            warnings.append(line);
-        }
-    }
-    for (QString &warning : warnings) {
-        if (warning.startsWith(QLatin1String("Warning: "))) {
-            warning.remove(0, 9);
-        }
-        if (warning.endsWith(path)) {
-            warning.chop(path.size());
-            for (const char *tail : {": ", " in input font file", " in font file", " input font file"}) {
-                if (warning.endsWith(QLatin1String(tail))) {
-                    warning.chop(int(std::strlen(tail)));
-                }
-            }
-        }
-    }
-    return warnings;
-}
-
-bool hasFontElement(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    QXmlStreamReader reader(&file);
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            return reader.name() == QLatin1String("font");
-        case QXmlStreamReader::DTD:
-            return false;
-        default:
-            break;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
-bool FontInput::lostPictures() const
-{
-    for (const QString &warning : warnings) {
-        if (!warning.startsWith(QLatin1String("No picture found"))) {
-            return true;
-        }
-    }
-    return false;
-}
-
 FontInput readFont(const QString &path)
 {
     FontInput input;
@@ -309,18 +200,20 @@ FontInput readFont(const QString &path)
     }
     probe.close();
 
-    QByteArray said;
-    {
-        StderrToFile capture;
-        input.font.reset(IOManager::FontFileManager::fontFromFile(path));
-        said = capture.text();
+    // Every warning is listed, however many there are.
+    IOManager::DiagnosticCollector collector(std::numeric_limits<int>::max());
+    input.font.reset(IOManager::FontFileManager::fontFromFile(path, collector.sink()));
+    for (const IOManager::Diagnostic &diagnostic : collector.kept()) {
+        if (diagnostic.kind() != IOManager::Diagnostic::NotAFont) {
+            input.warnings.append(diagnostic.text());
+        }
     }
-    input.warnings = readerWarnings(said, path);
+    input.lostPictures = collector.lostPixels();
     if (!input.font) {
         input.error = QStringLiteral("cannot be read");
-    } else if (input.warnings.contains(QStringLiteral("malformed"))) {
+    } else if (collector.count(IOManager::Diagnostic::Malformed) > 0) {
         input.error = QStringLiteral("not a well-formed OF font file (read only up to the first XML error)");
-    } else if (!hasFontElement(path)) {
+    } else if (collector.count(IOManager::Diagnostic::NotAFont) > 0) {
         input.error = QStringLiteral("not an OF font file (its document element is not \"font\")");
     }
     return input;

@@ -99,15 +99,13 @@ int failure(const char *command, const QString &message);
 /** An OF font file as the reader gave it, with what the reader said about it. */
 struct FontInput {
     std::unique_ptr<Models::Font> font; // null when the file could not be read at all
-    QStringList warnings;               // the reader's warnings, one per entry, without "Warning: "
+    QStringList warnings;               // the texts of the reader's warnings, one per entry
     QString error;                      // why the file is unusable; empty when it is not
-
-    /** Whether a warning says pixels were lost (not just a letter without pictures). */
-    bool lostPictures() const;
+    bool lostPictures = false;          // whether a warning says pixels were lost (not just a letter without pictures)
 };
 
 /**
- * Reads path with the framework's reader, catching its warnings instead of letting them
+ * Reads path with the framework's reader, taking its warnings instead of letting them
  * through. A missing or unreadable file, a file that is not well-formed XML and one whose
  * document element is not "font" set error.
  */

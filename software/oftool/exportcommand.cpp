@@ -2,6 +2,7 @@
 
 #include "cli.h"
 
+#include "iomanager/glyphfilename.h"
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
@@ -20,33 +21,6 @@ namespace {
 const char *const command = "export";
 const QString defaultPrefix = QStringLiteral("glyph");
 constexpr int maxFileNameBytes = 255;
-
-/*
- * The letter field that the directory import reads back as this very letter, or a null
- * string with the reason in why. One UTF-16 unit is always u+XXXX: that also covers
- * "_", "+", "." and characters a file name cannot hold.
- */
-QString letterField(const QString &letter, QString *why)
-{
-    if (letter.size() == 1) {
-        return QStringLiteral("u+") + QStringLiteral("%1").arg(letter.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper();
-    }
-    if (letter == QLatin1String("[pasdecode]")) {
-        *why = QStringLiteral("the import leaves out [pasdecode]");
-        return QString();
-    }
-    for (const char *character : {"_", "+", "/", "."}) {
-        if (letter.contains(QLatin1String(character))) {
-            *why = QStringLiteral("it holds \"%1\", which a glyph image name cannot carry").arg(QLatin1String(character));
-            return QString();
-        }
-    }
-    if (letter.contains(QChar(0))) {
-        *why = QStringLiteral("it holds U+0000, which a file name cannot carry");
-        return QString();
-    }
-    return letter;
-}
 
 /* Takes back what an export that failed half-way has written. */
 class Cleanup
@@ -116,9 +90,7 @@ int runExport(int argc, char **argv)
         return Cli::exitUsage;
     }
     const QString prefix = parser.isSet(QStringLiteral("prefix")) ? parser.value(QStringLiteral("prefix")) : defaultPrefix;
-    // The import finds the letter after the first "_", and lists no hidden files.
-    if (prefix.contains(QLatin1Char('_')) || prefix.contains(QLatin1Char('/')) || prefix.startsWith(QLatin1Char('.'))
-        || prefix.contains(QChar(0))) {
+    if (!IOManager::GlyphFileName::isPrefix(prefix)) {
         return Cli::usageError(command, QStringLiteral("--prefix: \"%1\" holds \"_\" or \"/\", or starts with \".\"").arg(prefix));
     }
     const QString path = positional.at(0);
@@ -152,9 +124,9 @@ int runExport(int argc, char **argv)
     for (const Models::Character *letter : input.font->getCharacters()) {
         const QString value = letter->getCharacterValue();
         QString why;
-        const QString field = letterField(value, &why);
         const QList<Models::CharacterPicture *> &pictures = letter->getPictures();
-        if (field.isNull()) {
+        // Whether a letter can be named does not depend on the id.
+        if (IOManager::GlyphFileName::compose(prefix, value, 0, &why).isNull()) {
             std::fprintf(stderr, "oftool export: letter %s (%s) left out: %s\n", Cli::letterLabel(value).toUtf8().constData(),
                          Cli::codePoints(value).toUtf8().constData(), why.toUtf8().constData());
             skipped += pictures.size();
@@ -171,9 +143,7 @@ int runExport(int argc, char **argv)
                 continue;
             }
             const QString number = digits ? QStringLiteral("%1").arg(i, digits, 10, QLatin1Char('0')) : QString();
-            // Joined, not arg()-chained: a letter may itself hold "%1".
-            const QString name = prefix + number + QLatin1Char('_') + field + QLatin1Char('_')
-                                 + QString::number(picture->getId()) + QLatin1String(".png");
+            const QString name = IOManager::GlyphFileName::compose(prefix + number, value, picture->getId());
             if (name.toUtf8().size() > maxFileNameBytes) {
                 std::fprintf(stderr, "oftool export: letter %s left out: its file name would be too long\n",
                              Cli::codePoints(value).toUtf8().constData());

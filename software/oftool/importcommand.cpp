@@ -1,9 +1,10 @@
 #include "importcommand.h"
 
-#include "charset.h"
 #include "cli.h"
 
+#include "iomanager/diagnostic.h"
 #include "iomanager/fontfilemanager.h"
+#include "iomanager/glyphfilename.h"
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
@@ -15,29 +16,11 @@
 #include <QMap>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace {
 
 const char *const command = "import";
-
-void dropDebugMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg) {
-        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
-    }
-}
-
-bool hasAcceptedExtension(const QString &name)
-{
-    for (const char *extension : {".jpg", ".png", ".JPG", ".PNG", ".bmp", ".BMP"}) {
-        if (name.endsWith(QLatin1String(extension))) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // Files worth a word when they are passed over; a README in the directory is not.
 bool looksLikeImage(const QString &name)
@@ -51,57 +34,15 @@ bool looksLikeImage(const QString &name)
     return suffixes.contains(suffix);
 }
 
-// What XML can write: no control character but tab and line ends, no U+FFFE or U+FFFF, no lone surrogate.
-bool isStorable(const QString &letter)
+// The import's own warnings, as it prints them; its progress lines only with --verbose.
+Models::Font *importFont(const QString &directory, const QMap<QString, QString> &substitutions, bool verbose)
 {
-    for (int i = 0; i < letter.size(); ++i) {
-        const ushort unit = letter.at(i).unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < letter.size() && letter.at(i + 1).isLowSurrogate()) {
-            ++i;
-            continue;
-        }
-        if ((unit < 0x20 && unit != 0x9 && unit != 0xA && unit != 0xD) || QChar::isSurrogate(unit) || unit >= 0xFFFE) {
-            return false;
-        }
+    if (verbose) {
+        return IOManager::FontFileManager::fontFromDirectory(directory, substitutions);
     }
-    return true;
-}
-
-/* Why the directory import passes over a file of this name; empty when it reads it. */
-QString refusal(const QString &name)
-{
-    if (name.startsWith(QLatin1Char('.'))) {
-        return QStringLiteral("hidden files are not read");
-    }
-    if (!hasAcceptedExtension(name)) {
-        return QStringLiteral("the extension is not .png, .jpg or .bmp (all lower or all upper case)");
-    }
-    const int first = name.indexOf(QLatin1Char('_'));
-    const int second = first < 0 ? -1 : name.indexOf(QLatin1Char('_'), first + 1);
-    if (second < 0) {
-        return QStringLiteral("the name is not PREFIX_LETTER_ID.EXT (it needs two \"_\")");
-    }
-    const QString field = name.mid(first + 1, second - first - 1);
-    if (field == QLatin1String("[pasdecode]")) {
-        return QStringLiteral("the letter [pasdecode] marks a glyph to leave out");
-    }
-    const int plus = field.indexOf(QLatin1Char('+'));
-    if (plus >= 0) {
-        if (plus != field.lastIndexOf(QLatin1Char('+'))) {
-            return QStringLiteral("the letter field holds more than one \"+\"");
-        }
-        if (field.left(plus).toLower() != QLatin1String("u") || field.size() - plus - 1 != 4) {
-            return QStringLiteral("a letter field with \"+\" must be u+XXXX, four hex digits (\"+\" itself is u+002B)");
-        }
-        // strtoul, as the import reads it: "4g00" is 4.
-        const ushort code = ushort(std::strtoul(field.mid(plus + 1).toStdString().c_str(), nullptr, 16) & 0xffffu);
-        if (!isStorable(QString(QChar(code)))) {
-            return QStringLiteral("%1 is not a character an OF font file can hold").arg(Charset::codePointName(code));
-        }
-    } else if (!isStorable(field)) {
-        return QStringLiteral("the letter field holds a character an OF font file cannot hold");
-    }
-    return QString();
+    return IOManager::FontFileManager::fontFromDirectory(directory, substitutions, [](const IOManager::Diagnostic &diagnostic) {
+        std::fputs(diagnostic.standardLine().toUtf8().constData(), stderr);
+    });
 }
 
 } // namespace
@@ -171,11 +112,7 @@ int runImport(int argc, char **argv)
         output = ownName + QStringLiteral(".of");
     }
 
-    if (!parser.isSet(QStringLiteral("verbose"))) {
-        qInstallMessageHandler(dropDebugMessages);
-    }
-    std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromDirectory(directory, substitutions));
-    qInstallMessageHandler(nullptr);
+    std::unique_ptr<Models::Font> font(importFont(directory, substitutions, parser.isSet(QStringLiteral("verbose"))));
     // ".", ".." and the "" of "glyphs/" are no names for a font.
     if (font->getName().isEmpty() || font->getName() == QLatin1String(".") || font->getName() == QLatin1String("..")) {
         font->setName(ownName);
@@ -194,9 +131,9 @@ int runImport(int argc, char **argv)
     }
     QStringList refused;
     for (const QString &name : QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
-        const QString why = refusal(name);
-        if (!why.isEmpty() && (looksLikeImage(name) || hasAcceptedExtension(name))) {
-            refused.append(QStringLiteral("%1: %2").arg(name, why));
+        const IOManager::GlyphFileName glyph = IOManager::GlyphFileName::parse(name);
+        if (!glyph.isAccepted() && (looksLikeImage(name) || IOManager::GlyphFileName::hasGlyphExtension(name))) {
+            refused.append(QStringLiteral("%1: %2").arg(name, glyph.reason()));
         }
     }
     for (const QString &line : qAsConst(refused)) {

@@ -176,7 +176,7 @@ int runInfo(int argc, char **argv)
         if (!input.error.isEmpty()) {
             Cli::failure(command, QStringLiteral("%1: %2").arg(path, input.error));
             status = Cli::exitFailure;
-        } else if (input.lostPictures()) {
+        } else if (input.lostPictures) {
             Cli::failure(command, QStringLiteral("%1: pictures were lost while reading (see the warnings)").arg(path));
             status = Cli::exitFailure;
         }

@@ -29,13 +29,21 @@ for file in bin/QuillmereMakeFont bin/oftool \
     "$libdir/libquillmeremakefont.so" "$libdir/libquillmeremakefont.so.0" \
     include/quillmeremakefont/models/font.h include/quillmeremakefont/models/character.h \
     include/quillmeremakefont/models/characterpicture.h include/quillmeremakefont/iomanager/fontfilemanager.h \
+    include/quillmeremakefont/iomanager/diagnostic.h include/quillmeremakefont/iomanager/glyphfilename.h \
+    include/quillmeremakefont/quillmeremakefont_export.h \
     "$libdir/cmake/QuillmereMakeFont/QuillmereMakeFontConfig.cmake" "$libdir/pkgconfig/quillmeremakefont.pc" \
     share/applications/quillmeremakefont.desktop share/icons/hicolor/scalable/apps/quillmeremakefont.svg \
     share/icons/hicolor/48x48/apps/quillmeremakefont.png share/man/man1/QuillmereMakeFont.1 share/man/man1/oftool.1; do
     [ -e "$stage/$file" ] || fail "not installed: $file"
 done
+private=$(find "$stage/include" -name '*_p.h')
+[ -z "$private" ] || fail "private headers installed: $private"
 soname=$(objdump -p "$stage/$libdir/libquillmeremakefont.so" | awk '$1 == "SONAME" { print $2 }')
 [ "$soname" = libquillmeremakefont.so.0 ] || fail "SONAME is '$soname'"
+# The library exports its own API and nothing else.
+foreign=$(nm -D --defined-only "$stage/$libdir/libquillmeremakefont.so.0" | c++filt | awk '{ $1 = ""; $2 = ""; print }' \
+    | grep -Ev '^  (IOManager|Models)::' || true)
+[ -z "$foreign" ] || fail "the library exports more than its API: $foreign"
 # The installed programs must use the installed library, not the one in the build tree.
 for program in QuillmereMakeFont oftool; do
     loaded=$(ldd "$stage/bin/$program" | awk '$1 == "libquillmeremakefont.so.0" { print $3 }')

@@ -1,6 +1,9 @@
 #ifndef IOMANAGER_FONTFILEMANAGER_H
 #define IOMANAGER_FONTFILEMANAGER_H
 
+#include "iomanager/diagnostic.h"
+#include "quillmeremakefont_export.h"
+
 #include <QMap>
 #include <QString>
 
@@ -16,7 +19,10 @@ class Font;
 
 namespace IOManager {
 
-/** Reads and writes OF font files; static functions only. */
+/**
+ * Reads and writes OF font files; static functions only. The functions that take a sink print
+ * nothing and keep no state, so several threads may call them at once.
+ */
 class FontFileManager
 {
 public:
@@ -27,32 +33,45 @@ public:
      * file is written. Returns false, with one warning line on std::cerr, when the
      * file cannot be opened, written or committed; an old file is then kept as it was.
      */
-    static bool fontToFile(const Models::Font *font, const QString &filename);
+    QMF_EXPORT static bool fontToFile(const Models::Font *font, const QString &filename);
 
-    /** A new font read from filename, owned by the caller, or null when it cannot be opened. */
-    static Models::Font *fontFromFile(const QString &filename);
+    /**
+     * A new font read from filename, owned by the caller, or null when it cannot be opened.
+     * Warnings go to std::cerr as printDiagnostic() writes them.
+     */
+    QMF_EXPORT static Models::Font *fontFromFile(const QString &filename);
+    /** The same, with every warning, and NotAFont, handed to sink instead. */
+    QMF_EXPORT static Models::Font *fontFromFile(const QString &filename, const DiagnosticSink &sink);
 
     /**
      * A new font, never null and owned by the caller, built from the glyph images in the directory
      * path. A file whose content is not PNG, JPEG or BMP, that is larger than 4096 x 4096 pixels, or
      * that would take the import's images past 1 GiB, is not decoded: its letter gets a picture with a
-     * null image, and one warning line goes to std::cerr.
+     * null image, and one warning line goes to std::cerr. Progress lines go to qDebug().
      */
-    static Models::Font *fontFromDirectory(const QString &path, const QMap<QString, QString> &substitutions);
+    QMF_EXPORT static Models::Font *fontFromDirectory(const QString &path, const QMap<QString, QString> &substitutions);
+    /**
+     * The same, printing nothing: warnings, refused names and the letters read from u+XXXX
+     * names are handed to sink.
+     */
+    QMF_EXPORT static Models::Font *fontFromDirectory(const QString &path, const QMap<QString, QString> &substitutions,
+                                                      const DiagnosticSink &sink);
     /**
      * Brings image into ARGB32; unless it was ARGB32 already, each pixel's alpha then becomes
      * its darkness, 255 - qGray, so dark ink is opaque and white is transparent.
      */
-    static void applyAlphaFromDarkness(QImage &image);
+    QMF_EXPORT static void applyAlphaFromDarkness(QImage &image);
 
     /** Rewrites baseLine and rightLine of every letter whose "char" is letter; 0 on success, -1 otherwise. */
-    static int changeLetterAnchor(const QString &path, double baseLine, double rightLine, const QString &letter);
+    QMF_EXPORT static int changeLetterAnchor(const QString &path, double baseLine, double rightLine,
+                                             const QString &letter);
 
 private:
     static bool writeLetter(const Models::Character *character, QXmlStreamWriter &writer);
     static bool writePicture(const Models::CharacterPicture *picture, QXmlStreamWriter &writer);
-    static Models::Character *readLetter(QXmlStreamReader &reader);
-    static Models::CharacterPicture *readPicture(QXmlStreamReader &reader);
+    static Models::Character *readLetter(QXmlStreamReader &reader, const QString &path, const DiagnosticSink &sink);
+    static Models::CharacterPicture *readPicture(QXmlStreamReader &reader, const QString &path, const QString &letter,
+                                                 const DiagnosticSink &sink);
 };
 
 } // namespace IOManager

@@ -1,6 +1,8 @@
 #ifndef MODELS_CHARACTER_H
 #define MODELS_CHARACTER_H
 
+#include "quillmeremakefont_export.h"
+
 #include <QList>
 #include <QString>
 
@@ -9,7 +11,7 @@ namespace Models {
 class CharacterPicture;
 
 /** One letter: its value, four anchor lines and the pictures it owns. */
-class Character
+class QMF_EXPORT Character
 {
 public:
     /** Value "unassigned_name", anchors up 0, base 100, left 0, right 100. */

@@ -1,12 +1,14 @@
 #ifndef MODELS_CHARACTERPICTURE_H
 #define MODELS_CHARACTERPICTURE_H
 
+#include "quillmeremakefont_export.h"
+
 #include <QImage>
 
 namespace Models {
 
 /** One image of a letter, with an id and a degradation level fixed at construction. */
-class CharacterPicture
+class QMF_EXPORT CharacterPicture
 {
 public:
     /** Keeps a shallow copy of the image handle; no pixels are copied. */

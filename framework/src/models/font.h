@@ -1,6 +1,8 @@
 #ifndef MODELS_FONT_H
 #define MODELS_FONT_H
 
+#include "quillmeremakefont_export.h"
+
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -11,7 +13,7 @@ class Character;
 class CharacterPicture;
 
 /** A named bitmap font: letters keyed by their value, in QString order. */
-class Font
+class QMF_EXPORT Font
 {
 public:
     /** Named "no_name", without letters. */

@@ -1,6 +1,8 @@
 // Writes a font with the installed framework, reads it back and writes it again: both files must match
 // (the reader gives every picture degradation level 0, so the font uses 0).
+#include "iomanager/diagnostic.h"
 #include "iomanager/fontfilemanager.h"
+#include "iomanager/glyphfilename.h"
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
@@ -49,9 +51,17 @@ int main(int argc, char **argv)
         return fail("fontToFile failed");
     }
 
-    const std::unique_ptr<Models::Font> read(IOManager::FontFileManager::fontFromFile(first));
+    IOManager::DiagnosticCollector diagnostics;
+    const std::unique_ptr<Models::Font> read(IOManager::FontFileManager::fontFromFile(first, diagnostics.sink()));
     if (!read) {
         return fail("fontFromFile returned no font");
+    }
+    if (diagnostics.total() != 0) {
+        return fail("reading the font gave diagnostics");
+    }
+    const QString name = IOManager::GlyphFileName::compose(QStringLiteral("g"), QStringLiteral("A"), 2);
+    if (IOManager::GlyphFileName::parse(name).letter() != QLatin1String("A")) {
+        return fail("a glyph file name does not read back");
     }
     const Models::Character *readLetter = read->getCharacter(QStringLiteral("A"));
     if (read->getName() != font.getName() || read->getCharacters().size() != 2 || !readLetter
