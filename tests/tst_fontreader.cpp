@@ -2,10 +2,12 @@
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
+#include "iomanager/tokenguard_p.h"
 
 #include "glyphrenderer.h"
 #include "stderrcapture.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
@@ -181,6 +183,8 @@ class tst_FontReader : public QObject
 
 private slots:
     void init();
+    void tokenGuard_data();
+    void tokenGuard();
     void roundTrip_data();
     void roundTrip();
     void renderedRoundTrip();
@@ -490,6 +494,34 @@ void tst_FontReader::cannotOpen()
     Font *font = FontFileManager::fontFromFile(path);
     QCOMPARE(capture.text(), "Warning: unable to open input font file: " + path.toUtf8() + "\n");
     QCOMPARE(font, nullptr);
+}
+
+void tst_FontReader::tokenGuard_data()
+{
+    // A limit of 1000 bytes, which the reader's 8 KB blocks round up: only one token longer than that
+    // ends the input, whatever its kind.
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<bool>("tripped");
+    QTest::newRow("many short tokens") << "<a>" + QByteArray("<b>xy</b>").repeated(2000) + "</a>" << false;
+    QTest::newRow("long text") << "<a>" + QByteArray(50000, '7') + "</a>" << true;
+    QTest::newRow("long comment holding <") << "<a><!--" + QByteArray("<x").repeated(25000) + "--></a>" << true;
+    QTest::newRow("long attribute") << "<a b=\"" + QByteArray(50000, 'c') + "\"/>" << true;
+}
+
+void tst_FontReader::tokenGuard()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(bool, tripped);
+    QBuffer source(&document);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    IOManager::Private::TokenGuard guard(&source, 1000);
+    QXmlStreamReader reader(&guard);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        IOManager::Private::TokenGuard::tokenRead(reader);
+    }
+    QCOMPARE(guard.tripped(), tripped);
+    QCOMPARE(reader.hasError(), tripped);
 }
 
 QTEST_MAIN(tst_FontReader)

@@ -10,6 +10,7 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QDomDocument>
@@ -18,6 +19,7 @@
 #include <QImage>
 #include <QSaveFile>
 #include <QTextCodec>
+#include <QTextStream>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -133,7 +135,8 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
     }
 
     auto *font = new Models::Font();
-    QXmlStreamReader reader(&file);
+    Private::TokenGuard guard(&file);
+    QXmlStreamReader reader(&guard);
     bool documentElementSeen = false;
     while (!reader.atEnd()) {
         // The outer loop sees every token up to the first "font" start tag, the document element included.
@@ -310,19 +313,33 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
 
     // Reading a device or a pipe would never end, and it could not be replaced anyway.
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.isSequential()) {
+    const QFileInfo info(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly) || file.isSequential()) {
         return fail("Unable to load font: ");
     }
+    if (info.size() > Private::maxAnchorFileBytes) {
+        return fail("Unable to load font, too large for the anchor update: ");
+    }
     // Both passes parse these same bytes, whatever happens to the file meanwhile.
-    const QByteArray data = file.readAll();
+    QByteArray data = file.readAll();
     const bool readFailed = file.error() != QFileDevice::NoError;
     file.close();
     if (readFailed) {
         return fail("Unable to load font: ");
     }
-    if (!Private::isPlainFontXml(data) || !fontDocument.setContent(data)) {
-        return fail("Unable to parse font:");
+    const Private::FontXml checked = Private::checkFontXml(data);
+    if (checked == Private::FontXml::TooLarge) {
+        return fail("Unable to load font, too large for the anchor update: ");
     }
+    {
+        // From a device the DOM decodes a block at a time instead of the whole text at once.
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        if (checked != Private::FontXml::Plain || !fontDocument.setContent(&buffer)) {
+            return fail("Unable to parse font:");
+        }
+    }
+    data = QByteArray(); // the tree holds it all now
 
     const QDomNodeList letters = fontDocument.elementsByTagName(QStringLiteral("letter"));
     if (letters.isEmpty()) {
@@ -344,8 +361,12 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
     if (!output.open(QIODevice::WriteOnly)) {
         return fail("Unable to re-open font XML file: ");
     }
-    const QByteArray bytes = fontDocument.toByteArray(1);
-    if (output.write(bytes) != bytes.size()) {
+    // Streamed: the same bytes as toByteArray(1), without two more copies of the whole text.
+    QTextStream stream(&output);
+    stream.setCodec("UTF-8");
+    fontDocument.save(stream, 1);
+    stream.flush();
+    if (stream.status() != QTextStream::Ok) {
         output.cancelWriting();
     }
     if (!Private::commitComplete(output)) {
