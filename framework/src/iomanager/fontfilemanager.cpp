@@ -24,6 +24,7 @@
 #include <QXmlStreamWriter>
 
 #include <iostream>
+#include <string>
 
 namespace IOManager {
 
@@ -120,7 +121,17 @@ bool FontFileManager::writePicture(const Models::CharacterPicture *picture, QXml
 
 Models::Font *FontFileManager::fontFromFile(const QString &filename)
 {
-    return fontFromFile(filename, printDiagnostic);
+    // A file may hold millions of warnings: they leave in blocks rather than a write each.
+    std::string pending;
+    Models::Font *font = fontFromFile(filename, [&pending](const Diagnostic &diagnostic) {
+        pending += diagnostic.standardLine().toStdString();
+        if (pending.size() >= 64 * 1024) {
+            std::cerr << pending;
+            pending.clear();
+        }
+    });
+    std::cerr << pending;
+    return font;
 }
 
 Models::Font *FontFileManager::fontFromFile(const QString &filename, const DiagnosticSink &sink)

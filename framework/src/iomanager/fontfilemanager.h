@@ -37,7 +37,7 @@ public:
 
     /**
      * A new font read from filename, owned by the caller, or null when it cannot be opened.
-     * Warnings go to std::cerr as printDiagnostic() writes them.
+     * Warnings go to std::cerr in the lines printDiagnostic() writes, in blocks of some 64 KB.
      */
     QMF_EXPORT static Models::Font *fontFromFile(const QString &filename);
     /** The same, with every warning, and NotAFont, handed to sink instead. */
