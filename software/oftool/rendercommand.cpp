@@ -71,20 +71,24 @@ QString pickDefaultStyle(const QStringList &styles)
     return styles.value(0);
 }
 
-bool parseSizes(const QString &text, QList<int> *sizes, QString *error)
+// Cli::exitOk with the sizes to render; otherwise the status of the usage error it printed.
+int readSizes(const Cli::CommandLine &line, QList<int> *sizes)
 {
-    for (const QString &item : text.split(QLatin1Char(','))) {
+    if (!line.isSet(QStringLiteral("size"))) {
+        sizes->append(defaultSize);
+        return Cli::exitOk;
+    }
+    for (const QString &item : line.value(QStringLiteral("size")).split(QLatin1Char(','))) {
         bool ok = false;
         const int size = item.trimmed().toInt(&ok, 10);
         if (!ok || size <= 0 || size > maxSize) {
-            *error = QStringLiteral("--size: \"%1\" is not a point size from 1 to %2").arg(item.trimmed()).arg(maxSize);
-            return false;
+            return line.usageError(QStringLiteral("--size: \"%1\" is not a point size from 1 to %2").arg(item.trimmed()).arg(maxSize));
         }
         if (!sizes->contains(size)) {
             sizes->append(size);
         }
     }
-    return true;
+    return Cli::exitOk;
 }
 
 QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leaveOut)
@@ -190,41 +194,6 @@ int readCharacters(const Cli::CommandLine &line, QVector<uint> *codePoints)
     return Cli::exitOk;
 }
 
-// Cli::exitOk with --dpi, --strict and --skip-missing read; otherwise the status of the usage error it printed.
-int readSwitches(const Cli::CommandLine &line, Options *options)
-{
-    const QString dpiText = line.peek(QStringLiteral("dpi"));
-    if (!parseDpi(dpiText, &options->dpi)) {
-        return line.usageError(QStringLiteral("--dpi: \"%1\" is not a number from 1 to 10000").arg(dpiText));
-    }
-    options->strict = line.isSet(QStringLiteral("strict"));
-    options->skipMissing = line.isSet(QStringLiteral("skip-missing"));
-    if (options->strict && options->skipMissing) {
-        return line.usageError(QStringLiteral("--strict and --skip-missing exclude each other"));
-    }
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with the fonts, sizes and characters read; otherwise the status of the error it printed.
-int readChoice(const Cli::CommandLine &line, const QFontDatabase &database, Options *options)
-{
-    int status = readFamily(line, database, &options->family);
-    if (status == Cli::exitOk) {
-        status = readStyles(line, database, options->family, &options->styles);
-    }
-    if (status != Cli::exitOk) {
-        return status;
-    }
-    QString error;
-    if (!line.isSet(QStringLiteral("size"))) {
-        options->sizes.append(defaultSize);
-    } else if (!parseSizes(line.value(QStringLiteral("size")), &options->sizes, &error)) {
-        return line.usageError(error);
-    }
-    options->output = line.value(QStringLiteral("output"));
-    return readCharacters(line, &options->codePoints);
-}
-
 // Cli::exitOk with where fileCount files go, a directory made when missing; otherwise the status of the error it printed.
 int resolveDestination(const Cli::CommandLine &line, const QString &output, int fileCount, Destination *destination)
 {
@@ -257,10 +226,43 @@ int resolveDestination(const Cli::CommandLine &line, const QString &output, int 
     return Cli::exitOk;
 }
 
+// Cli::exitOk with every option read and the output directory made; otherwise the status of the error it printed.
+int readOptions(const Cli::CommandLine &line, Options *options)
+{
+    const QString dpiText = line.peek(QStringLiteral("dpi"));
+    if (!parseDpi(dpiText, &options->dpi)) {
+        return line.usageError(QStringLiteral("--dpi: \"%1\" is not a number from 1 to 10000").arg(dpiText));
+    }
+    options->strict = line.isSet(QStringLiteral("strict"));
+    options->skipMissing = line.isSet(QStringLiteral("skip-missing"));
+    if (options->strict && options->skipMissing) {
+        return line.usageError(QStringLiteral("--strict and --skip-missing exclude each other"));
+    }
+    options->output = line.value(QStringLiteral("output"));
+
+    // Only now: the database reads every installed font, and the checks above need none.
+    QFontDatabase database;
+    int status = readFamily(line, database, &options->family);
+    if (status == Cli::exitOk) {
+        status = readStyles(line, database, options->family, &options->styles);
+    }
+    if (status == Cli::exitOk) {
+        status = readSizes(line, &options->sizes);
+    }
+    if (status == Cli::exitOk) {
+        status = readCharacters(line, &options->codePoints);
+    }
+    if (status == Cli::exitOk) {
+        const int fileCount = options->styles.size() * options->sizes.size();
+        status = resolveDestination(line, options->output, fileCount, &options->destination);
+    }
+    return status;
+}
+
 QList<Job> planJobs(const Options &options)
 {
     const Destination &destination = options.destination;
-    const QFontDatabase database;
+    QFontDatabase database;
     QList<Job> jobs;
     for (const QString &style : options.styles) {
         for (const int size : options.sizes) {
@@ -335,22 +337,6 @@ int writeFiles(const Options &options, const QList<Job> &jobs)
     progress.note(QStringLiteral("oftool render: wrote %1 of %2 file%3").arg(written).arg(jobs.size())
                       .arg(jobs.size() == 1 ? QString() : QStringLiteral("s")));
     return written;
-}
-
-// Cli::exitOk with every option read and the output directory made; otherwise the status of the error it printed.
-int readOptions(const Cli::CommandLine &line, Options *options)
-{
-    int status = readSwitches(line, options);
-    if (status != Cli::exitOk) {
-        return status;
-    }
-    // Only now: the database reads every installed font, and the switches need none.
-    QFontDatabase database;
-    status = readChoice(line, database, options);
-    if (status != Cli::exitOk) {
-        return status;
-    }
-    return resolveDestination(line, options->output, options->styles.size() * options->sizes.size(), &options->destination);
 }
 
 // Writes a file per style and size; with --strict, none when a character is missing.
