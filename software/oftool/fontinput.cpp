@@ -9,9 +9,19 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <limits>
 
 namespace Cli {
+
+namespace {
+
+constexpr int maxListedWarnings = 20;
+
+} // namespace
+
+QString moreWarningsText(qint64 count)
+{
+    return QStringLiteral("%1 more warning%2 not shown").arg(count).arg(count == 1 ? "" : "s");
+}
 
 FontInput readFont(const QString &path)
 {
@@ -33,14 +43,15 @@ FontInput readFont(const QString &path)
     }
     probe.close();
 
-    // Every warning is listed, however many there are.
-    IOManager::DiagnosticCollector collector(std::numeric_limits<int>::max());
+    // The first warnings are listed and the rest counted: 2,000,000 lines would tell nobody more.
+    IOManager::DiagnosticCollector collector(maxListedWarnings + 1);
     input.font.reset(IOManager::FontFileManager::fontFromFile(path, collector.sink()));
     for (const IOManager::Diagnostic &diagnostic : collector.kept()) {
-        if (diagnostic.kind() != IOManager::Diagnostic::NotAFont) {
+        if (diagnostic.kind() != IOManager::Diagnostic::NotAFont && input.warnings.size() < maxListedWarnings) {
             input.warnings.append(diagnostic.text());
         }
     }
+    input.moreWarnings = collector.total() - collector.count(IOManager::Diagnostic::NotAFont) - input.warnings.size();
     input.lostPictures = collector.lostPixels();
     if (!input.font) {
         input.error = QStringLiteral("cannot be read");
@@ -61,6 +72,9 @@ std::unique_ptr<Models::Font> openFont(const char *command, const QString &path)
     }
     for (const QString &warning : qAsConst(input.warnings)) {
         note(command, QStringLiteral("%1: %2").arg(path, warning));
+    }
+    if (input.moreWarnings > 0) {
+        note(command, QStringLiteral("%1: %2").arg(path, moreWarningsText(input.moreWarnings)));
     }
     return std::move(input.font);
 }

@@ -93,6 +93,9 @@ void printText(const QString &path, const Summary &summary, const Cli::FontInput
     for (const QString &warning : input.warnings) {
         line("warning:", warning);
     }
+    if (input.moreWarnings > 0) {
+        line("warning:", Cli::moreWarningsText(input.moreWarnings));
+    }
     if (!input.error.isEmpty()) {
         line("error:", input.error);
     }
@@ -120,6 +123,7 @@ void printJson(const QString &path, const Summary &summary, const Cli::FontInput
     object.insert(QStringLiteral("pixelCount"), double(summary.pixels));
     object.insert(QStringLiteral("nullImageLetters"), QJsonArray::fromStringList(summary.nullImageLetters));
     object.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(input.warnings));
+    object.insert(QStringLiteral("warningCount"), double(input.warnings.size() + input.moreWarnings));
     object.insert(QStringLiteral("error"), input.error.isEmpty() ? QJsonValue::Null : QJsonValue(input.error));
     // One document per line, so a script can read them one by one.
     std::fputs(QJsonDocument(object).toJson(QJsonDocument::Compact).constData(), stdout);
@@ -165,7 +169,8 @@ int showFiles(const Cli::CommandLine &line, const Options &options)
 void declareInfo(Cli::CommandLine &line)
 {
     line.describe(QStringLiteral("oftool info [--json] FILE..."), QStringLiteral(R"(Shows what OF font files hold: the font's name, its letters and pictures, the image sizes,
-the pixel count, the letters whose picture is a null image, and what the reader warned about.
+the pixel count, the letters whose picture is a null image, and what the reader warned about
+(the first 20 warnings, then how many more there were).
 
 Examples:
   oftool info DejaVu_Sans__Book__32.of
@@ -173,7 +178,8 @@ Examples:
 
 With --json, each file gives one JSON document on a line of its own, with the keys file, name,
 letterCount, pictureCount, letters, width and height ({"min", "max"} or null), pixelCount,
-nullImageLetters, warnings and error (null when the file is fine).
+nullImageLetters, warnings (the first 20), warningCount (all of them) and error (null when the file
+is fine).
 
 Exit status: 0 every file read, 1 usage error, 2 a file could not be read, is not well-formed,
 is not an OF font file, or lost pictures while being read.)"));
