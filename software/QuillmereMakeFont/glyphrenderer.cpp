@@ -177,8 +177,14 @@ bool produceFontFile(const QFont &font, const QString &fontName, const QString &
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
                      const QStringList &letters)
 {
+    return produceFontFile(font, fontName, outputFilename, letters, nullptr);
+}
+
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
+                     const QStringList &letters, QStringList *emptyLetters)
+{
     Models::Font docFont(fontName);
-    if (!renderGlyphs(font, letters, &docFont)) {
+    if (!renderGlyphs(font, letters, &docFont, emptyLetters)) {
         std::cerr << "Warning: glyphs too large for output font file: " << outputFilename.toStdString() << "\n";
         return false;
     }

@@ -50,5 +50,8 @@ bool produceFontFile(const QFont &font, const QString &fontName, const QString &
 /** The same for other letters; the blank " " letter is added as always. */
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
                      const QStringList &letters);
+/** The same, setting emptyLetters to the letters that came out without ink, as renderGlyphs does. */
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
+                     const QStringList &letters, QStringList *emptyLetters);
 
 #endif // GLYPHRENDERER_H

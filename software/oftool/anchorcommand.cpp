@@ -3,6 +3,7 @@
 #include "charset.h"
 #include "command.h"
 
+#include "iomanager/anchorprepass_p.h"
 #include "iomanager/fontfilemanager.h"
 
 #include <QFile>
@@ -92,7 +93,10 @@ int updateAnchor(const Cli::CommandLine &line, const Options &options)
                                                                             : QStringLiteral("no such file")));
     }
     // The update itself rewrites a file without the letter, re-indented; better to leave it alone.
-    if (countLetters(path, letter) == 0) {
+    // A file the update refuses for its size is not read here either: one text of it could pass
+    // what Qt's reader can hold.
+    const bool updatable = QFileInfo(path).size() <= IOManager::Private::maxAnchorFileBytes;
+    if (updatable && countLetters(path, letter) == 0) {
         return line.failure(QStringLiteral("%1 has no letter %2 (%3); nothing changed")
                                 .arg(path, Cli::letterLabel(letter), Cli::codePoints(letter)));
     }

@@ -91,8 +91,8 @@ int countPictures(const Models::Font &font, QStringList *nullImages)
         for (const Models::CharacterPicture *picture : letter->getPictures()) {
             ++pictures;
             if (picture->getImage().isNull()) {
-                nullImages->append(QStringLiteral("%1 id %2").arg(Cli::letterLabel(letter->getCharacterValue()))
-                                       .arg(picture->getId()));
+                nullImages->append(QStringLiteral("%1 id %2").arg(Cli::letterLabel(letter->getCharacterValue()),
+                                            QString::number(picture->getId())));
             }
         }
     }

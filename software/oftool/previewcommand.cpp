@@ -42,7 +42,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     }
     if (line.isSet(QStringLiteral("scale")) && !parseScale(line.value(QStringLiteral("scale")), &options->scale)) {
         return line.usageError(QStringLiteral("--scale: \"%1\" is not a whole number from 1 to %2")
-                                   .arg(line.value(QStringLiteral("scale"))).arg(maxScale));
+                                   .arg(line.value(QStringLiteral("scale")), QString::number(maxScale)));
     }
     options->text = Cli::codePointsOf(line.isSet(QStringLiteral("text")) ? line.value(QStringLiteral("text")) : defaultText);
     if (options->text.size() > maxTextLength) {

@@ -101,7 +101,7 @@ PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, 
     for (const Models::Character *letter : font.getCharacters()) {
         pictureCount += letter->pictureCount();
     }
-    m_title = QStringLiteral("%1 \u2014 %2 letters, %3 pictures").arg(font.getName()).arg(font.getCharacters().size()).arg(pictureCount);
+    m_title = QStringLiteral("%1 \u2014 %2 letters, %3 pictures").arg(font.getName(), QString::number(font.getCharacters().size()), QString::number(pictureCount));
     addLetters(font);
     addMissing(font, text);
     layOutGrid();

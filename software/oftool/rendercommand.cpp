@@ -82,7 +82,7 @@ int readSizes(const Cli::CommandLine &line, QList<int> *sizes)
         bool ok = false;
         const int size = item.trimmed().toInt(&ok, 10);
         if (!ok || size <= 0 || size > maxSize) {
-            return line.usageError(QStringLiteral("--size: \"%1\" is not a point size from 1 to %2").arg(item.trimmed()).arg(maxSize));
+            return line.usageError(QStringLiteral("--size: \"%1\" is not a point size from 1 to %2").arg(item.trimmed(), QString::number(maxSize)));
         }
         if (!sizes->contains(size)) {
             sizes->append(size);
@@ -112,6 +112,19 @@ QVector<uint> fixedCodePoints()
         codePoints.append(letter.toUcs4().value(0));
     }
     return codePoints;
+}
+
+// Letters drawn without a single visible pixel: too small a size, or a character with no ink.
+QString emptyLettersNote(const QString &path, const QStringList &letters)
+{
+    constexpr int shown = 10;
+    QStringList labels;
+    for (const QString &letter : letters.mid(0, shown)) {
+        labels.append(Cli::letterLabel(letter));
+    }
+    return QStringLiteral("oftool render: %1: %2 letter%3 came out without ink: %4%5")
+        .arg(path, QString::number(letters.size()), letters.size() == 1 ? QString() : QStringLiteral("s"),
+             labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
 }
 
 // Characters that the font itself lacks; Qt would otherwise draw them from a fallback font.
@@ -318,13 +331,17 @@ int writeFiles(const Options &options, const QList<Job> &jobs)
         const Job &job = jobs.at(i);
         const QFontInfo info(job.font);
         const QString description = QStringLiteral("%1 %2 %3 pt (%4, %5, %6 px at %7 dpi)")
-                                        .arg(options.family, job.style).arg(job.size)
-                                        .arg(info.family(), info.styleName()).arg(info.pixelSize()).arg(options.dpi);
+                                        .arg(options.family, job.style, QString::number(job.size), info.family(), info.styleName(),
+                                             QString::number(info.pixelSize()), QString::number(options.dpi));
         const QString fontName = defaultFontFileName(options.family, job.style, QString::number(job.size));
-        if (produceFontFile(job.font, fontName, job.path, job.letters)) {
+        QStringList emptyLetters;
+        if (produceFontFile(job.font, fontName, job.path, job.letters, &emptyLetters)) {
             ++written;
             std::printf("%s\n", job.path.toUtf8().constData());
             std::fflush(stdout);
+            if (!emptyLetters.isEmpty()) {
+                progress.note(emptyLettersNote(job.path, emptyLetters));
+            }
             progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
             continue;
         }
