@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QBuffer>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
 #include <QXmlStreamReader>
 
 namespace IOManager {
@@ -249,6 +252,34 @@ FontXml checkFontXml(const QByteArray &data)
         }
     }
     return reader.hasError() || domChangesMeaning(data) ? FontXml::NotPlain : FontXml::Plain;
+}
+
+const char *loadFontDocument(const QString &path, QDomDocument *document)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly) || file.isSequential()) {
+        return "Unable to load font: ";
+    }
+    if (info.size() > maxAnchorFileBytes) {
+        return "Unable to load font, too large for the anchor update: ";
+    }
+    // Both passes parse these same bytes, whatever happens to the file meanwhile.
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return "Unable to load font: ";
+    }
+    const FontXml checked = checkFontXml(data);
+    if (checked == FontXml::TooLarge) {
+        return "Unable to load font, too large for the anchor update: ";
+    }
+    // From a device the DOM decodes a block at a time instead of the whole text at once.
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    if (checked != FontXml::Plain || !document->setContent(&buffer)) {
+        return "Unable to parse font:";
+    }
+    return nullptr;
 }
 
 } // namespace Private

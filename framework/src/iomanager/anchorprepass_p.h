@@ -4,6 +4,8 @@
 #include <QtGlobal>
 
 class QByteArray;
+class QDomDocument;
+class QString;
 
 namespace IOManager {
 namespace Private {
@@ -26,6 +28,13 @@ constexpr qint64 maxAnchorFileBytes = (qint64(1) << 30) - (qint64(1) << 20);
 
 enum class FontXml { Plain, NotPlain, TooLarge };
 FontXml checkFontXml(const QByteArray &data);
+
+/*
+ * Reads path into document for the anchor update, after the checks above; null when done,
+ * otherwise the text of the line to print. A device or a pipe is refused: reading it would
+ * never end, and it could not be replaced anyway.
+ */
+const char *loadFontDocument(const QString &path, QDomDocument *document);
 
 } // namespace Private
 } // namespace IOManager

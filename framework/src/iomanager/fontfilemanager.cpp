@@ -314,42 +314,6 @@ Models::Font *FontFileManager::fontFromDirectory(const QString &path, const QMap
     return font;
 }
 
-namespace {
-
-/*
- * Reads path into document for the anchor update; null when done, otherwise the line's text.
- * Reading a device or a pipe would never end, and it could not be replaced anyway.
- */
-const char *loadFontDocument(const QString &path, QDomDocument *document)
-{
-    QFile file(path);
-    const QFileInfo info(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly) || file.isSequential()) {
-        return "Unable to load font: ";
-    }
-    if (info.size() > Private::maxAnchorFileBytes) {
-        return "Unable to load font, too large for the anchor update: ";
-    }
-    // Both passes parse these same bytes, whatever happens to the file meanwhile.
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return "Unable to load font: ";
-    }
-    const Private::FontXml checked = Private::checkFontXml(data);
-    if (checked == Private::FontXml::TooLarge) {
-        return "Unable to load font, too large for the anchor update: ";
-    }
-    // From a device the DOM decodes a block at a time instead of the whole text at once.
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    if (checked != Private::FontXml::Plain || !document->setContent(&buffer)) {
-        return "Unable to parse font:";
-    }
-    return nullptr;
-}
-
-} // namespace
-
 int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, double rightLine, const QString &letter)
 {
     const auto fail = [&path](const char *text) {
@@ -357,7 +321,7 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
         return -1;
     };
     QDomDocument fontDocument(QStringLiteral("fontDocument"));
-    if (const char *failure = loadFontDocument(path, &fontDocument)) {
+    if (const char *failure = Private::loadFontDocument(path, &fontDocument)) {
         return fail(failure);
     }
 
