@@ -238,6 +238,7 @@ void tst_FontReader::roundTrip_data()
     QTest::newRow("argb32 wide") << QImage::Format_ARGB32 << 5000 << 2;
     QTest::newRow("premultiplied") << QImage::Format_ARGB32_Premultiplied << 13 << 7;
     QTest::newRow("rgb32") << QImage::Format_RGB32 << 13 << 7;
+    QTest::newRow("rgb32 wide") << QImage::Format_RGB32 << 5000 << 2;
     QTest::newRow("rgb16") << QImage::Format_RGB16 << 13 << 7;
     QTest::newRow("grayscale8") << QImage::Format_Grayscale8 << 13 << 7;
     QTest::newRow("rgba64") << QImage::Format_RGBA64 << 13 << 7;

@@ -3,6 +3,7 @@
 #include "iomanager/fontxml_p.h"
 #include "iomanager/glyphfilename.h"
 #include "iomanager/glyphimage_p.h"
+#include "iomanager/imagearena_p.h"
 #include "iomanager/pixellist_p.h"
 #include "iomanager/savefile_p.h"
 
@@ -146,6 +147,7 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
     }
 
     auto *font = new Models::Font();
+    Private::ImageArena arena;
     Private::TokenGuard guard(&file);
     QXmlStreamReader reader(&guard);
     bool documentElementSeen = false;
@@ -164,7 +166,7 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
                 if (!isStartElement(reader, QLatin1String("letter"))) {
                     continue;
                 }
-                Models::Character *letter = readLetter(reader, filename, sink);
+                Models::Character *letter = readLetter(reader, filename, sink, &arena);
                 if (letter->pictureCount() > 0) {
                     // A later letter with the same value replaces this one.
                     font->addCharacter(letter);
@@ -185,7 +187,7 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
 }
 
 Models::Character *FontFileManager::readLetter(QXmlStreamReader &reader, const QString &path,
-                                               const DiagnosticSink &sink)
+                                               const DiagnosticSink &sink, Private::ImageArena *arena)
 {
     const QString value = reader.attributes().value(QLatin1String("char")).toString();
     auto *letter = new Models::Character(value);
@@ -217,20 +219,21 @@ Models::Character *FontFileManager::readLetter(QXmlStreamReader &reader, const Q
                 }
             }
         } else if (isStartElement(reader, QLatin1String("picture"))) {
-            letter->addPicture(readPicture(reader, path, value, sink));
+            letter->addPicture(readPicture(reader, path, value, sink, arena));
         }
     }
     return letter;
 }
 
 Models::CharacterPicture *FontFileManager::readPicture(QXmlStreamReader &reader, const QString &path,
-                                                       const QString &letter, const DiagnosticSink &sink)
+                                                       const QString &letter, const DiagnosticSink &sink,
+                                                       Private::ImageArena *arena)
 {
     const int id = reader.attributes().value(QLatin1String("id")).toInt(nullptr, 10);
     int width = 0;
     int height = 0;
     int format = QImage::Format_Invalid;
-    Private::PixelValues pixels;
+    Private::PixelValues pixels(arena);
     while (!isEndElement(reader, QLatin1String("imageData")) && !reader.atEnd()) {
         readToken(reader);
         if (!reader.isStartElement()) {
