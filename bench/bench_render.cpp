@@ -1,15 +1,21 @@
-// produceFontFile for DejaVu Sans: rendering and writing side by side, and a whole process for 128 pt.
+// produceFontFile for DejaVu Sans: rendering and writing side by side, and a whole process for 128 pt; then
+// fitting to the ink with metrics against the default drawing, and how many glyphs each clips.
 #include "benchsupport.h"
 
+#include "glyphmetrics.h"
 #include "glyphrenderer.h"
+#include "rendersettings.h"
 
 #include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
 #include "models/font.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -46,6 +52,83 @@ double bestProcessSeconds(int runs, const QStringList &arguments)
             std::fprintf(stderr, "child %s failed\n", qPrintable(arguments.join(' ')));
         }
     });
+}
+
+RenderSettings inkFit(bool metrics)
+{
+    RenderSettings settings;
+    settings.fit = RenderSettings::Fit::Ink;
+    settings.metrics = metrics;
+    return settings;
+}
+
+/*
+ * Default and --fit ink --metrics timed in turns, so that both see the same machine; best of runs each.
+ * With path, each writes its file as well.
+ */
+void compareFits(const QFont &font, const QString &label, const QString &path, bool metrics, int runs)
+{
+    const RenderSettings settings = inkFit(metrics);
+    double defaultBest = 1e30;
+    double inkBest = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        defaultBest = std::min(defaultBest, bench::bestSeconds(1, [&] {
+            if (path.isEmpty()) {
+                Models::Font docFont(QStringLiteral("n.of"));
+                renderGlyphs(font, defaultLetters(), &docFont);
+            } else {
+                produceFontFile(font, QStringLiteral("n.of"), path);
+            }
+        }));
+        inkBest = std::min(inkBest, bench::bestSeconds(1, [&] {
+            FontGeometry geometry;
+            if (path.isEmpty()) {
+                Models::Font docFont(QStringLiteral("n.of"));
+                renderGlyphs(font, defaultLetters(), settings, &docFont, &geometry);
+            } else {
+                produceFontFile(font, QStringLiteral("n.of"), path, defaultLetters(), settings, &geometry);
+            }
+        }));
+    }
+    const QString what = QLatin1String(path.isEmpty() ? "render" : "render+write") + QLatin1String(metrics ? "" : ", no kerning");
+    std::printf("%-28s %-26s %10.2f %10.2f %7.2fx\n", qPrintable(label), qPrintable(what),
+                defaultBest * 1e3, inkBest * 1e3, inkBest / defaultBest);
+}
+
+// The ink of letter drawn with the pen at origin on a canvas where nothing is cut off, relative to the pen.
+QRect wholeInk(const QFont &font, const QString &letter)
+{
+    const int side = 8 * QFontMetrics(font).height();
+    QImage canvas(side, side, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(0);
+    QPainter painter(&canvas);
+    painter.setFont(font);
+    painter.drawText(side / 2, side / 2, letter);
+    painter.end();
+    return inkRect(canvas).translated(-side / 2, -side / 2);
+}
+
+/* Glyph images that lose ink at an edge: drawn by default (line box), and fitted to the ink. */
+void countClipped(const QString &family, const QString &style, int size)
+{
+    const QFont font = QFontDatabase().font(family, style, size);
+    const int ascent = QFontMetrics(font).ascent();
+    Models::Font lineBox(QStringLiteral("n.of"));
+    renderGlyphs(font, &lineBox);
+    Models::Font fitted(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    renderGlyphs(font, defaultLetters(), inkFit(false), &fitted, &geometry);
+    int clippedByDefault = 0;
+    int clippedFitted = 0;
+    for (int i = 0; i < defaultLetters().size(); ++i) {
+        const QString letter = defaultLetters().at(i);
+        const QRect ink = wholeInk(font, letter);
+        const QImage image = lineBox.getCharacter(letter)->getPictures().first()->getImage();
+        clippedByDefault += !ink.isNull() && !image.rect().translated(0, -ascent).contains(ink);
+        clippedFitted += ink.size() != geometry.letters.at(i).ink.size();
+    }
+    std::printf("%-28s %3d pt %8d %8d of %d\n", qPrintable(family + QLatin1Char(' ') + style), size, clippedByDefault,
+                clippedFitted, defaultLetters().size());
 }
 
 } // namespace
@@ -99,5 +182,31 @@ int main(int argc, char **argv)
     std::printf("render = drawing into a model without writing; write = fontToFile of that model;\n"
                 "total = produceFontFile; best of several runs each. Whole process = this program started\n"
                 "with --produce 128 (application object, font lookup, render, write, exit), best of 5.\n");
+
+    std::printf("\n%-28s %-26s %10s %10s %8s\n", "font", "what", "default ms", "ink ms", "ratio");
+    const QString serif = QStringLiteral("DejaVu Serif");
+    for (const int size : {16, 32, 128}) {
+        const QFont font = dejaVuSans(size);
+        const QString label = QStringLiteral("DejaVu Sans Book %1 pt").arg(size);
+        compareFits(font, label, QString(), true, size >= 128 ? 5 : 20);
+        compareFits(font, label, path, true, size >= 128 ? 5 : 20);
+        compareFits(font, label, path, false, size >= 128 ? 5 : 20);
+    }
+    compareFits(QFontDatabase().font(serif, QStringLiteral("Italic"), 32), QStringLiteral("DejaVu Serif Italic 32 pt"), path, true, 20);
+    std::printf("ink = renderGlyphs/produceFontFile with --fit ink --metrics, timed in turn with the default drawing\n"
+                "of the same font, best of the runs each; \"no kerning\" fits the ink and measures each letter alone.\n");
+
+    std::printf("\n%-28s %6s %8s %8s\n", "clipped glyph images", "", "default", "ink");
+    for (const QString &family : {QStringLiteral("DejaVu Sans"), serif, QStringLiteral("Liberation Serif"), QStringLiteral("Noto Serif")}) {
+        const QString style = family == QLatin1String("DejaVu Sans") ? QStringLiteral("Book") : QStringLiteral("Italic");
+        if (!QFontDatabase().styles(family).contains(style)) {
+            std::printf("%-28s not installed\n", qPrintable(family + QLatin1Char(' ') + style));
+            continue;
+        }
+        for (const int size : {16, 32, 64}) {
+            countClipped(family, style, size);
+        }
+    }
+    std::printf("A glyph image is clipped when the glyph drawn on a large canvas has ink outside it.\n");
     return 0;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ make cmake pkg-config
     qtbase5-dev qtbase5-dev-tools
-    fonts-dejavu-core
+    fonts-dejavu-core fonts-dejavu-extra
     xvfb xauth
     clang libclang-rt-14-dev
     libqt5svg5

@@ -1,5 +1,8 @@
 #include "glyphrenderer.h"
 
+#include "glyphmetrics.h"
+#include "rendersettings.h"
+
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
@@ -11,6 +14,8 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -61,6 +66,37 @@ void recordQtMessage(QtMsgType, const QMessageLogContext &, const QString &messa
     qtMessages().append(message);
 }
 
+RenderSettings inkFit(bool metrics = false)
+{
+    RenderSettings settings;
+    settings.fit = RenderSettings::Fit::Ink;
+    settings.metrics = metrics;
+    return settings;
+}
+
+const LetterGeometry *geometryOf(const FontGeometry &geometry, const QString &letter)
+{
+    for (const LetterGeometry &placed : geometry.letters) {
+        if (placed.letter == letter) {
+            return &placed;
+        }
+    }
+    return nullptr;
+}
+
+// letter in black on a canvas so large that nothing is cut off, the pen at origin.
+QImage drawnWhole(const QFont &font, const QString &letter, const QPoint &origin)
+{
+    // Premultiplied transparent black: the window's transparent white turns edge pixels grey, and their alpha with them.
+    QImage canvas(8 * QFontMetrics(font).height(), 4 * QFontMetrics(font).height(), QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(0);
+    QPainter painter(&canvas);
+    painter.setFont(font);
+    painter.setPen(QPen(QColor(Qt::black)));
+    painter.drawText(origin, letter);
+    return canvas;
+}
+
 } // namespace
 
 class tst_Render : public QObject
@@ -80,6 +116,14 @@ private slots:
     void noInk();
     void largestFittingSize_data();
     void largestFittingSize();
+    void inkFitKeepsEveryPixel_data();
+    void inkFitKeepsEveryPixel();
+    void settingsKeepWindowBytes_data();
+    void settingsKeepWindowBytes();
+    void metricsAgreeWithQt();
+    void pixelAnchors_data();
+    void pixelAnchors();
+    void inkFitBudget();
 };
 
 void tst_Render::initTestCase()
@@ -321,6 +365,170 @@ void tst_Render::largestFittingSize()
         Font refused(QStringLiteral("n.of"));
         QVERIFY(!renderGlyphs(dejaVuSans(style, size + 1), letters, &refused));
     }
+}
+
+void tst_Render::inkFitKeepsEveryPixel_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("padding");
+    QTest::newRow("Sans 16") << QStringLiteral("DejaVu Sans") << QStringLiteral("Book") << 16 << 1;
+    QTest::newRow("Sans 32") << QStringLiteral("DejaVu Sans") << QStringLiteral("Book") << 32 << 1;
+    QTest::newRow("Serif Italic 16") << QStringLiteral("DejaVu Serif") << QStringLiteral("Italic") << 16 << 1;
+    QTest::newRow("Serif Italic 32, padding 0") << QStringLiteral("DejaVu Serif") << QStringLiteral("Italic") << 32 << 0;
+    QTest::newRow("Serif Italic 32, padding 3") << QStringLiteral("DejaVu Serif") << QStringLiteral("Italic") << 32 << 3;
+}
+
+void tst_Render::inkFitKeepsEveryPixel()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, style);
+    QFETCH(int, size);
+    QFETCH(int, padding);
+    const QFont font = QFontDatabase().font(family, style, size);
+    QVERIFY2(QFontInfo(font).styleName() == style, "fonts-dejavu-extra is missing (scripts/setup.sh installs it)");
+    RenderSettings settings = inkFit();
+    settings.padding = padding;
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    QVERIFY(renderGlyphs(font, defaultLetters(), settings, &docFont, &geometry));
+    QCOMPARE(geometry.letters.size(), 100);
+
+    const QPoint penOnCanvas(3 * QFontMetrics(font).height(), 2 * QFontMetrics(font).height());
+    for (const QString &letter : defaultLetters()) {
+        const QImage image = docFont.getCharacter(letter)->getPictures().first()->getImage();
+        const LetterGeometry *placed = geometryOf(geometry, letter);
+        QVERIFY(placed);
+        QCOMPARE(image.size(), placed->image);
+        // Ink and padding exactly: the padding is clear, and the ink touches it on every side.
+        QCOMPARE(inkRect(image), image.rect().adjusted(padding, padding, -padding, -padding));
+        QCOMPARE(placed->ink, inkRect(image).translated(-placed->origin));
+
+        const QImage whole = drawnWhole(font, letter, penOnCanvas);
+        const QRect wholeInk = inkRect(whole);
+        QCOMPARE(wholeInk.size(), placed->ink.size());
+        const QPoint shift = placed->origin - penOnCanvas;
+        for (int y = wholeInk.top(); y <= wholeInk.bottom(); ++y) {
+            for (int x = wholeInk.left(); x <= wholeInk.right(); ++x) {
+                const QRgb pixel = image.pixel(x + shift.x(), y + shift.y());
+                if (qAlpha(pixel) != qAlpha(whole.pixel(x, y)) || qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel)) != qRgb(0, 0, 0)) {
+                    QFAIL(qPrintable(QStringLiteral("%1 at %2,%3: %4, drawn whole %5").arg(letter).arg(x).arg(y)
+                                         .arg(pixel, 8, 16).arg(whole.pixel(x, y), 8, 16)));
+                }
+            }
+        }
+    }
+}
+
+void tst_Render::settingsKeepWindowBytes_data()
+{
+    QTest::addColumn<bool>("metrics");
+    QTest::addColumn<bool>("pixelAnchors");
+    QTest::addColumn<bool>("sameBytes");
+    QTest::newRow("default") << false << false << true;
+    QTest::newRow("metrics") << true << false << true;
+    QTest::newRow("pixel anchors") << false << true << false;
+}
+
+void tst_Render::settingsKeepWindowBytes()
+{
+    QFETCH(bool, metrics);
+    QFETCH(bool, pixelAnchors);
+    QFETCH(bool, sameBytes);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QFont font = dejaVuSans(QStringLiteral("Book"), 16);
+    const QString window = dir.filePath(QStringLiteral("window.of"));
+    const QString withSettings = dir.filePath(QStringLiteral("settings.of"));
+    QVERIFY(produceFontFile(font, QStringLiteral("n.of"), window));
+    RenderSettings settings;
+    settings.metrics = metrics;
+    settings.anchors = pixelAnchors ? RenderSettings::Anchors::Pixels : RenderSettings::Anchors::Percent;
+    FontGeometry geometry;
+    QVERIFY(produceFontFile(font, QStringLiteral("n.of"), withSettings, defaultLetters(), settings, &geometry));
+
+    const QByteArray expected = readAll(window);
+    const QByteArray bytes = readAll(withSettings);
+    QCOMPARE(bytes == expected, sameBytes);
+    // Anchors aside, the pictures stay the window's.
+    const QRegularExpression anchors(QStringLiteral("<anchor>.*?</anchor>"), QRegularExpression::DotMatchesEverythingOption);
+    QCOMPARE(QString::fromUtf8(bytes).remove(anchors), QString::fromUtf8(expected).remove(anchors));
+}
+
+void tst_Render::metricsAgreeWithQt()
+{
+    const QFont font = dejaVuSans(QStringLiteral("Book"), 16);
+    const QFontMetricsF qt(font);
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    QVERIFY(renderGlyphs(font, defaultLetters(), inkFit(true), &docFont, &geometry));
+
+    QCOMPARE(geometry.ascent, qt.ascent());
+    QCOMPARE(geometry.descent, qt.descent());
+    QCOMPARE(geometry.lineSpacing, qt.lineSpacing());
+    QCOMPARE(geometry.spaceAdvance, qt.horizontalAdvance(QLatin1Char(' ')));
+    QCOMPARE(geometryOf(geometry, QStringLiteral("A"))->advance, qt.horizontalAdvance(QStringLiteral("A")));
+    QCOMPARE(geometryOf(geometry, QStringLiteral(" "))->advance, geometry.spaceAdvance);
+    QVERIFY(geometry.kerningMeasured);
+    for (const QString &pair : {QStringLiteral("AV"), QStringLiteral("To")}) {
+        const auto found = std::find_if(geometry.kerning.cbegin(), geometry.kerning.cend(), [&](const KerningPair &kerned) {
+            return kerned.left + kerned.right == pair;
+        });
+        QVERIFY2(found != geometry.kerning.cend(), qPrintable(pair));
+        const qreal expected = qt.horizontalAdvance(pair) - qt.horizontalAdvance(pair.left(1)) - qt.horizontalAdvance(pair.mid(1));
+        QVERIFY(expected < 0);
+        QCOMPARE(found->adjustment, expected);
+    }
+}
+
+void tst_Render::pixelAnchors_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("ink");
+    QTest::newRow("line box 16") << 16 << false;
+    QTest::newRow("line box 32") << 32 << false;
+    QTest::newRow("ink 16") << 16 << true;
+    QTest::newRow("ink 32") << 32 << true;
+}
+
+void tst_Render::pixelAnchors()
+{
+    QFETCH(int, size);
+    QFETCH(bool, ink);
+    const QFont font = dejaVuSans(QStringLiteral("Book"), size);
+    RenderSettings settings = ink ? inkFit() : RenderSettings();
+    settings.anchors = RenderSettings::Anchors::Pixels;
+    Font docFont(QStringLiteral("n.of"));
+    QVERIFY(renderGlyphs(font, defaultLetters(), settings, &docFont));
+
+    // H stands on the baseline; "x" has its top at the x-height, below the top of the line.
+    const Character *h = docFont.getCharacter(QStringLiteral("H"));
+    const QRect hInk = inkRect(h->getPictures().first()->getImage());
+    QCOMPARE(h->getBaseLine(), double(hInk.bottom()));
+    QCOMPARE(h->getRightLine() - h->getLeftLine(), double(qRound(QFontMetricsF(font).horizontalAdvance(QLatin1Char('H')))));
+    const Character *x = docFont.getCharacter(QStringLiteral("x"));
+    QCOMPARE(x->getBaseLine() - x->getUpLine() + 1, double(QFontMetrics(font).ascent()));
+    QCOMPARE(x->getUpLine() < 0, ink);
+}
+
+void tst_Render::inkFitBudget()
+{
+    const QFont font = dejaVuSans(QStringLiteral("Book"), 32);
+    RenderSettings settings = inkFit();
+    settings.padding = 1000;
+    QVERIFY(!fitsPixelBudget(font, defaultLetters(), settings));
+    Font docFont(QStringLiteral("n.of"));
+    QVERIFY(!renderGlyphs(font, defaultLetters(), settings, &docFont));
+    QCOMPARE(docFont.getCharacters().size(), 0);
+    // One letter with 1000 pixels around it fits; at the largest size that fits, the next one is refused.
+    QVERIFY(fitsPixelBudget(font, {QStringLiteral("W")}, settings));
+    settings.padding = 1;
+    const int largest = largestFittingPointSize(font, defaultLetters(), settings);
+    QVERIFY(largest > 32 && largest < 1024);
+    QFont sized(font);
+    sized.setPointSize(largest + 1);
+    QVERIFY(!renderGlyphs(sized, defaultLetters(), settings, &docFont));
 }
 
 QTEST_MAIN(tst_Render)

@@ -1,6 +1,8 @@
 #include "glyphrenderer.h"
 
-#include "iomanager/fontfilemanager.h"
+#include "pointsizesearch_p.h"
+#include "rendersettings.h"
+
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
@@ -14,11 +16,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <iostream>
-
 namespace {
-
-constexpr int largestPointSize = 1024;
 
 const QString &characterSet()
 {
@@ -148,25 +146,7 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
 
 int largestFittingPointSize(const QFont &font, const QStringList &letters)
 {
-    if (!fitsAtPointSize(font, 1, letters)) {
-        return 0;
-    }
-    if (fitsAtPointSize(font, largestPointSize, letters)) {
-        return largestPointSize;
-    }
-    // low always fits and high never does, so the answer has a refused neighbour even where the
-    // pixel count is not monotone in the size.
-    int low = 1;
-    int high = largestPointSize;
-    while (high - low > 1) {
-        const int middle = low + (high - low) / 2;
-        if (fitsAtPointSize(font, middle, letters)) {
-            low = middle;
-        } else {
-            high = middle;
-        }
-    }
-    return low;
+    return largestFittingSize([&](int pointSize) { return fitsAtPointSize(font, pointSize, letters); });
 }
 
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename)
@@ -183,10 +163,5 @@ bool produceFontFile(const QFont &font, const QString &fontName, const QString &
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
                      const QStringList &letters, QStringList *emptyLetters)
 {
-    Models::Font docFont(fontName);
-    if (!renderGlyphs(font, letters, &docFont, emptyLetters)) {
-        std::cerr << "Warning: glyphs too large for output font file: " << outputFilename.toStdString() << "\n";
-        return false;
-    }
-    return IOManager::FontFileManager::fontToFile(&docFont, outputFilename);
+    return produceFontFile(font, fontName, outputFilename, letters, RenderSettings(), nullptr, emptyLetters);
 }

@@ -13,6 +13,9 @@ namespace Models {
 class Font;
 }
 
+struct FontGeometry;
+struct RenderSettings;
+
 /** The 99 letters the window draws: "!" to "~", then U+00A8, U+00E9, U+00E8, U+00E7, U+00E0. */
 QStringList defaultLetters();
 
@@ -53,5 +56,26 @@ bool produceFontFile(const QFont &font, const QString &fontName, const QString &
 /** The same, setting emptyLetters to the letters that came out without ink, as renderGlyphs does. */
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
                      const QStringList &letters, QStringList *emptyLetters);
+
+/** font with the antialiasing and hinting of settings: the font renderGlyphs draws and measures with. */
+QFont settingsFont(const QFont &font, const RenderSettings &settings);
+
+/**
+ * renderGlyphs as settings say; the default settings draw what the overloads above draw. When geometry is given
+ * it receives the font's and each letter's metrics, and with settings.metrics the kerning too. Returns false,
+ * adding nothing, when the glyph images would be too large to hold.
+ */
+bool renderGlyphs(const QFont &font, const QStringList &letters, const RenderSettings &settings, Models::Font *docFont,
+                  FontGeometry *geometry = nullptr, QStringList *emptyLetters = nullptr);
+
+/** Whether renderGlyphs accepts letters drawn with font and settings. */
+bool fitsPixelBudget(const QFont &font, const QStringList &letters, const RenderSettings &settings);
+/** largestFittingPointSize for renderGlyphs with settings. */
+int largestFittingPointSize(const QFont &font, const QStringList &letters, const RenderSettings &settings);
+
+/** produceFontFile with renderGlyphs' settings, geometry and emptyLetters. */
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
+                     const QStringList &letters, const RenderSettings &settings, FontGeometry *geometry = nullptr,
+                     QStringList *emptyLetters = nullptr);
 
 #endif // GLYPHRENDERER_H

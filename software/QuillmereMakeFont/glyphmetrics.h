@@ -1,0 +1,86 @@
+#ifndef GLYPHMETRICS_H
+#define GLYPHMETRICS_H
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+QT_BEGIN_NAMESPACE
+class QFontMetricsF;
+class QImage;
+QT_END_NAMESPACE
+
+/*
+ * Geometry in pixels. A point such as the pen origin lies on pixel edges: pixel (x, y) covers x to x + 1
+ * and y to y + 1, and y grows downwards.
+ */
+
+/** One letter as it was drawn into its image. */
+struct LetterGeometry {
+    QString letter;
+    /** The pen's advance, as QFontMetricsF gives it. */
+    qreal advance = 0;
+    /** From the pen origin to the left edge of the glyph's outline box, as QFontMetricsF gives it. */
+    qreal leftBearing = 0;
+    /** The pixels with any ink, relative to the pen origin (negative y above the baseline); null without ink. */
+    QRect ink;
+    QSize image;
+    /** Where the pen stood in the image: x is the first column right of it, y - 1 the row that sits on the baseline. */
+    QPoint origin;
+};
+
+struct KerningPair {
+    QString left;
+    QString right;
+    /** advance(left + right) - advance(left) - advance(right). */
+    qreal adjustment = 0;
+};
+
+/** What a font needs to set text from its glyph images. */
+struct FontGeometry {
+    int pixelSize = 0;
+    qreal ascent = 0;
+    qreal descent = 0;
+    qreal lineSpacing = 0;
+    qreal spaceAdvance = 0;
+    /** In the order the letters were drawn; the blank " " letter last. */
+    QVector<LetterGeometry> letters;
+    /** Every pair of letters whose adjustment is not 0, left letter first in drawing order. */
+    QVector<KerningPair> kerning;
+    /** False when there were too many letters to measure every pair (see maxKerningLetters). */
+    bool kerningMeasured = false;
+};
+
+/** Beyond this many letters the pairs (the square of it) are not measured. */
+constexpr int maxKerningLetters = 512;
+
+/** The pixels of image (of area only, when given) whose alpha is not 0, in image coordinates; null when there are none. */
+QRect inkRect(const QImage &image, const QRect &area = QRect());
+
+/** The font-wide part of FontGeometry; letters and kerning are left as they are. */
+void measureFont(const QFontMetricsF &metrics, int pixelSize, FontGeometry *geometry);
+
+/** The advance and left bearing of letter, a string of one character, as Qt shapes it. */
+void measureLetter(const QFontMetricsF &metrics, LetterGeometry *letter);
+
+/**
+ * The kerning among letters, measured through Qt's shaping so that every kind of kerning the font has
+ * counts; false, leaving pairs empty, when there are more than maxKerningLetters letters.
+ */
+bool measureKerning(const QFontMetricsF &metrics, const QStringList &letters, QVector<KerningPair> *pairs);
+
+/** upLine, baseLine, leftLine, rightLine of a letter in rows and columns of its image. */
+struct PixelAnchors {
+    int upLine = 0;
+    int baseLine = 0;
+    int leftLine = 0;
+    int rightLine = 0;
+};
+
+/** The anchor lines of letter: the top of the line, the baseline row, the pen origin column, origin plus advance. */
+PixelAnchors pixelAnchors(const LetterGeometry &letter, int ascent);
+
+#endif // GLYPHMETRICS_H
