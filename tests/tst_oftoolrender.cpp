@@ -1,3 +1,4 @@
+#include "glyphmetrics.h"
 #include "glyphrenderer.h"
 #include "oftoolrun.h"
 #include "testfiles.h"
@@ -8,6 +9,10 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -52,6 +57,9 @@ private slots:
     void outputs_data();
     void outputs();
     void sizeBeyondBudget();
+    void sameBytesInAnyEnvironment_data();
+    void sameBytesInAnyEnvironment();
+    void metricsFile();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -193,6 +201,17 @@ void tst_OftoolRender::usageErrors_data()
     QTest::newRow("chars surrogate") << QStringList{render, "--chars", "0xD800"} << QByteArray("surrogate");
     QTest::newRow("chars control") << QStringList{render, "--chars", "1-40"} << QByteArray("control character");
     QTest::newRow("chars too many") << QStringList{render, "--chars", "0x20-0x10FFFF"} << QByteArray("more than 65536");
+    QTest::newRow("padding negative") << QStringList{render, "--fit", "ink", "--padding", "-1"}
+                                      << QByteArray("oftool render: --padding: \"-1\" is not a whole number from 0 to 1000\n");
+    QTest::newRow("padding huge") << QStringList{render, "--fit", "ink", "--padding", "1001"}
+                                  << QByteArray("oftool render: --padding: \"1001\" is not a whole number from 0 to 1000\n");
+    QTest::newRow("padding without ink") << QStringList{render, "--padding", "2"}
+                                         << QByteArray("oftool render: --padding goes with --fit ink\n");
+    QTest::newRow("fit") << QStringList{render, "--fit", "tight"} << QByteArray("oftool render: --fit: \"tight\" is none of line, ink\n");
+    QTest::newRow("hinting") << QStringList{render, "--hinting", "medium"}
+                             << QByteArray("oftool render: --hinting: \"medium\" is none of default, none, slight, full\n");
+    QTest::newRow("anchors") << QStringList{render, "--anchors", "points"}
+                             << QByteArray("oftool render: --anchors: \"points\" is none of percent, pixels\n");
     QTest::newRow("strict and skip") << QStringList{render, "--strict", "--skip-missing"} << QByteArray("exclude each other");
     QTest::newRow("unknown option") << QStringList{render, "--colour"} << QByteArray("Unknown option 'colour'");
     QTest::newRow("stray argument") << QStringList{render, "extra"} << QByteArray("unexpected argument \"extra\"");
@@ -234,6 +253,10 @@ void tst_OftoolRender::outputs_data()
     QTest::newRow("two files, one .of") << QStringList{"render", "--size", "8,9", "--output", "single.of"} << 1 << QString()
                                         << "oftool render: --output: 2 files go into a directory, and \"single.of\" ends in .of "
                                            "like a file; end it with \"/\" to make it a directory";
+    QTest::newRow("padding beyond the budget") << QStringList{"render", "--size", "8", "--chars", "65-90", "--fit", "ink", "--padding", "1000"}
+                                               << 2 << QString()
+                                               << "oftool render: DejaVu Sans Book 8 pt: the glyph images would take more than "
+                                                  "67108864 pixels; not even 1 pt fits; draw fewer characters";
     QTest::newRow("style in lower case") << render + QStringList{"--style", "bold"} << 0 << "DejaVu_Sans__Bold__8.of" << QString();
     QTest::newRow("no directory") << render + QStringList{"--output", "nowhere/x.of"} << 2 << QString()
                                   << "oftool render: cannot write %1/nowhere/x.of: No such file or directory";
@@ -297,6 +320,67 @@ void tst_OftoolRender::sizeBeyondBudget()
     Models::Font refused(QStringLiteral("refused")), drawn(QStringLiteral("drawn"));
     QVERIFY(!renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", match.captured(1).toInt() + 1), &refused));
     QVERIFY(renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", match.captured(1).toInt()), &drawn));
+}
+
+void tst_OftoolRender::sameBytesInAnyEnvironment_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QStringList>("files");
+    const QString of = QStringLiteral("DejaVu_Sans__Book__16.of");
+    QTest::newRow("default") << QStringList() << QStringList{of};
+    QTest::newRow("ink, metrics") << QStringList{"--fit", "ink", "--metrics"} << QStringList{of, of + QStringLiteral(".metrics.json")};
+}
+
+void tst_OftoolRender::sameBytesInAnyEnvironment()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(QStringList, files);
+    const QStringList arguments = QStringList{"render", "--size", "16"} + extra;
+    QCOMPARE(runOftool(arguments + QStringList{"--output", "plain/"}, m_dir->path()).status, 0);
+    QProcessEnvironment scaled = QProcessEnvironment::systemEnvironment();
+    scaled.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    scaled.insert(QStringLiteral("QT_FONT_DPI"), QStringLiteral("120"));
+    scaled.insert(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"), QStringLiteral("1"));
+    QCOMPARE(runOftool(arguments + QStringList{"--output", "scaled/"}, m_dir->path(), scaled).status, 0);
+    for (const QString &file : files) {
+        const QByteArray plain = readAll(m_dir->filePath(QStringLiteral("plain/") + file));
+        QVERIFY2(plain.size() > 1000, qPrintable(file));
+        QVERIFY2(readAll(m_dir->filePath(QStringLiteral("scaled/") + file)) == plain, qPrintable(file));
+    }
+}
+
+void tst_OftoolRender::metricsFile()
+{
+    const OftoolRun run = runOftool({"render", "--size", "16", "--fit", "ink", "--anchors", "pixels", "--metrics", "--output", "m.of"},
+                                    m_dir->path());
+    QCOMPARE(run.status, 0);
+    // Written whole, no temporary file left beside it.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files, QDir::Name), (QStringList{"m.of", "m.of.metrics.json"}));
+    const QJsonObject metrics = QJsonDocument::fromJson(readAll(m_dir->filePath(QStringLiteral("m.of.metrics.json")))).object();
+    // This process runs at the command's 96 dpi.
+    const QFontMetricsF qt(QFontDatabase().font("DejaVu Sans", "Book", 16));
+    QCOMPARE(metrics.value("ascent").toDouble(), qt.ascent());
+    QCOMPARE(metrics.value("spaceAdvance").toDouble(), qt.horizontalAdvance(QLatin1Char(' ')));
+    QCOMPARE(metrics.value("fit").toString(), QStringLiteral("ink"));
+    const QJsonArray letters = metrics.value("letters").toArray();
+    QCOMPARE(letters.size(), 100);
+    QJsonObject h;
+    for (const QJsonValue &letter : letters) {
+        if (letter.toObject().value("char") == QLatin1String("H")) {
+            h = letter.toObject();
+        }
+    }
+    QCOMPARE(h.value("advance").toDouble(), qt.horizontalAdvance(QLatin1Char('H')));
+    const QByteArray file = readAll(m_dir->filePath(QStringLiteral("m.of")));
+    const QByteArray hAnchors = file.mid(file.indexOf("<letter char=\"H\">"), 200);
+    QVERIFY2(hAnchors.contains("<baseLine>" + QByteArray::number(h.value("baseline").toInt()) + "</baseLine>"), hAnchors.constData());
+    QVERIFY2(hAnchors.contains("<leftLine>" + QByteArray::number(h.value("origin").toObject().value("x").toInt()) + "</leftLine>"),
+             hAnchors.constData());
+    bool kernsAV = false;
+    for (const QJsonValue &pair : metrics.value("kerning").toArray()) {
+        kernsAV = kernsAV || (pair.toObject().value("left") == QLatin1String("A") && pair.toObject().value("right") == QLatin1String("V"));
+    }
+    QVERIFY(kernsAV);
 }
 
 QTEST_MAIN(tst_OftoolRender)

@@ -34,6 +34,23 @@ void preferOffscreen()
     }
 }
 
+QStringList renderingEnvironment()
+{
+    return {QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("QT_SCREEN_SCALE_FACTORS"),
+            QStringLiteral("QT_AUTO_SCREEN_SCALE_FACTOR"), QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"),
+            QStringLiteral("QT_SCALE_FACTOR_ROUNDING_POLICY"), QStringLiteral("QT_DEVICE_PIXEL_RATIO"),
+            QStringLiteral("QT_USE_PHYSICAL_DPI"), QStringLiteral("QT_DPI_ADJUSTMENT_POLICY"),
+            QStringLiteral("QT_FONT_DPI"), QStringLiteral("QT_NO_SYNTHESIZED_BOLD"),
+            QStringLiteral("QT_NO_SYNTHESIZED_ITALIC")};
+}
+
+void clearRenderingEnvironment()
+{
+    for (const QString &name : renderingEnvironment()) {
+        qunsetenv(name.toLatin1().constData());
+    }
+}
+
 void setApplicationInfo()
 {
     QCoreApplication::setApplicationName(QStringLiteral("oftool"));

@@ -23,6 +23,12 @@ QString peekOption(int argc, char **argv, const QString &name);
 /** Uses the offscreen platform unless QT_QPA_PLATFORM says otherwise. */
 void preferOffscreen();
 
+/** The environment variables that change how Qt scales, hints or synthesises glyphs, QT_FONT_DPI among them. */
+QStringList renderingEnvironment();
+
+/** Removes renderingEnvironment() from the environment; call it before the application object exists. */
+void clearRenderingEnvironment();
+
 /**
  * Keeps Qt's "XDG_RUNTIME_DIR not set" warning, which a QGuiApplication gives at start-up when
  * there is no login session, off standard error; every other message goes where it went before.

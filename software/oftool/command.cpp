@@ -77,6 +77,10 @@ Parsed CommandLine::parse(const QStringList &arguments)
 int runCommand(const Command &command, int argc, char **argv)
 {
     CommandLine line(command.name, argc, argv);
+    // Before prepare(), which may set a DPI of its own: the same command gives the same pixels everywhere.
+    if (command.application == Application::Gui) {
+        clearRenderingEnvironment();
+    }
     if (command.prepare) {
         command.prepare(line);
     }

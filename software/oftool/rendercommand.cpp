@@ -2,10 +2,14 @@
 
 #include "charset.h"
 #include "command.h"
+#include "glyphoptions.h"
+#include "metricsfile.h"
 #include "outputfile.h"
 #include "progress.h"
 
+#include "glyphmetrics.h"
 #include "glyphrenderer.h"
+#include "rendersettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,6 +45,7 @@ struct Options {
     Destination destination;
     bool strict = false;
     bool skipMissing = false;
+    RenderSettings settings;
 };
 
 struct Job {
@@ -266,6 +271,9 @@ int readOptions(const Cli::CommandLine &line, Options *options)
         status = readCharacters(line, &options->codePoints);
     }
     if (status == Cli::exitOk) {
+        status = readGlyphOptions(line, &options->settings);
+    }
+    if (status == Cli::exitOk) {
         const int fileCount = options->styles.size() * options->sizes.size();
         status = resolveDestination(line, options->output, fileCount, &options->destination);
     }
@@ -311,11 +319,11 @@ bool reportMissing(const Options &options, const QList<Job> &jobs)
 // Why a job's file was not written, when something says more than "could not write".
 QString whyNotWritten(const Options &options, const Job &job)
 {
-    if (fitsPixelBudget(job.font, job.letters)) {
+    if (fitsPixelBudget(job.font, job.letters, options.settings)) {
         const QString reason = Cli::cannotWrite(job.path, options.output);
         return reason.isEmpty() ? QString() : QStringLiteral("oftool render: ") + reason;
     }
-    const int largest = largestFittingPointSize(job.font, job.letters);
+    const int largest = largestFittingPointSize(job.font, job.letters, options.settings);
     return QStringLiteral("oftool render: %1 %2 %3 pt: the glyph images would take more than %4 pixels; %5")
         .arg(options.family, job.style, QString::number(job.size), QString::number(maxGlyphPixels),
              largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
@@ -335,7 +343,10 @@ int writeFiles(const Options &options, const QList<Job> &jobs)
                                              QString::number(info.pixelSize()), QString::number(options.dpi));
         const QString fontName = defaultFontFileName(options.family, job.style, QString::number(job.size));
         QStringList emptyLetters;
-        if (produceFontFile(job.font, fontName, job.path, job.letters, &emptyLetters)) {
+        FontGeometry geometry;
+        QString metricsError;
+        if (produceFontFile(job.font, fontName, job.path, job.letters, options.settings, &geometry, &emptyLetters)
+            && Cli::writeMetricsFile(job.path, options.settings, geometry, &metricsError)) {
             ++written;
             std::printf("%s\n", job.path.toUtf8().constData());
             std::fflush(stdout);
@@ -345,7 +356,7 @@ int writeFiles(const Options &options, const QList<Job> &jobs)
             progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
             continue;
         }
-        const QString why = whyNotWritten(options, job);
+        const QString why = metricsError.isEmpty() ? whyNotWritten(options, job) : QStringLiteral("oftool render: ") + metricsError;
         if (!why.isEmpty()) {
             progress.note(why);
         }
@@ -412,6 +423,7 @@ Exit status: 0 every file written, 1 usage error, 2 a file could not be read or 
         {QStringLiteral("strict"), QStringLiteral("Fail, writing nothing, when the font lacks a character.")},
         {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters the font lacks.")},
     });
+    declareGlyphOptions(line);
 }
 
 int runRender(const Cli::CommandLine &line)

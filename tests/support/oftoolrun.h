@@ -12,14 +12,19 @@ struct OftoolRun {
     QByteArray err;
 };
 
-/* Runs the built oftool (OFTOOL_PATH) to its end; status -1 when it crashed or hung. */
+/*
+ * Runs the built oftool (OFTOOL_PATH) to its end; status -1 when it crashed or hung. The command sets its own
+ * DPI, so the test's QT_FONT_DPI is left out unless environment is given.
+ */
 inline OftoolRun runOftool(const QStringList &arguments, const QString &workingDirectory,
-                           QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
+                           QProcessEnvironment environment = QProcessEnvironment())
 {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
-    // The command sets its own DPI; one inherited from the test must not get in the way.
-    environment.remove(QStringLiteral("QT_FONT_DPI"));
+    if (environment.isEmpty()) {
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_FONT_DPI"));
+    }
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(OFTOOL_PATH), arguments);
     OftoolRun run;

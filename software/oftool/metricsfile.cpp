@@ -1,0 +1,145 @@
+#include "metricsfile.h"
+
+#include "glyphmetrics.h"
+#include "rendersettings.h"
+
+#include "iomanager/savefile_p.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QSaveFile>
+
+namespace Cli {
+
+namespace {
+
+// Far more than the metrics of the largest character set take; beyond it the file is not ours.
+constexpr qint64 maxMetricsBytes = 256LL * 1024 * 1024;
+
+QJsonObject point(const QPoint &p)
+{
+    return {{QStringLiteral("x"), p.x()}, {QStringLiteral("y"), p.y()}};
+}
+
+QJsonValue box(const QRect &rect)
+{
+    if (rect.isNull()) {
+        return QJsonValue::Null;
+    }
+    return QJsonObject{{QStringLiteral("x"), rect.x()}, {QStringLiteral("y"), rect.y()},
+                       {QStringLiteral("width"), rect.width()}, {QStringLiteral("height"), rect.height()}};
+}
+
+QJsonObject letterObject(const LetterGeometry &letter)
+{
+    return {
+        {QStringLiteral("char"), letter.letter},
+        {QStringLiteral("advance"), letter.advance},
+        {QStringLiteral("leftBearing"), letter.leftBearing},
+        {QStringLiteral("ink"), box(letter.ink)},
+        {QStringLiteral("image"), QJsonObject{{QStringLiteral("width"), letter.image.width()},
+                                              {QStringLiteral("height"), letter.image.height()}}},
+        {QStringLiteral("origin"), point(letter.origin)},
+        {QStringLiteral("baseline"), letter.origin.y() - 1},
+    };
+}
+
+QJsonObject metricsObject(const QString &fontPath, const RenderSettings &settings, const FontGeometry &geometry)
+{
+    static const char *const hinting[] = {"default", "none", "slight", "full"};
+    QJsonArray letters;
+    for (const LetterGeometry &letter : geometry.letters) {
+        letters.append(letterObject(letter));
+    }
+    QJsonArray kerning;
+    for (const KerningPair &pair : geometry.kerning) {
+        kerning.append(QJsonObject{{QStringLiteral("left"), pair.left}, {QStringLiteral("right"), pair.right},
+                                   {QStringLiteral("adjustment"), pair.adjustment}});
+    }
+    const bool ink = settings.fit == RenderSettings::Fit::Ink;
+    return {
+        {QStringLiteral("file"), QFileInfo(fontPath).fileName()},
+        {QStringLiteral("fit"), ink ? QStringLiteral("ink") : QStringLiteral("line")},
+        {QStringLiteral("padding"), ink ? settings.padding : 0},
+        {QStringLiteral("antialias"), settings.antialias},
+        {QStringLiteral("hinting"), QLatin1String(hinting[int(settings.hinting)])},
+        {QStringLiteral("anchors"), settings.anchors == RenderSettings::Anchors::Pixels ? QStringLiteral("pixels") : QStringLiteral("percent")},
+        {QStringLiteral("pixelSize"), geometry.pixelSize},
+        {QStringLiteral("ascent"), geometry.ascent},
+        {QStringLiteral("descent"), geometry.descent},
+        {QStringLiteral("lineSpacing"), geometry.lineSpacing},
+        {QStringLiteral("spaceAdvance"), geometry.spaceAdvance},
+        {QStringLiteral("letters"), letters},
+        {QStringLiteral("kerning"), geometry.kerningMeasured ? QJsonValue(kerning) : QJsonValue::Null},
+    };
+}
+
+} // namespace
+
+QString metricsPath(const QString &fontPath)
+{
+    return fontPath + QStringLiteral(".metrics.json");
+}
+
+bool writeMetricsFile(const QString &fontPath, const RenderSettings &settings, const FontGeometry &geometry, QString *error)
+{
+    if (!settings.metrics) {
+        return true;
+    }
+    const QString path = metricsPath(fontPath);
+    if (!IOManager::Private::isReplaceableTarget(path)) {
+        *error = QStringLiteral("cannot write %1: not a regular file").arg(path);
+        return false;
+    }
+    QSaveFile file(path);
+    const QByteArray bytes = QJsonDocument(metricsObject(fontPath, settings, geometry)).toJson(QJsonDocument::Indented);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !IOManager::Private::commitComplete(file)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    if (file.size() > maxMetricsBytes) {
+        *error = QStringLiteral("%1: more than %2 bytes, not a metrics file").arg(path).arg(maxMetricsBytes);
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(maxMetricsBytes), &parseError);
+    const QJsonObject root = document.object();
+    const QJsonValue letters = root.value(QStringLiteral("letters"));
+    if (parseError.error != QJsonParseError::NoError || !root.value(QStringLiteral("lineSpacing")).isDouble() || !letters.isArray()) {
+        *error = QStringLiteral("%1: not a metrics file (%2)")
+                     .arg(path, parseError.error != QJsonParseError::NoError ? parseError.errorString()
+                                                                             : QStringLiteral("no lineSpacing or letters"));
+        return false;
+    }
+    metrics->ascent = root.value(QStringLiteral("ascent")).toDouble();
+    metrics->lineSpacing = root.value(QStringLiteral("lineSpacing")).toDouble();
+    for (const QJsonValue &value : letters.toArray()) {
+        const QJsonObject letter = value.toObject();
+        const QJsonObject origin = letter.value(QStringLiteral("origin")).toObject();
+        metrics->letters.insert(letter.value(QStringLiteral("char")).toString(),
+                                {letter.value(QStringLiteral("advance")).toDouble(), origin.value(QStringLiteral("x")).toInt(),
+                                 origin.value(QStringLiteral("y")).toInt()});
+    }
+    for (const QJsonValue &value : root.value(QStringLiteral("kerning")).toArray()) {
+        const QJsonObject pair = value.toObject();
+        metrics->kerning.insert(pair.value(QStringLiteral("left")).toString() + pair.value(QStringLiteral("right")).toString(),
+                                pair.value(QStringLiteral("adjustment")).toDouble());
+    }
+    return true;
+}
+
+} // namespace Cli
