@@ -128,8 +128,12 @@ private slots:
     void info();
     void infoManyWarnings_data();
     void infoManyWarnings();
+    void infoAnchors_data();
+    void infoAnchors();
     void preview_data();
     void preview();
+    void previewWithMetrics_data();
+    void previewWithMetrics();
     void roundTrip_data();
     void roundTrip();
     void exportLeavesOut_data();
@@ -278,6 +282,99 @@ void tst_OftoolTools::preview()
     const QPoint inGrid(16 + (64 - 3 * scale) / 2, 16 + 24 + boxHeight - 4 * scale);
     const QPoint inText(16, 16 + 24 + boxHeight + 30 + 16 + boxHeight - 4 * scale);
     QCOMPARE(findGlyph(sheet, a, scale), (QList<QPoint>{inGrid, inText}));
+}
+
+void tst_OftoolTools::infoAnchors_data()
+{
+    QTest::addColumn<QString>("anchors");
+    QTest::newRow("percent") << QStringLiteral("percent");
+    QTest::newRow("pixels") << QStringLiteral("pixels");
+}
+
+void tst_OftoolTools::infoAnchors()
+{
+    QFETCH(QString, anchors);
+    QCOMPARE(runOftool({"render", "--chars", "65-66", "--size", "12", "--anchors", anchors, "--output", "r.of"}, m_dir->path()).status, 0);
+    std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromFile(path("r.of")));
+    QVERIFY(font);
+    QByteArray expected;
+    QJsonArray expectedJson;
+    for (const Models::Character *letter : font->getCharacters()) {
+        const QString label = letter->getCharacterValue() == QLatin1String(" ") ? QStringLiteral("U+0020") : letter->getCharacterValue();
+        expected += QStringLiteral("  anchors:      %1: up %2, base %3, left %4, right %5\n")
+                        .arg(label).arg(letter->getUpLine()).arg(letter->getBaseLine()).arg(letter->getLeftLine()).arg(letter->getRightLine())
+                        .toUtf8();
+        expectedJson.append(QJsonObject{{"char", letter->getCharacterValue()}, {"upLine", letter->getUpLine()},
+                                        {"baseLine", letter->getBaseLine()}, {"leftLine", letter->getLeftLine()},
+                                        {"rightLine", letter->getRightLine()}});
+    }
+    if (anchors == QLatin1String("percent")) {
+        expected = "  anchors:      up 0, base 100, left 0, right 100 (every letter)\n";
+    }
+    const OftoolRun text = runOftool({"info", "r.of"}, m_dir->path());
+    QVERIFY2(text.out.endsWith(expected), text.out.constData());
+    const OftoolRun json = runOftool({"info", "--json", "r.of"}, m_dir->path());
+    QCOMPARE(QJsonDocument::fromJson(json.out).object().value("anchors").toArray(), expectedJson);
+}
+
+void tst_OftoolTools::previewWithMetrics_data()
+{
+    QTest::addColumn<QByteArray>("metrics"); // beside the font; none when empty
+    QTest::addColumn<bool>("lines");
+    QTest::addColumn<QPoint>("aInText");
+    QTest::addColumn<QPoint>("bInText");
+    QTest::addColumn<QByteArray>("err");
+    // Sheet rows: margin 16, header 24, one row of cells 6 + 30 high, gap 16 before the text.
+    const int textTop = 16 + 24 + 36 + 16;
+    QTest::newRow("side by side, lines") << QByteArray() << true << QPoint(16, textTop + 2) << QPoint(19, textTop) << QByteArray();
+    // A's pen origin 1 px right of its image's edge and 4 rows down, on the baseline 10 rows down; B after A's
+    // advance of 7 and the kerning of -2.
+    QTest::newRow("metrics") << QByteArray(R"({"ascent": 10, "lineSpacing": 12,
+        "letters": [{"char": "A", "advance": 7, "origin": {"x": 1, "y": 4}}, {"char": "B", "advance": 6, "origin": {"x": 0, "y": 6}}],
+        "kerning": [{"left": "A", "right": "B", "adjustment": -2}]})")
+                             << false << QPoint(15, textTop + 6) << QPoint(21, textTop + 4) << QByteArray();
+    QTest::newRow("not metrics") << QByteArray("[]") << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
+                                 << QByteArray("oftool preview: tiny.of.metrics.json: not a metrics file (no lineSpacing or letters); "
+                                               "the sample text is set from the image widths\n");
+}
+
+void tst_OftoolTools::previewWithMetrics()
+{
+    QFETCH(QByteArray, metrics);
+    QFETCH(bool, lines);
+    QFETCH(QPoint, aInText);
+    QFETCH(QPoint, bInText);
+    QFETCH(QByteArray, err);
+    Models::Font font(QStringLiteral("tiny"));
+    const QImage a = opaqueImage(3, 4, 0xffff0000);
+    const QImage b = opaqueImage(5, 6, 0xff00ff00);
+    addLetter(&font, "A", {{0, a}});
+    addLetter(&font, "B", {{0, b}});
+    writeFont(font, "tiny.of");
+    QVERIFY(metrics.isEmpty() || writeBytes(path("tiny.of.metrics.json"), metrics));
+
+    QStringList arguments{"preview", "tiny.of", "-o", "sheet.png", "--text", "AB"};
+    if (lines) {
+        arguments.append("--lines");
+    }
+    const OftoolRun run = runOftool(arguments, m_dir->path());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.out.contains("sample text set with the metrics of tiny.of.metrics.json\n"), err.isEmpty() && !metrics.isEmpty());
+    const QImage sheet = QImage(path("sheet.png")).convertToFormat(QImage::Format_ARGB32);
+    // The last place each is found, after the grid (where anchor lines may cross it).
+    const QList<QPoint> as = findGlyph(sheet, a, 1);
+    const QList<QPoint> bs = findGlyph(sheet, b, 1);
+    QCOMPARE(as.value(as.size() - 1), aInText);
+    QCOMPARE(bs.value(bs.size() - 1), bInText);
+    // The baseline is drawn in blue.
+    bool blue = false;
+    for (int y = 0; y < sheet.height() && !blue; ++y) {
+        for (int x = 0; x < sheet.width() && !blue; ++x) {
+            blue = qBlue(sheet.pixel(x, y)) - qRed(sheet.pixel(x, y)) > 100;
+        }
+    }
+    QCOMPARE(blue, lines);
 }
 
 void tst_OftoolTools::roundTrip_data()

@@ -1,38 +1,21 @@
 #include "GlyphPreview.h"
 
-#include <QBrush>
+#include "glyphtile.h"
+
 #include <QColor>
 #include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPen>
 #include <QScrollBar>
 #include <QToolTip>
 
 namespace {
 
 constexpr int margin = 8;
-// Room between cells for the outline of a lacking letter.
+// Room between cells for the frame of a lacking letter.
 constexpr int gap = 6;
-constexpr int outline = 2;
 constexpr int maxZoom = 8;
-// The checkerboard of oftool preview, so that both show transparency alike.
-constexpr int checkerSquare = 4;
-constexpr QRgb checkerLight = 0xfff0f0f0;
-constexpr QRgb checkerDark = 0xffd0d0d0;
 const QColor lackingColour(0xd0, 0x20, 0x20);
-const QColor emptyColour(0x90, 0x90, 0x90);
-
-QBrush checkerBrush()
-{
-    QImage tile(2 * checkerSquare, 2 * checkerSquare, QImage::Format_RGB32);
-    for (int y = 0; y < tile.height(); ++y) {
-        for (int x = 0; x < tile.width(); ++x) {
-            tile.setPixel(x, y, ((x / checkerSquare + y / checkerSquare) % 2) ? checkerDark : checkerLight);
-        }
-    }
-    return QBrush(tile);
-}
 
 QString codePointText(const QString &letter)
 {
@@ -125,28 +108,23 @@ void GlyphPreview::paintEvent(QPaintEvent *event)
     const int firstRow = qMax(0, top / rowHeight);
     const int lastRow = qMax(0, bottom / rowHeight);
     const int end = int(qMin<qint64>(m_glyphs.size(), (qint64(lastRow) + 1) * m_columns));
-    const QBrush checker = checkerBrush();
     for (int i = firstRow * m_columns; i < end; ++i) {
         const Glyph &glyph = m_glyphs.at(i);
         const QRect box = glyphRect(i);
+        TileMarks marks;
+        if (glyph.lacking) {
+            marks.outline = lackingColour;
+            marks.frame = lackingColour;
+        }
         if (glyph.image.isNull()) {
             // No pixels to show: a crossed box of the cell's size, as oftool preview draws a null image.
             const QRect cell(box.center().x() - m_cell.width() * m_zoom / 2, box.top(), m_cell.width() * m_zoom,
                              m_cell.height() * m_zoom);
-            painter.setPen(QPen(glyph.lacking ? lackingColour : emptyColour, 1));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(cell.adjusted(0, 0, -1, -1));
-            painter.drawLine(cell.topLeft(), cell.bottomRight());
-            painter.drawLine(cell.bottomLeft(), cell.topRight());
+            drawGlyphTile(painter, cell, glyph.image, marks);
             continue;
         }
-        if (glyph.lacking) {
-            painter.fillRect(box.adjusted(-outline, -outline, outline, outline), lackingColour);
-        }
         painter.setBrushOrigin(box.topLeft());
-        painter.fillRect(box, checker);
-        // No smoothing: every image pixel becomes a square of zoom x zoom.
-        painter.drawImage(box, glyph.image);
+        drawGlyphTile(painter, box, glyph.image, marks);
     }
 }
 

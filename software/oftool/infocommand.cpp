@@ -11,13 +11,27 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
+struct Anchors {
+    double upLine = 0;
+    double baseLine = 0;
+    double leftLine = 0;
+    double rightLine = 0;
+
+    bool operator==(const Anchors &other) const
+    {
+        return upLine == other.upLine && baseLine == other.baseLine && leftLine == other.leftLine && rightLine == other.rightLine;
+    }
+};
+
 struct Summary {
     QString name;
     QStringList letters;
+    QVector<Anchors> anchors; // one per letter
     int pictures = 0;
     int minWidth = -1;
     int maxWidth = -1;
@@ -34,6 +48,7 @@ Summary summarize(const Models::Font &font)
     for (const Models::Character *letter : font.getCharacters()) {
         const QString value = letter->getCharacterValue();
         summary.letters.append(value);
+        summary.anchors.append({letter->getUpLine(), letter->getBaseLine(), letter->getLeftLine(), letter->getRightLine()});
         bool hasNullImage = false;
         for (const Models::CharacterPicture *picture : letter->getPictures()) {
             ++summary.pictures;
@@ -76,6 +91,29 @@ QString labels(const QStringList &letters)
     return shown.join(QLatin1Char(' '));
 }
 
+QString anchorText(const Anchors &anchors)
+{
+    return QStringLiteral("up %1, base %2, left %3, right %4")
+        .arg(QString::number(anchors.upLine), QString::number(anchors.baseLine), QString::number(anchors.leftLine),
+             QString::number(anchors.rightLine));
+}
+
+// One line when every letter has the same anchor lines, as a font without pixel anchors has; otherwise a line per letter.
+QStringList anchorLines(const Summary &summary)
+{
+    if (summary.anchors.isEmpty()) {
+        return {QStringLiteral("none")};
+    }
+    if (std::all_of(summary.anchors.cbegin(), summary.anchors.cend(), [&](const Anchors &a) { return a == summary.anchors.first(); })) {
+        return {anchorText(summary.anchors.first()) + QStringLiteral(" (every letter)")};
+    }
+    QStringList lines;
+    for (int i = 0; i < summary.letters.size(); ++i) {
+        lines.append(Cli::letterLabel(summary.letters.at(i)) + QStringLiteral(": ") + anchorText(summary.anchors.at(i)));
+    }
+    return lines;
+}
+
 void printText(const QString &path, const Summary &summary, const Cli::FontInput &input)
 {
     QString text = path + QLatin1Char('\n');
@@ -90,6 +128,9 @@ void printText(const QString &path, const Summary &summary, const Cli::FontInput
     line("pixels:", QString::number(summary.pixels));
     line("null images:", labels(summary.nullImageLetters));
     line("letter list:", labels(summary.letters));
+    for (const QString &anchors : anchorLines(summary)) {
+        line("anchors:", anchors);
+    }
     for (const QString &warning : input.warnings) {
         line("warning:", warning);
     }
@@ -121,6 +162,14 @@ void printJson(const QString &path, const Summary &summary, const Cli::FontInput
     object.insert(QStringLiteral("width"), jsonRange(summary.minWidth, summary.maxWidth));
     object.insert(QStringLiteral("height"), jsonRange(summary.minHeight, summary.maxHeight));
     object.insert(QStringLiteral("pixelCount"), double(summary.pixels));
+    QJsonArray anchors;
+    for (int i = 0; i < summary.letters.size(); ++i) {
+        const Anchors &a = summary.anchors.at(i);
+        anchors.append(QJsonObject{{QStringLiteral("char"), summary.letters.at(i)}, {QStringLiteral("upLine"), a.upLine},
+                                   {QStringLiteral("baseLine"), a.baseLine}, {QStringLiteral("leftLine"), a.leftLine},
+                                   {QStringLiteral("rightLine"), a.rightLine}});
+    }
+    object.insert(QStringLiteral("anchors"), anchors);
     object.insert(QStringLiteral("nullImageLetters"), QJsonArray::fromStringList(summary.nullImageLetters));
     object.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(input.warnings));
     object.insert(QStringLiteral("warningCount"), double(input.warnings.size() + input.moreWarnings));
@@ -169,8 +218,9 @@ int showFiles(const Cli::CommandLine &line, const Options &options)
 void declareInfo(Cli::CommandLine &line)
 {
     line.describe(QStringLiteral("oftool info [--json] FILE..."), QStringLiteral(R"(Shows what OF font files hold: the font's name, its letters and pictures, the image sizes,
-the pixel count, the letters whose picture is a null image, and what the reader warned about
-(the first 20 warnings, then how many more there were).
+the pixel count, the letters whose picture is a null image, each letter's anchor lines (one line
+when all letters share them), and what the reader warned about (the first 20 warnings, then how
+many more there were).
 
 Examples:
   oftool info DejaVu_Sans__Book__32.of
@@ -178,7 +228,7 @@ Examples:
 
 With --json, each file gives one JSON document on a line of its own, with the keys file, name,
 letterCount, pictureCount, letters, width and height ({"min", "max"} or null), pixelCount,
-nullImageLetters, warnings (the first 20), warningCount (all of them) and error (null when the file
+anchors (per letter, in the order of letters: char, upLine, baseLine, leftLine, rightLine), nullImageLetters, warnings (the first 20), warningCount (all of them) and error (null when the file
 is fine).
 
 Exit status: 0 every file read, 1 usage error, 2 a file could not be read, is not well-formed,

@@ -2,11 +2,13 @@
 
 #include "command.h"
 #include "fontinput.h"
+#include "metricsfile.h"
 #include "outputfile.h"
 #include "previewsheet.h"
 
 #include "models/font.h"
 
+#include <QFileInfo>
 #include <QImage>
 
 #include <cstdio>
@@ -23,6 +25,7 @@ struct Options {
     QString output;
     int scale = 1;
     QVector<uint> text; // code points
+    bool anchorLines = false;
 };
 
 bool parseScale(const QString &text, int *scale)
@@ -44,6 +47,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
         return line.usageError(QStringLiteral("--scale: \"%1\" is not a whole number from 1 to %2")
                                    .arg(line.value(QStringLiteral("scale")), QString::number(maxScale)));
     }
+    options->anchorLines = line.isSet(QStringLiteral("lines"));
     options->text = Cli::codePointsOf(line.isSet(QStringLiteral("text")) ? line.value(QStringLiteral("text")) : defaultText);
     if (options->text.size() > maxTextLength) {
         return line.usageError(QStringLiteral("--text: %1 characters; at most %2 fit a sheet")
@@ -59,7 +63,18 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
     if (!font) {
         return Cli::exitFailure;
     }
-    const PreviewSheet layout(*font, options.text, options.scale);
+    // The file oftool render --metrics writes beside the font; without it, the images are set side by side.
+    const QString metricsPath = Cli::metricsPath(options.path);
+    Cli::TextMetrics metrics;
+    bool withMetrics = false;
+    if (QFileInfo::exists(metricsPath)) {
+        QString error;
+        withMetrics = Cli::readMetricsFile(metricsPath, &metrics, &error);
+        if (!withMetrics) {
+            line.note(error + QStringLiteral("; the sample text is set from the image widths"));
+        }
+    }
+    const PreviewSheet layout(*font, options.text, options.scale, withMetrics ? &metrics : nullptr, options.anchorLines);
     if (!layout.fits()) {
         return line.failure(QStringLiteral("the sheet would be %1 x %2 pixels, more than this tool draws; "
                                            "use a smaller --scale or a shorter --text")
@@ -83,6 +98,9 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
         }
         std::printf("not in the font: %s\n", names.join(QStringLiteral(", ")).toUtf8().constData());
     }
+    if (withMetrics) {
+        std::printf("sample text set with the metrics of %s\n", metricsPath.toUtf8().constData());
+    }
     return Cli::exitOk;
 }
 
@@ -90,15 +108,21 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
 
 void declarePreview(Cli::CommandLine &line)
 {
-    line.describe(QStringLiteral("oftool preview FILE -o sheet.png [--text TEXT] [--scale N]"), QStringLiteral(R"(Draws an OF font file as a PNG sheet: every letter's first picture in a grid, with its character
+    line.describe(QStringLiteral("oftool preview FILE -o sheet.png [--text TEXT] [--scale N] [--lines]"), QStringLiteral(R"(Draws an OF font file as a PNG sheet: every letter's first picture in a grid, with its character
 and code point under it, transparent pixels on a light checkerboard, then a sample text set from
 the glyph images side by side, standing on their bottom edges. Characters of the sample text that
 the font lacks appear as outlined boxes, in the text and at the end of the grid; a picture with a
 null image is a crossed box.
 
+When FILE.metrics.json (from oftool render --metrics) lies next to FILE, the sample text is set with
+its advances, pen origins and kerning instead. --lines draws each letter's anchor lines over its
+glyph: upLine green, baseLine blue (under the row it names), leftLine and rightLine red; letters
+with the anchors 0, 100, 0, 100 get them on the edges of the image.
+
 Examples:
   oftool preview DejaVu_Sans__Book__32.of -o sheet.png
   oftool preview small.of -o sheet.png --scale 3 --text "Hello, world"
+  oftool render --fit ink --anchors pixels --metrics --output ink.of && oftool preview ink.of -o ink.png --lines
 
 Exit status: 0 sheet written, 1 usage error, 2 the font could not be read or the sheet not written.)"));
     line.addOptions({
@@ -107,6 +131,7 @@ Exit status: 0 sheet written, 1 usage error, 2 the font could not be read or the
          QStringLiteral("text")},
         {QStringLiteral("scale"), QStringLiteral("Sheet pixels per glyph pixel, 1 to %1 (default: 1).").arg(maxScale),
          QStringLiteral("N")},
+        {QStringLiteral("lines"), QStringLiteral("Draw each letter's anchor lines over its glyph.")},
     });
     line.addArgument(QStringLiteral("FILE"), QStringLiteral("The OF font file."));
 }

@@ -1,6 +1,9 @@
 #include "previewsheet.h"
 
 #include "cli.h"
+#include "metricsfile.h"
+
+#include "glyphtile.h"
 
 #include "models/character.h"
 #include "models/characterpicture.h"
@@ -13,6 +16,8 @@
 #include <QPainter>
 #include <QPen>
 #include <QRect>
+
+#include <cmath>
 
 namespace {
 
@@ -29,40 +34,23 @@ constexpr int minCellWidth = 64;
 constexpr int gap = 8;
 constexpr int maxColumns = 16;
 constexpr int minTextWidth = 640;
-constexpr int checkerSquare = 4;
-constexpr QRgb checkerLight = 0xfff0f0f0;
-constexpr QRgb checkerDark = 0xffd0d0d0;
+// Metrics beyond this many glyph pixels are taken as this many: a damaged file must not make a huge sheet.
+constexpr qreal maxMetric = 4096;
+const QColor upLineColour(0x20, 0xa0, 0x40, 0xc0);
+const QColor baseLineColour(0x20, 0x60, 0xe0, 0xc0);
+const QColor sideLineColour(0xe0, 0x40, 0x20, 0xc0);
 
-QBrush checkerBrush()
+qreal bounded(qreal value)
 {
-    QImage tile(2 * checkerSquare, 2 * checkerSquare, QImage::Format_RGB32);
-    for (int y = 0; y < tile.height(); ++y) {
-        for (int x = 0; x < tile.width(); ++x) {
-            tile.setPixel(x, y, ((x / checkerSquare + y / checkerSquare) % 2) ? checkerDark : checkerLight);
-        }
-    }
-    return QBrush(tile);
+    return std::isfinite(value) ? qBound(-maxMetric, value, maxMetric) : 0;
 }
 
-/*
- * Draws an image scaled without smoothing, so each glyph pixel is a square of the
- * sheet, on the checkerboard; a gap is an outlined box, crossed for a null image.
- */
+// A gap is an outlined box, crossed for a null image and not for a character the font lacks.
 void drawGlyph(QPainter &painter, const QRect &box, const QImage &image, bool missing)
 {
-    if (!image.isNull()) {
-        painter.fillRect(box, checkerBrush());
-        painter.drawImage(box, image);
-        return;
-    }
-    painter.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
-    painter.setBrush(Qt::NoBrush);
-    const QRect outline = box.adjusted(0, 0, -1, -1);
-    painter.drawRect(outline);
-    if (!missing) {
-        painter.drawLine(outline.topLeft(), outline.bottomRight());
-        painter.drawLine(outline.bottomLeft(), outline.topRight());
-    }
+    TileMarks marks;
+    marks.crossed = !missing;
+    drawGlyphTile(painter, box, image, marks);
 }
 
 void drawLabel(QPainter &painter, const QRect &area, const QString &text, const QColor &colour)
@@ -94,8 +82,10 @@ QImage firstImage(const Models::Character *letter)
 
 } // namespace
 
-PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale)
+PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale, const Cli::TextMetrics *metrics,
+                           bool anchorLines)
     : m_scale(scale)
+    , m_anchorLines(anchorLines)
 {
     int pictureCount = 0;
     for (const Models::Character *letter : font.getCharacters()) {
@@ -105,7 +95,11 @@ PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, 
     addLetters(font);
     addMissing(font, text);
     layOutGrid();
-    layOutText(font, text);
+    if (metrics) {
+        layOutMetricText(font, text, *metrics);
+    } else {
+        layOutText(font, text);
+    }
 }
 
 void PreviewSheet::addLetters(const Models::Font &font)
@@ -118,6 +112,7 @@ void PreviewSheet::addLetters(const Models::Font &font)
         cell.letter = letter->getCharacterValue();
         const QImage image = firstImage(letter);
         cell.glyph.image = image;
+        cell.anchors = {letter->getUpLine(), letter->getBaseLine(), letter->getLeftLine(), letter->getRightLine()};
         if (!image.isNull()) {
             m_glyph.width = qMax<qint64>(m_glyph.width, image.width());
             m_glyph.height = qMax<qint64>(m_glyph.height, image.height());
@@ -159,27 +154,77 @@ void PreviewSheet::layOutGrid()
     m_grid.height = rows ? rows * m_cell.height + (rows - 1) * gap : 0;
 }
 
-// The sample text, broken into lines no wider than the grid (or minTextWidth); sets the sheet's size.
+// The sample text side by side, broken into lines no wider than the grid (or minTextWidth); sets the sheet's size.
 void PreviewSheet::layOutText(const Models::Font &font, const QVector<uint> &text)
 {
     const qint64 lineLimit = qMax<qint64>(m_grid.width, minTextWidth);
+    m_lineHeight = m_boxHeight;
     qint64 lineWidth = 0;
     qint64 textWidth = 0;
     for (const uint codePoint : text) {
         const Models::Character *letter = font.getCharacter(QString::fromUcs4(&codePoint, 1));
-        Glyph glyph;
-        glyph.image = firstImage(letter);
-        glyph.missing = !letter;
-        const qint64 width = scaledWidth(glyph);
+        Placed placed;
+        placed.glyph.image = firstImage(letter);
+        placed.glyph.missing = !letter;
+        const qint64 width = scaledWidth(placed.glyph);
         if (m_lines.isEmpty() || (lineWidth > 0 && lineWidth + width > lineLimit)) {
-            m_lines.append(QVector<Glyph>());
+            m_lines.append(QVector<Placed>());
             lineWidth = 0;
         }
-        m_lines.last().append(glyph);
+        const int height = (placed.glyph.image.isNull() ? int(m_gap.height) : placed.glyph.image.height()) * m_scale;
+        placed.box = QRect(int(lineWidth), int(m_boxHeight) - height, int(qMin<qint64>(width, maxSheetSide)), height);
+        m_lines.last().append(placed);
         lineWidth += width;
         textWidth = qMax(textWidth, lineWidth);
     }
-    const qint64 textHeight = m_lines.isEmpty() ? 0 : m_lines.size() * m_boxHeight + (m_lines.size() - 1) * gap;
+    setTextSize(textWidth);
+}
+
+/*
+ * The sample text as a program would set it from the metrics file: each image placed by its pen origin on the
+ * baseline, the pen moved by the advance and the kerning. A letter the metrics do not know stands on the
+ * baseline with its image width as advance.
+ */
+void PreviewSheet::layOutMetricText(const Models::Font &font, const QVector<uint> &text, const Cli::TextMetrics &metrics)
+{
+    m_metricText = true;
+    const qint64 lineLimit = qMax<qint64>(m_grid.width, minTextWidth);
+    const int baseline = int(std::ceil(qMax<qreal>(0, bounded(metrics.ascent))));
+    m_lineHeight = qMax<qint64>(1, qint64(std::ceil(bounded(metrics.lineSpacing)))) * m_scale;
+    qreal pen = 0;
+    QString previous;
+    qint64 textWidth = 0;
+    for (const uint codePoint : text) {
+        const QString value = QString::fromUcs4(&codePoint, 1);
+        const Models::Character *letter = font.getCharacter(value);
+        Placed placed;
+        placed.glyph.image = firstImage(letter);
+        placed.glyph.missing = !letter;
+        const QSize size = placed.glyph.image.isNull() ? QSize(int(m_gap.width), int(m_gap.height)) : placed.glyph.image.size();
+        const auto known = metrics.letters.constFind(value);
+        const bool measured = letter && known != metrics.letters.constEnd();
+        const qreal advance = measured ? bounded(known->advance) : size.width();
+        const QPoint origin = measured ? QPoint(int(bounded(known->originX)), int(bounded(known->originY))) : QPoint(0, size.height());
+        if (!previous.isEmpty()) {
+            pen += bounded(metrics.kerning.value(previous + value, 0));
+        }
+        if (m_lines.isEmpty() || (!m_lines.last().isEmpty() && (pen + advance) * m_scale > lineLimit)) {
+            m_lines.append(QVector<Placed>());
+            pen = 0;
+        }
+        placed.box = QRect((qRound(pen) - origin.x()) * m_scale, (baseline - origin.y()) * m_scale, size.width() * m_scale,
+                           size.height() * m_scale);
+        m_lines.last().append(placed);
+        textWidth = qMax<qint64>(textWidth, placed.box.right() + 1);
+        pen += advance;
+        previous = value;
+    }
+    setTextSize(textWidth);
+}
+
+void PreviewSheet::setTextSize(qint64 textWidth)
+{
+    const qint64 textHeight = m_lines.isEmpty() ? 0 : m_lines.size() * m_lineHeight + (m_lines.size() - 1) * gap;
     m_sheet.width = 2 * margin + qMax(m_grid.width, textWidth);
     m_sheet.height = 2 * margin + headerHeight + m_grid.height + (m_lines.isEmpty() ? 0 : 2 * gap + textHeight);
 }
@@ -229,6 +274,9 @@ void PreviewSheet::drawCells(QPainter &painter) const
         const QRect box(x + int(m_cell.width - size.width() * m_scale) / 2, y + int(m_boxHeight) - size.height() * m_scale,
                         size.width() * m_scale, size.height() * m_scale);
         drawGlyph(painter, box, image, cell.glyph.missing);
+        if (m_anchorLines && !image.isNull()) {
+            drawAnchorLines(painter, box, cell);
+        }
         const QRect firstLine(x, y + int(m_boxHeight) + 2, int(m_cell.width), labelHeight / 2);
         const QRect secondLine = firstLine.translated(0, labelHeight / 2 - 1);
         const QColor colour = cell.glyph.missing ? QColor(0xb0, 0x30, 0x30) : QColor(0x30, 0x30, 0x30);
@@ -244,16 +292,47 @@ void PreviewSheet::drawCells(QPainter &painter) const
 void PreviewSheet::drawText(QPainter &painter) const
 {
     int y = margin + headerHeight + int(m_grid.height) + 2 * gap;
-    for (const QVector<Glyph> &line : m_lines) {
-        int x = margin;
-        for (const Glyph &glyph : line) {
-            const int width = int(qMin<qint64>(scaledWidth(glyph), maxSheetSide));
-            const int height = (glyph.image.isNull() ? int(m_gap.height) : glyph.image.height()) * m_scale;
-            drawGlyph(painter, QRect(x, y + int(m_boxHeight) - height, width, height), glyph.image, glyph.missing);
-            x += width;
+    for (const QVector<Placed> &line : m_lines) {
+        for (const Placed &placed : line) {
+            const QRect box = placed.box.translated(margin, y);
+            // Set by the metrics, images overlap as their glyphs do: a checkerboard would hide the ink of the one before.
+            if (m_metricText && !placed.glyph.image.isNull()) {
+                painter.drawImage(box, placed.glyph.image);
+            } else {
+                drawGlyph(painter, box, placed.glyph.image, placed.glyph.missing);
+            }
         }
-        y += int(m_boxHeight) + gap;
+        y += int(m_lineHeight) + gap;
     }
+}
+
+/*
+ * Anchor lines on the edges of the pixels they name: upLine above its row, baseLine below its row (under the
+ * ink that sits on the baseline), leftLine and rightLine left of their columns. 0, 100, 0, 100, the anchors
+ * of a font without pixel anchors, are drawn on the edges of the image.
+ */
+void PreviewSheet::drawAnchorLines(QPainter &painter, const QRect &box, const Cell &cell) const
+{
+    const Anchors &a = cell.anchors;
+    const bool percent = a.upLine == 0 && a.baseLine == 100 && a.leftLine == 0 && a.rightLine == 100;
+    const QSize image = cell.glyph.image.size();
+    const auto at = [&](qreal pixels) { return qRound(bounded(pixels) * m_scale); };
+    const int up = box.top() + (percent ? 0 : at(a.upLine));
+    const int base = box.top() + (percent ? image.height() * m_scale : at(a.baseLine + 1));
+    const int left = box.left() + (percent ? 0 : at(a.leftLine));
+    const int right = box.left() + (percent ? image.width() * m_scale : at(a.rightLine));
+    painter.save();
+    // The cell above the image, where a line of a glyph fitted to its ink may lie, and the line under it.
+    painter.setClipRect(QRect(box.left() - gap / 2, box.bottom() + 1 - int(m_boxHeight), box.width() + gap, int(m_boxHeight) + 2));
+    const int wide = qMax(4, m_scale);
+    painter.setPen(QPen(upLineColour, 1));
+    painter.drawLine(box.left() - wide, up, box.right() + wide, up);
+    painter.setPen(QPen(baseLineColour, 1));
+    painter.drawLine(box.left() - wide, base, box.right() + wide, base);
+    painter.setPen(QPen(sideLineColour, 1));
+    painter.drawLine(left, box.top() - wide, left, box.bottom() + wide);
+    painter.drawLine(right, box.top() - wide, right, box.bottom() + wide);
+    painter.restore();
 }
 
 qint64 PreviewSheet::scaledWidth(const Glyph &glyph) const

@@ -2,6 +2,7 @@
 #define OFTOOL_PREVIEWSHEET_H
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -12,15 +13,24 @@ namespace Models {
 class Font;
 }
 
+namespace Cli {
+struct TextMetrics;
+}
+
 /*
  * The sheet "oftool preview" draws: every letter's first picture in a grid with its character and
- * code point under it, then a sample text set from the glyph images. Sizes are in sheet pixels.
+ * code point under it, then a sample text set from the glyph images, side by side or, with metrics, by
+ * their advances, pen origins and kerning. Sizes are in sheet pixels.
  */
 class PreviewSheet
 {
 public:
-    /** Lays out font, then text (code points) with the characters the font lacks as gaps; scale is sheet pixels per glyph pixel. */
-    PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale);
+    /**
+     * Lays out font, then text (code points) with the characters the font lacks as gaps; scale is sheet pixels
+     * per glyph pixel. With metrics the text is set by them; with anchorLines each letter's anchor lines are drawn over it.
+     */
+    PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale, const Cli::TextMetrics *metrics = nullptr,
+                 bool anchorLines = false);
 
     qint64 width() const { return m_sheet.width; }
     qint64 height() const { return m_sheet.height; }
@@ -41,25 +51,42 @@ private:
         QImage image;         // null for a gap
         bool missing = false; // a gap for a character the font lacks, not for a null image
     };
+    struct Anchors {
+        double upLine = 0;
+        double baseLine = 100;
+        double leftLine = 0;
+        double rightLine = 100;
+    };
     struct Cell {
         QString letter;
         Glyph glyph;
+        Anchors anchors;
+    };
+    struct Placed {
+        Glyph glyph;
+        QRect box; // relative to the top left corner of its line
     };
 
     void addLetters(const Models::Font &font);
     void addMissing(const Models::Font &font, const QVector<uint> &text);
     void layOutGrid();
     void layOutText(const Models::Font &font, const QVector<uint> &text);
+    void layOutMetricText(const Models::Font &font, const QVector<uint> &text, const Cli::TextMetrics &metrics);
+    void setTextSize(qint64 textWidth);
+    void drawAnchorLines(QPainter &painter, const QRect &box, const Cell &cell) const;
     void drawHeader(QPainter &painter) const;
     void drawCells(QPainter &painter) const;
     void drawText(QPainter &painter) const;
     qint64 scaledWidth(const Glyph &glyph) const;
 
     int m_scale;
+    bool m_anchorLines;
+    bool m_metricText = false;
     QString m_title;
     QVector<Cell> m_cells;
     QStringList m_missing;
-    QVector<QVector<Glyph>> m_lines;
+    QVector<QVector<Placed>> m_lines;
+    qint64 m_lineHeight = 0;
     Extent m_glyph; // the largest glyph image, no smaller than a gap
     Extent m_gap;   // the average glyph, drawn for a character without an image
     Extent m_cell;  // with its label
