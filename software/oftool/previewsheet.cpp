@@ -9,7 +9,6 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
-#include <QBrush>
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
