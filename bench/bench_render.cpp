@@ -34,12 +34,28 @@ QString fontName(int size)
     return QStringLiteral("DejaVu_Sans__Book__%1.of").arg(size);
 }
 
-/* What one "run" does in a fresh process: the application object, the font, render and write. */
+RenderSettings inkFit(bool metrics)
+{
+    RenderSettings settings;
+    settings.fit = RenderSettings::Fit::Ink;
+    settings.metrics = metrics;
+    return settings;
+}
+
+/*
+ * What one "run" does in a fresh process: the application object, the font, render and write; with a fourth
+ * argument "ink", fitted to the ink with metrics.
+ */
 int produceOnce(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     const int size = QByteArray(argv[2]).toInt();
-    return produceFontFile(dejaVuSans(size), fontName(size), QString::fromLocal8Bit(argv[3])) ? 0 : 1;
+    const QString path = QString::fromLocal8Bit(argv[3]);
+    if (argc == 5) {
+        FontGeometry geometry;
+        return produceFontFile(dejaVuSans(size), fontName(size), path, defaultLetters(), inkFit(true), &geometry) ? 0 : 1;
+    }
+    return produceFontFile(dejaVuSans(size), fontName(size), path) ? 0 : 1;
 }
 
 /* Best wall time of a child process of this program, from start to exit, in seconds. */
@@ -52,14 +68,6 @@ double bestProcessSeconds(int runs, const QStringList &arguments)
             std::fprintf(stderr, "child %s failed\n", qPrintable(arguments.join(' ')));
         }
     });
-}
-
-RenderSettings inkFit(bool metrics)
-{
-    RenderSettings settings;
-    settings.fit = RenderSettings::Fit::Ink;
-    settings.metrics = metrics;
-    return settings;
 }
 
 /*
@@ -138,7 +146,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    if (argc == 4 && std::strcmp(argv[1], "--produce") == 0) {
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--produce") == 0) {
         return produceOnce(argc, argv);
     }
     if (argc == 2 && std::strcmp(argv[1], "--start") == 0) {
@@ -193,8 +201,20 @@ int main(int argc, char **argv)
         compareFits(font, label, path, false, size >= 128 ? 5 : 20);
     }
     compareFits(QFontDatabase().font(serif, QStringLiteral("Italic"), 32), QStringLiteral("DejaVu Serif Italic 32 pt"), path, true, 20);
+    for (const int size : {16, 32}) {
+        const QStringList produce{QStringLiteral("--produce"), QString::number(size), path};
+        double defaultBest = 1e30;
+        double inkBest = 1e30;
+        for (int i = 0; i < 10; ++i) {
+            defaultBest = std::min(defaultBest, bestProcessSeconds(1, produce));
+            inkBest = std::min(inkBest, bestProcessSeconds(1, produce + QStringList(QStringLiteral("ink"))));
+        }
+        std::printf("%-28s %-26s %10.2f %10.2f %7.2fx\n", qPrintable(QStringLiteral("DejaVu Sans Book %1 pt").arg(size)),
+                    "whole process", defaultBest * 1e3, inkBest * 1e3, inkBest / defaultBest);
+    }
     std::printf("ink = renderGlyphs/produceFontFile with --fit ink --metrics, timed in turn with the default drawing\n"
-                "of the same font, best of the runs each; \"no kerning\" fits the ink and measures each letter alone.\n");
+                "of the same font, best of the runs each; \"no kerning\" fits the ink and measures each letter alone;\n"
+                "whole process = this program started with --produce, as above, best of 10 each.\n");
 
     std::printf("\n%-28s %6s %8s %8s\n", "clipped glyph images", "", "default", "ink");
     for (const QString &family : {QStringLiteral("DejaVu Sans"), serif, QStringLiteral("Liberation Serif"), QStringLiteral("Noto Serif")}) {
