@@ -124,6 +124,7 @@ private slots:
     void pixelAnchors_data();
     void pixelAnchors();
     void inkFitBudget();
+    void inkFitWithoutInk();
 };
 
 void tst_Render::initTestCase()
@@ -529,6 +530,21 @@ void tst_Render::inkFitBudget()
     QFont sized(font);
     sized.setPointSize(largest + 1);
     QVERIFY(!renderGlyphs(sized, defaultLetters(), settings, &docFont));
+}
+
+void tst_Render::inkFitWithoutInk()
+{
+    // A no-break space has no ink; its image is the padding alone, the pen in its middle.
+    const QStringList letters{QStringLiteral("A"), QStringLiteral("\u00A0")};
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    QStringList emptyLetters;
+    QVERIFY(renderGlyphs(dejaVuSans(QStringLiteral("Book"), 16), letters, inkFit(), &docFont, &geometry, &emptyLetters));
+    QCOMPARE(emptyLetters, QStringList(letters.at(1)));
+    QCOMPARE(docFont.getCharacter(letters.at(1))->getPictures().first()->getImage().size(), QSize(2, 2));
+    QVERIFY(geometry.letters.at(1).ink.isNull());
+    QCOMPARE(geometry.letters.at(1).origin, QPoint(1, 1));
+    QVERIFY(geometry.letters.at(1).advance > 0);
 }
 
 QTEST_MAIN(tst_Render)
