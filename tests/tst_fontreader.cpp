@@ -4,11 +4,11 @@
 #include "models/font.h"
 
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 #include "stderrcapture.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFontDatabase>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -270,7 +270,7 @@ void tst_FontReader::roundTrip()
 
 void tst_FontReader::renderedRoundTrip()
 {
-    const QFont dejaVu = QFontDatabase().font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), 32);
+    const QFont dejaVu = InstalledFonts::font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), 32);
     QVERIFY2(dejaVu.family() == QLatin1String("DejaVu Sans"),
              "DejaVu Sans is not installed (scripts/setup.sh installs fonts-dejavu-core)");
     Font written(QStringLiteral("DejaVu_Sans__Book__32.of"));

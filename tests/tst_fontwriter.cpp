@@ -380,6 +380,7 @@ void tst_FontWriter::textXmlCannotHold_data()
     QTest::newRow("lone surrogate in char") << QStringLiteral("f") << QString(QChar(0xD800));
     QTest::newRow("noncharacter in char") << QStringLiteral("f") << QString(QChar(0xFFFE));
     QTest::newRow("control in name") << QStringLiteral("f\x1B") << QStringLiteral("a");
+    QTest::newRow("lone surrogate ending the name") << QStringLiteral("f") + QChar(0xD800) << QStringLiteral("a");
 }
 
 void tst_FontWriter::textXmlCannotHold()

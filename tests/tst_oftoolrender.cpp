@@ -1,4 +1,5 @@
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 #include "oftoolrun.h"
 #include "testfiles.h"
 
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QFontDatabase>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -92,7 +92,7 @@ void tst_OftoolRender::sameBytesAsWindow()
     QFETCH(int, size);
     QFETCH(QStringList, extra);
     // This process runs with QT_FONT_DPI=96, the command's default.
-    const QFont font = QFontDatabase().font(QStringLiteral("DejaVu Sans"), style, size);
+    const QFont font = InstalledFonts::font(QStringLiteral("DejaVu Sans"), style, size);
     const QString name = defaultFontFileName(QStringLiteral("DejaVu Sans"), style, QString::number(size));
     const QString windowPath = m_dir->filePath(QStringLiteral("window.of"));
     QVERIFY(produceFontFile(font, name, windowPath));
@@ -291,8 +291,8 @@ void tst_OftoolRender::sizeBeyondBudget()
     QVERIFY2(match.hasMatch(), run.err.constData());
     // The size named is the renderer's own limit.
     Models::Font refused(QStringLiteral("refused")), drawn(QStringLiteral("drawn"));
-    QVERIFY(!renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", match.captured(1).toInt() + 1), &refused));
-    QVERIFY(renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", match.captured(1).toInt()), &drawn));
+    QVERIFY(!renderGlyphs(InstalledFonts::font("DejaVu Sans", "Book", match.captured(1).toInt() + 1), &refused));
+    QVERIFY(renderGlyphs(InstalledFonts::font("DejaVu Sans", "Book", match.captured(1).toInt()), &drawn));
 }
 
 QTEST_MAIN(tst_OftoolRender)

@@ -1,4 +1,5 @@
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 
 #include "models/character.h"
 #include "models/characterpicture.h"
@@ -9,7 +10,6 @@
 #include "testfiles.h"
 
 #include <QFile>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,7 +22,7 @@ namespace {
 
 QFont dejaVuSans(const QString &style, int size)
 {
-    return QFontDatabase().font(QStringLiteral("DejaVu Sans"), style, size);
+    return InstalledFonts::font(QStringLiteral("DejaVu Sans"), style, size);
 }
 
 QString expectedCharacters()
@@ -84,7 +84,7 @@ private slots:
 
 void tst_Render::initTestCase()
 {
-    QVERIFY2(QFontDatabase().families().contains(QStringLiteral("DejaVu Sans")),
+    QVERIFY2(InstalledFonts::families().contains(QStringLiteral("DejaVu Sans")),
              "DejaVu Sans is not installed (scripts/setup.sh installs fonts-dejavu-core)");
 }
 

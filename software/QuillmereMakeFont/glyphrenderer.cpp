@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -29,6 +30,32 @@ const QString &characterSet()
     return set;
 }
 
+/*
+ * An image that QPainter draws point sizes into at dpi. The DPI belongs to the painting, not to the
+ * application: QT_FONT_DPI would be a scale factor under Qt 6, which turns Qt's default hinting off.
+ */
+QImage glyphImage(int width, int height, int dpi)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    if (dpi > 0) {
+        // QImage keeps dots per metre and rounds them back to the same whole DPI.
+        const int dotsPerMeter = qRound(dpi / 0.0254);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+    }
+    return image;
+}
+
+// The metrics of font as the painter takes them on glyphImage(..., dpi).
+QFontMetrics metricsAt(const QFont &font, int dpi)
+{
+    if (dpi <= 0) {
+        return QFontMetrics(font);
+    }
+    const QImage canvas = glyphImage(1, 1, dpi);
+    return QFontMetrics(font, &canvas);
+}
+
 // A single UTF-16 unit takes the character's own advance; only longer letters need text layout.
 int advanceOf(const QFontMetrics &fontMetrics, const QString &letter)
 {
@@ -46,17 +73,26 @@ bool fitsPixelBudget(const QFontMetrics &fontMetrics, const QStringList &letters
 
 } // namespace
 
-bool fitsPixelBudget(const QFont &font, const QStringList &letters)
+bool fitsPixelBudget(const QFont &font, const QStringList &letters, int dpi)
 {
-    return fitsPixelBudget(QFontMetrics(font), letters);
+    return fitsPixelBudget(metricsAt(font, dpi), letters);
+}
+
+int renderedPixelSize(const QFont &font, int dpi)
+{
+    if (dpi <= 0) {
+        return QFontInfo(font).pixelSize();
+    }
+    const QImage canvas = glyphImage(1, 1, dpi);
+    return QFontInfo(QFont(font, &canvas)).pixelSize();
 }
 
 namespace {
 
-bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters)
+bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters, int dpi)
 {
     font.setPointSize(pointSize);
-    return fitsPixelBudget(QFontMetrics(font), letters);
+    return fitsPixelBudget(metricsAt(font, dpi), letters);
 }
 
 bool hasInk(const QImage &image)
@@ -102,9 +138,10 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont)
     return renderGlyphs(font, defaultLetters(), docFont);
 }
 
-bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters)
+bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters,
+                  int dpi)
 {
-    const QFontMetrics fontMetrics(font);
+    const QFontMetrics fontMetrics = metricsAt(font, dpi);
     if (emptyLetters) {
         emptyLetters->clear();
     }
@@ -119,7 +156,7 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
         const int w = advanceOf(fontMetrics, letter);
         const int h = fontMetrics.height();
 
-        QImage img(w, h, QImage::Format_ARGB32);
+        QImage img = glyphImage(w, h, dpi);
         // A painter on an image without pixels only warns; the empty image is stored all the same.
         if (!img.isNull()) {
             img.fill(qRgba(255, 255, 255, 0));
@@ -140,18 +177,18 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
     }
 
     // No letters at all (every one left out) gives an empty space image rather than a division by zero.
-    QImage spaceImg(count ? widthSum / count : 0, count ? heightSum / count : 0, QImage::Format_ARGB32);
+    QImage spaceImg = glyphImage(count ? widthSum / count : 0, count ? heightSum / count : 0, dpi);
     spaceImg.fill(0);
     docFont->addCharacter(newLetter(QStringLiteral(" "), spaceImg));
     return true;
 }
 
-int largestFittingPointSize(const QFont &font, const QStringList &letters)
+int largestFittingPointSize(const QFont &font, const QStringList &letters, int dpi)
 {
-    if (!fitsAtPointSize(font, 1, letters)) {
+    if (!fitsAtPointSize(font, 1, letters, dpi)) {
         return 0;
     }
-    if (fitsAtPointSize(font, largestPointSize, letters)) {
+    if (fitsAtPointSize(font, largestPointSize, letters, dpi)) {
         return largestPointSize;
     }
     // low always fits and high never does, so the answer has a refused neighbour even where the
@@ -160,7 +197,7 @@ int largestFittingPointSize(const QFont &font, const QStringList &letters)
     int high = largestPointSize;
     while (high - low > 1) {
         const int middle = low + (high - low) / 2;
-        if (fitsAtPointSize(font, middle, letters)) {
+        if (fitsAtPointSize(font, middle, letters, dpi)) {
             low = middle;
         } else {
             high = middle;
@@ -175,10 +212,10 @@ bool produceFontFile(const QFont &font, const QString &fontName, const QString &
 }
 
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters)
+                     const QStringList &letters, int dpi)
 {
     Models::Font docFont(fontName);
-    if (!renderGlyphs(font, letters, &docFont)) {
+    if (!renderGlyphs(font, letters, &docFont, nullptr, dpi)) {
         std::cerr << "Warning: glyphs too large for output font file: " << outputFilename.toStdString() << "\n";
         return false;
     }

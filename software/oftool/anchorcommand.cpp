@@ -99,7 +99,8 @@ int runAnchor(int argc, char **argv)
             return Cli::usageError(command, QStringLiteral("--code: \"%1\" is not a code point such as U+00E9, 0xE9 or 233")
                                                 .arg(parser.value(QStringLiteral("code"))));
         }
-        letter = QString::fromUcs4(&codePoint, 1);
+        const char32_t character = codePoint;
+        letter = QString::fromUcs4(&character, 1);
     }
 
     double values[2] = {0, 0};

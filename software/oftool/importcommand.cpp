@@ -153,7 +153,7 @@ int runImport(int argc, char **argv)
         return Cli::failure(command, reason.isEmpty() ? QStringLiteral("could not write %1").arg(output) : reason);
     }
     std::printf("%s: %d letters, %d pictures imported from %s%s\n", output.toUtf8().constData(),
-                font->getCharacters().size(), pictures, directory.toUtf8().constData(),
+                int(font->getCharacters().size()), pictures, directory.toUtf8().constData(),
                 refused.isEmpty() ? "" : QStringLiteral(" (%1 files passed over)").arg(refused.size()).toUtf8().constData());
     return Cli::exitOk;
 }

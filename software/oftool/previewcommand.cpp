@@ -209,7 +209,7 @@ int runPreview(int argc, char **argv)
     glyphHeight = qMax(glyphHeight, gapHeight);
 
     QStringList missing;
-    for (const uint codePoint : textCodePoints) {
+    for (const char32_t codePoint : textCodePoints) {
         const QString letter = QString::fromUcs4(&codePoint, 1);
         if (!font.getCharacter(letter) && !missing.contains(letter)) {
             missing.append(letter);
@@ -233,7 +233,7 @@ int runPreview(int argc, char **argv)
     const qint64 lineLimit = qMax<qint64>(gridWidth, minTextWidth);
     qint64 lineWidth = 0;
     qint64 textWidth = 0;
-    for (const uint codePoint : textCodePoints) {
+    for (const char32_t codePoint : textCodePoints) {
         const Models::Character *letter = font.getCharacter(QString::fromUcs4(&codePoint, 1));
         Glyph glyph;
         if (letter && !letter->getPictures().isEmpty()) {
@@ -321,7 +321,7 @@ int runPreview(int argc, char **argv)
         return Cli::failure(command, reason.isEmpty() ? error : reason);
     }
     std::printf("%s: %d x %d pixels, %d letters\n", output.toUtf8().constData(), sheet.width(), sheet.height(),
-                font.getCharacters().size());
+                int(font.getCharacters().size()));
     if (!missing.isEmpty()) {
         QStringList names;
         for (const QString &letter : qAsConst(missing)) {

@@ -4,11 +4,11 @@
 #include "cli.h"
 
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QRawFont>
@@ -104,7 +104,7 @@ QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leav
     const QSet<uint> left(leaveOut.cbegin(), leaveOut.cend());
     QStringList letters;
     letters.reserve(codePoints.size());
-    for (const uint codePoint : codePoints) {
+    for (const char32_t codePoint : codePoints) {
         if (!left.contains(codePoint)) {
             letters.append(QString::fromUcs4(&codePoint, 1));
         }
@@ -173,13 +173,12 @@ private:
 
 int runRender(int argc, char **argv)
 {
-    // The logical DPI has to be fixed before the application object exists.
     const QString dpiText = Cli::peekOption(argc, argv, QStringLiteral("dpi"));
     bool dpiOk = true;
     const int dpi = dpiText.isNull() ? defaultDpi : dpiText.toInt(&dpiOk, 10);
-    if (dpiOk && dpi >= 1 && dpi <= 10000) {
-        qputenv("QT_FONT_DPI", QByteArray::number(dpi));
-    }
+    // The renderer sets the DPI on the images it draws into. Qt 6 takes an inherited QT_FONT_DPI as a scale
+    // factor, which turns its default hinting off: the bytes would depend on the environment.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     Cli::preferOffscreen();
     Cli::dropRuntimeDirWarning();
     const QStringList arguments = Cli::arguments(argc, argv);
@@ -202,9 +201,8 @@ int runRender(int argc, char **argv)
         return Cli::usageError(command, QStringLiteral("--strict and --skip-missing exclude each other"));
     }
 
-    QFontDatabase database;
     QString family = parser.isSet(QStringLiteral("family")) ? parser.value(QStringLiteral("family")) : defaultFamily;
-    const QStringList families = database.families();
+    const QStringList families = InstalledFonts::families();
     const auto knownFamily = std::find_if(families.cbegin(), families.cend(), [&](const QString &known) {
         return known.compare(family, Qt::CaseInsensitive) == 0;
     });
@@ -214,7 +212,7 @@ int runRender(int argc, char **argv)
     }
     family = *knownFamily;
 
-    const QStringList familyStyles = database.styles(family);
+    const QStringList familyStyles = InstalledFonts::styles(family);
     QStringList styles;
     if (parser.isSet(QStringLiteral("all-styles"))) {
         if (parser.isSet(QStringLiteral("style"))) {
@@ -301,7 +299,7 @@ int runRender(int argc, char **argv)
             Job job;
             job.style = style;
             job.size = size;
-            job.font = database.font(family, style, size);
+            job.font = InstalledFonts::font(family, style, size);
             const QString name = defaultFontFileName(family, style, QString::number(size));
             job.path = singlePath.isEmpty() ? outputDir.absoluteFilePath(name) : singlePath;
             job.missing = missingFrom(job.font, codePoints);
@@ -313,7 +311,7 @@ int runRender(int argc, char **argv)
     }
 
     for (const Job &job : qAsConst(jobs)) {
-        for (const uint codePoint : job.missing) {
+        for (const char32_t codePoint : job.missing) {
             std::fprintf(stderr, "oftool render: %s %s lacks %s (%s)%s\n", family.toUtf8().constData(),
                          job.style.toUtf8().constData(), Charset::codePointName(codePoint).toUtf8().constData(),
                          QString::fromUcs4(&codePoint, 1).toUtf8().constData(),
@@ -332,17 +330,17 @@ int runRender(int argc, char **argv)
         const QFontInfo info(job.font);
         const QString description = QStringLiteral("%1 %2 %3 pt (%4, %5, %6 px at %7 dpi)")
                                         .arg(family, job.style).arg(job.size)
-                                        .arg(info.family(), info.styleName()).arg(info.pixelSize()).arg(dpi);
+                                        .arg(info.family(), info.styleName()).arg(renderedPixelSize(job.font, dpi)).arg(dpi);
         const QString fontName = defaultFontFileName(family, job.style, QString::number(job.size));
-        if (produceFontFile(job.font, fontName, job.path, job.letters)) {
+        if (produceFontFile(job.font, fontName, job.path, job.letters, dpi)) {
             ++written;
             std::printf("%s\n", job.path.toUtf8().constData());
             std::fflush(stdout);
             progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
             continue;
         }
-        if (!fitsPixelBudget(job.font, job.letters)) {
-            const int largest = largestFittingPointSize(job.font, job.letters);
+        if (!fitsPixelBudget(job.font, job.letters, dpi)) {
+            const int largest = largestFittingPointSize(job.font, job.letters, dpi);
             progress.note(QStringLiteral("oftool render: %1 %2 %3 pt: the glyph images would take more than %4 pixels; %5")
                               .arg(family, job.style, QString::number(job.size), QString::number(maxGlyphPixels),
                                    largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)

@@ -17,7 +17,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
-#include <QTextCodec>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -41,13 +40,13 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
     QXmlStreamWriter writer;
     writer.setAutoFormatting(true);
     writer.setAutoFormattingIndent(2);
-    writer.setCodec(QTextCodec::codecForName("utf8"));
     writer.setDevice(&file);
 
     writer.writeStartDocument();
     writer.writeStartElement(QStringLiteral("font"));
     writer.writeAttribute(QStringLiteral("name"), font->getName());
-    bool written = true;
+    // Qt 5's writer drops a lone surrogate that ends an attribute without an error; Qt 6's fails.
+    bool written = font->getName().isValidUtf16();
     for (const Models::Character *character : font->getCharacters()) {
         if (!writeLetter(character, writer)) {
             written = false;
@@ -212,7 +211,8 @@ Models::Character *FontFileManager::readLetter(QXmlStreamReader &reader, const Q
 Models::CharacterPicture *FontFileManager::readPicture(QXmlStreamReader &reader, const QString &path,
                                                        const QString &letter, const DiagnosticSink &sink)
 {
-    const int id = reader.attributes().value(QLatin1String("id")).toInt(nullptr, 10);
+    // trimmed(): Qt 6's toInt() passes over ASCII white space only, Qt 5's over all that QChar::isSpace() knows.
+    const int id = reader.attributes().value(QLatin1String("id")).trimmed().toInt(nullptr, 10);
     int width = 0;
     int height = 0;
     int format = QImage::Format_Invalid;
@@ -224,15 +224,15 @@ Models::CharacterPicture *FontFileManager::readPicture(QXmlStreamReader &reader,
         }
         if (isStartElement(reader, QLatin1String("width"))) {
             readToken(reader);
-            width = reader.text().toInt(nullptr, 10);
+            width = reader.text().trimmed().toInt(nullptr, 10);
         }
         if (isStartElement(reader, QLatin1String("height"))) {
             readToken(reader);
-            height = reader.text().toInt(nullptr, 10);
+            height = reader.text().trimmed().toInt(nullptr, 10);
         }
         if (isStartElement(reader, QLatin1String("format"))) {
             readToken(reader);
-            format = reader.text().toInt(nullptr, 10);
+            format = reader.text().trimmed().toInt(nullptr, 10);
         }
         if (isStartElement(reader, QLatin1String("data"))) {
             readToken(reader);

@@ -3,7 +3,7 @@
 #include <QIODevice>
 #include <QtAlgorithms>
 #include <QString>
-#include <QStringRef>
+#include <QStringView>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -92,7 +92,8 @@ PixelWord parsePixelValue(const ushort *&pos, const ushort *end)
         while (pos != end && *pos != u',') {
             ++pos;
         }
-        word = QString::fromRawData(reinterpret_cast<const QChar *>(start), int(pos - start)).toUInt(nullptr, 10);
+        // trimmed(): Qt 6's toUInt() passes over ASCII white space only.
+        word = QString::fromRawData(reinterpret_cast<const QChar *>(start), int(pos - start)).trimmed().toUInt(nullptr, 10);
     }
     if (pos != end) {
         ++pos;
@@ -196,13 +197,13 @@ bool writePixels(const QImage &image, QIODevice *device)
     return device->write(begin, out - begin) == out - begin;
 }
 
-void PixelValues::read(const QStringRef &text, int width, int height)
+void PixelValues::read(QStringView text, int width, int height)
 {
     m_image = QImage();
     std::vector<PixelWord>().swap(m_words);
     m_tooLarge = false;
 
-    const ushort *begin = reinterpret_cast<const ushort *>(text.unicode());
+    const ushort *begin = reinterpret_cast<const ushort *>(text.utf16());
     const ushort *end = begin + text.size();
     m_count = countPixelValues(begin, text.size());
     if (m_count == 0) {
