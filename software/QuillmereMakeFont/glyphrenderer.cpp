@@ -9,11 +9,13 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QString>
 #include <QStringList>
+#include <QtMath>
 
 #include <iostream>
 
@@ -46,14 +48,38 @@ QImage glyphImage(int width, int height, int dpi)
     return image;
 }
 
-// The metrics of font as the painter takes them on glyphImage(..., dpi).
-QFontMetrics metricsAt(const QFont &font, int dpi)
+// The metrics of font as the painter takes them on glyphImage(..., dpi): QFontMetrics or QFontMetricsF.
+template <typename Metrics>
+Metrics metricsAt(const QFont &font, int dpi)
 {
     if (dpi <= 0) {
-        return QFontMetrics(font);
+        return Metrics(font);
     }
     const QImage canvas = glyphImage(1, 1, dpi);
-    return QFontMetrics(font, &canvas);
+    return Metrics(font, &canvas);
+}
+
+// Advances as QFontMetrics gives them; the baseline's row and the image height of every glyph.
+struct GlyphMetrics
+{
+    QFontMetrics advances;
+    int ascent;
+    int height;
+};
+
+GlyphMetrics glyphMetricsAt(const QFont &font, int dpi)
+{
+    const QFontMetrics metrics = metricsAt<QFontMetrics>(font, dpi);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 5's ascent and descent are whole pixels, rounded up as FreeType grid-fits them. Qt 6 keeps them
+    // fractional and QFontMetrics rounds them to the nearest, which cuts the top or bottom row of ink off
+    // some glyphs; rounded up, they give Qt 5's image heights and baseline.
+    const QFontMetricsF exact = metricsAt<QFontMetricsF>(font, dpi);
+    const int ascent = qCeil(exact.ascent());
+    return {metrics, ascent, ascent + qCeil(exact.descent())};
+#else
+    return {metrics, metrics.ascent(), metrics.height()};
+#endif
 }
 
 // A single UTF-16 unit takes the character's own advance; only longer letters need text layout.
@@ -62,11 +88,11 @@ int advanceOf(const QFontMetrics &fontMetrics, const QString &letter)
     return letter.size() == 1 ? fontMetrics.horizontalAdvance(letter.at(0)) : fontMetrics.horizontalAdvance(letter);
 }
 
-bool fitsPixelBudget(const QFontMetrics &fontMetrics, const QStringList &letters)
+bool fitsPixelBudget(const GlyphMetrics &metrics, const QStringList &letters)
 {
     qint64 pixels = 0;
     for (const QString &letter : letters) {
-        pixels += qint64(qMax(0, advanceOf(fontMetrics, letter))) * qMax(0, fontMetrics.height());
+        pixels += qint64(qMax(0, advanceOf(metrics.advances, letter))) * qMax(0, metrics.height);
     }
     return pixels <= maxGlyphPixels;
 }
@@ -75,7 +101,7 @@ bool fitsPixelBudget(const QFontMetrics &fontMetrics, const QStringList &letters
 
 bool fitsPixelBudget(const QFont &font, const QStringList &letters, int dpi)
 {
-    return fitsPixelBudget(metricsAt(font, dpi), letters);
+    return fitsPixelBudget(glyphMetricsAt(font, dpi), letters);
 }
 
 int renderedPixelSize(const QFont &font, int dpi)
@@ -92,7 +118,7 @@ namespace {
 bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters, int dpi)
 {
     font.setPointSize(pointSize);
-    return fitsPixelBudget(metricsAt(font, dpi), letters);
+    return fitsPixelBudget(glyphMetricsAt(font, dpi), letters);
 }
 
 bool hasInk(const QImage &image)
@@ -141,11 +167,11 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont)
 bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters,
                   int dpi)
 {
-    const QFontMetrics fontMetrics = metricsAt(font, dpi);
+    const GlyphMetrics metrics = glyphMetricsAt(font, dpi);
     if (emptyLetters) {
         emptyLetters->clear();
     }
-    if (!fitsPixelBudget(fontMetrics, letters)) {
+    if (!fitsPixelBudget(metrics, letters)) {
         return false;
     }
 
@@ -153,8 +179,8 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
     int heightSum = 0;
     int count = 0;
     for (const QString &letter : letters) {
-        const int w = advanceOf(fontMetrics, letter);
-        const int h = fontMetrics.height();
+        const int w = advanceOf(metrics.advances, letter);
+        const int h = metrics.height;
 
         QImage img = glyphImage(w, h, dpi);
         // A painter on an image without pixels only warns; the empty image is stored all the same.
@@ -163,7 +189,7 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
             QPainter p(&img);
             p.setFont(font);
             p.setPen(QPen(QColor(Qt::black)));
-            p.drawText(0, fontMetrics.ascent(), letter);
+            p.drawText(0, metrics.ascent, letter);
         }
         if (emptyLetters && !hasInk(img)) {
             emptyLetters->append(letter);
