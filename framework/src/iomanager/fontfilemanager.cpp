@@ -48,7 +48,7 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
     // Qt 5's writer drops a lone surrogate that ends an attribute without an error; Qt 6's fails.
     bool written = font->getName().isValidUtf16();
     for (const Models::Character *character : font->getCharacters()) {
-        if (!writeLetter(character, writer)) {
+        if (!written || !writeLetter(character, writer)) {
             written = false;
             break;
         }
