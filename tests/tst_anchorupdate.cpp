@@ -123,6 +123,8 @@ private slots:
     void anchorShapes();
     void hostileFileRefused_data();
     void hostileFileRefused();
+    void tooLargeRefused_data();
+    void tooLargeRefused();
     void plainFileAccepted_data();
     void plainFileAccepted();
     void cannotLoad_data();
@@ -285,7 +287,6 @@ void tst_AnchorUpdate::hostileFileRefused_data()
     QTest::newRow("nesting 33") << nested(33);
     QTest::newRow("nesting 40") << nested(40);
     QTest::newRow("nesting 30000") << nested(30000);
-    QTest::newRow("too many nodes") << "<font>" + QByteArray("<a/>").repeated(1100000) + "<letter char=\"a\"/></font>";
     QTest::newRow("DTD") << "<!DOCTYPE font>\n" + body;
     QTest::newRow("external entity") << QByteArray("<!DOCTYPE font [<!ENTITY e SYSTEM \"/etc/passwd\">]>\n"
                                                    "<font><letter char=\"a\">&e;</letter></font>\n");
@@ -326,6 +327,32 @@ void tst_AnchorUpdate::hostileFileRefused()
     QCOMPARE(result, -1);
     QVERIFY(readAll(path()) == content);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("font.of")});
+}
+
+void tst_AnchorUpdate::tooLargeRefused_data()
+{
+    // Bytes of content, or with an empty content the size of a sparse file.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("too many nodes") << "<font>" + QByteArray("<a/>").repeated(2200000) + "<letter char=\"a\"/></font>"
+                                    << qint64(0);
+    QTest::newRow("over 1023 MiB") << QByteArray() << (qint64(1023) << 20) + 1;
+}
+
+void tst_AnchorUpdate::tooLargeRefused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(qint64, size);
+    QVERIFY(writeAll(path(), content));
+    if (size > 0) {
+        QFile sparse(path());
+        QVERIFY(sparse.resize(size));
+    }
+    StderrCapture capture;
+    const int result = FontFileManager::changeLetterAnchor(path(), 1, 2, QStringLiteral("a"));
+    QCOMPARE(capture.text(), "Unable to load font, too large for the anchor update: " + path().toUtf8() + "\n");
+    QCOMPARE(result, -1);
+    QCOMPARE(QFileInfo(path()).size(), size > 0 ? size : content.size());
 }
 
 void tst_AnchorUpdate::plainFileAccepted_data()

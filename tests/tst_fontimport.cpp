@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -157,6 +158,27 @@ QByteArray encoded(int width, int height, const char *format)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
+}
+
+// A progressive JPEG whose last scan is repeated until it has scans scans in all.
+QByteArray progressiveJpeg(int scans)
+{
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    const int lastScan = bytes.lastIndexOf("\xFF\xDA");
+    const QByteArray scan = bytes.mid(lastScan, bytes.size() - 2 - lastScan);
+    const int written = bytes.count("\xFF\xDA");
+    bytes.chop(2);
+    for (int i = written; i < scans; ++i) {
+        bytes += scan;
+    }
+    return bytes + "\xFF\xD9";
 }
 
 } // namespace
@@ -411,6 +433,9 @@ void tst_FontImport::refusedImages_data()
     QTest::newRow("bmp 4 x -4") << bmpHeader(4, -4) << QByteArray() << true;
     QTest::newRow("jpeg 4097 x 1") << encoded(4097, 1, "jpeg") << tooLarge << false;
     QTest::newRow("jpeg 1 x 4096") << encoded(1, 4096, "jpeg") << QByteArray() << true;
+    QTest::newRow("jpeg of 64 scans") << progressiveJpeg(64) << QByteArray() << true;
+    QTest::newRow("jpeg of 65 scans") << progressiveJpeg(65)
+                                      << QByteArray("Warning: glyph image in more than 64 JPEG scans, not loaded: ") << false;
 }
 
 void tst_FontImport::refusedImages()

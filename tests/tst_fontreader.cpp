@@ -2,12 +2,14 @@
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
+#include "iomanager/tokenguard_p.h"
 
 #include "glyphrenderer.h"
 #include "installedfonts.h"
 #include "stderrcapture.h"
 #include "testfiles.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
@@ -182,6 +184,8 @@ class tst_FontReader : public QObject
 
 private slots:
     void init();
+    void tokenGuard_data();
+    void tokenGuard();
     void roundTrip_data();
     void roundTrip();
     void renderedRoundTrip();
@@ -236,6 +240,7 @@ void tst_FontReader::roundTrip_data()
     QTest::newRow("argb32 wide") << QImage::Format_ARGB32 << 5000 << 2;
     QTest::newRow("premultiplied") << QImage::Format_ARGB32_Premultiplied << 13 << 7;
     QTest::newRow("rgb32") << QImage::Format_RGB32 << 13 << 7;
+    QTest::newRow("rgb32 wide") << QImage::Format_RGB32 << 5000 << 2;
     QTest::newRow("rgb16") << QImage::Format_RGB16 << 13 << 7;
     QTest::newRow("grayscale8") << QImage::Format_Grayscale8 << 13 << 7;
     QTest::newRow("rgba64") << QImage::Format_RGBA64 << 13 << 7;
@@ -520,6 +525,34 @@ void tst_FontReader::cannotOpen()
     Font *font = FontFileManager::fontFromFile(path);
     QCOMPARE(capture.text(), "Warning: unable to open input font file: " + path.toUtf8() + "\n");
     QCOMPARE(font, nullptr);
+}
+
+void tst_FontReader::tokenGuard_data()
+{
+    // A limit of 1000 bytes, which the reader's 8 KB blocks round up: only one token longer than that
+    // ends the input, whatever its kind.
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<bool>("tripped");
+    QTest::newRow("many short tokens") << "<a>" + QByteArray("<b>xy</b>").repeated(2000) + "</a>" << false;
+    QTest::newRow("long text") << "<a>" + QByteArray(50000, '7') + "</a>" << true;
+    QTest::newRow("long comment holding <") << "<a><!--" + QByteArray("<x").repeated(25000) + "--></a>" << true;
+    QTest::newRow("long attribute") << "<a b=\"" + QByteArray(50000, 'c') + "\"/>" << true;
+}
+
+void tst_FontReader::tokenGuard()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(bool, tripped);
+    QBuffer source(&document);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    IOManager::Private::TokenGuard guard(&source, 1000);
+    QXmlStreamReader reader(&guard);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        IOManager::Private::TokenGuard::tokenRead(reader);
+    }
+    QCOMPARE(guard.tripped(), tripped);
+    QCOMPARE(reader.hasError(), tripped);
 }
 
 QTEST_MAIN(tst_FontReader)

@@ -140,7 +140,7 @@ void tst_OftoolRender::dpiOnThePaintingSide()
     // Drawn here at the same DPI, by a process whose own DPI is 96 and that does not scale.
     const QString here = m_dir->filePath(QStringLiteral("here.of"));
     QVERIFY(produceFontFile(InstalledFonts::font("DejaVu Sans", "Book", 12), "DejaVu_Sans__Book__12.of", here,
-                            defaultLetters(), dpi));
+                            defaultLetters(), nullptr, dpi));
     QVERIFY(readAll(m_dir->filePath(QStringLiteral("tool.of"))) == readAll(here));
 }
 
@@ -240,6 +240,8 @@ void tst_OftoolRender::usageErrors_data()
     QTest::newRow("unknown style") << QStringList{render, "--style", "Wobbly"} << QByteArray("has no style \"Wobbly\"");
     QTest::newRow("size zero") << QStringList{render, "--size", "0"} << QByteArray("--size: \"0\" is not a point size");
     QTest::newRow("size text") << QStringList{render, "--size", "12,big"} << QByteArray("--size: \"big\"");
+    QTest::newRow("size with a placeholder") << QStringList{render, "--size", "%1"}
+                                             << QByteArray("--size: \"%1\" is not a point size from 1 to 1024");
     QTest::newRow("size negative") << QStringList{render, "--size", "-4"} << QByteArray("--size: \"-4\"");
     QTest::newRow("size huge") << QStringList{render, "--size", "100000"} << QByteArray("--size: \"100000\"");
     QTest::newRow("dpi") << QStringList{render, "--dpi", "zero"} << QByteArray("--dpi: \"zero\"");
@@ -308,6 +310,8 @@ void tst_OftoolRender::outputs_data()
                                    << "oftool render: --chars-file: cannot read none.txt: No such file or directory";
     QTest::newRow("FIFO as chars file") << QStringList{"render", "--chars-file", "fifo.of"} << 2 << QString()
                                         << "oftool render: --chars-file: cannot read fifo.of: not a regular file";
+    QTest::newRow("no ink at 1 pt") << QStringList{"render", "--size", "1", "--chars", "39,46", "--output", "e.of"} << 0
+                                    << "e.of" << "oftool render: %1/e.of: 2 letters came out without ink: ' .";
 }
 
 void tst_OftoolRender::outputs()

@@ -126,6 +126,8 @@ private slots:
     void init();
     void info_data();
     void info();
+    void infoManyWarnings_data();
+    void infoManyWarnings();
     void preview_data();
     void preview();
     void roundTrip_data();
@@ -166,6 +168,30 @@ void tst_OftoolTools::info_data()
     QTest::addColumn<bool>("json");
     QTest::newRow("text") << false;
     QTest::newRow("json") << true;
+}
+
+void tst_OftoolTools::infoManyWarnings_data()
+{
+    QTest::addColumn<int>("bareLetters");
+    QTest::newRow("20, all listed") << 20;
+    QTest::newRow("25, 5 counted") << 25;
+}
+
+void tst_OftoolTools::infoManyWarnings()
+{
+    QFETCH(int, bareLetters);
+    QByteArray file = "<font name=\"bare\">";
+    for (int i = 0; i < bareLetters; ++i) {
+        file += "<letter char=\"" + QByteArray::number(i) + "\"/>";
+    }
+    QVERIFY(writeBytes(path("bare.of"), file + "</font>"));
+    const OftoolRun text = runOftool({"info", "bare.of"}, m_dir->path());
+    QCOMPARE(text.out.count("  warning:      No picture found"), qMin(bareLetters, 20));
+    QCOMPARE(text.out.contains("  warning:      5 more warnings not shown\n"), bareLetters == 25);
+    const OftoolRun json = runOftool({"info", "--json", "bare.of"}, m_dir->path());
+    const QJsonObject object = QJsonDocument::fromJson(json.out).object();
+    QCOMPARE(object.value("warnings").toArray().size(), qMin(bareLetters, 20));
+    QCOMPARE(object.value("warningCount").toInt(), bareLetters);
 }
 
 void tst_OftoolTools::info()

@@ -77,28 +77,7 @@ MainWindow::MainWindow()
     // Four digits, so that a typed size such as 2000 shows whole.
     sizeCombo->setMinimumContentsLength(4);
 
-    auto *fontRow = new QHBoxLayout;
-    fontRow->addWidget(fontLabel);
-    fontRow->addWidget(fontCombo);
-    fontRow->addWidget(sizeLabel);
-    fontRow->addWidget(sizeCombo);
-    fontRow->addWidget(pixelSizeLabel);
-    fontRow->addWidget(styleLabel);
-    fontRow->addWidget(styleCombo);
-    // An "Add font files..." button, for rendering fonts that are not installed, belongs at the end of
-    // this row: it is another source of fonts beside fontCombo.
-
-    auto *outputRow = new QHBoxLayout;
-    outputRow->addWidget(outputLabel);
-    outputRow->addWidget(outputEdit);
-    outputRow->addWidget(browseButton);
-
-    auto *mainLayout = new QVBoxLayout(this);
-    mainLayout->addLayout(fontRow);
-    mainLayout->addLayout(outputRow);
-    mainLayout->addWidget(runButton);
-    mainLayout->addWidget(glyphPreview, 1);
-    mainLayout->addWidget(statusBar);
+    layOutControls(fontLabel, sizeLabel, styleLabel, outputLabel);
 
     sizeCombo->addItem(QString::number(defaultPointSize));
 
@@ -128,6 +107,32 @@ MainWindow::MainWindow()
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::layOutControls(QLabel *fontLabel, QLabel *sizeLabel, QLabel *styleLabel, QLabel *outputLabel)
+{
+    auto *fontRow = new QHBoxLayout;
+    fontRow->addWidget(fontLabel);
+    fontRow->addWidget(fontCombo);
+    fontRow->addWidget(sizeLabel);
+    fontRow->addWidget(sizeCombo);
+    fontRow->addWidget(pixelSizeLabel);
+    fontRow->addWidget(styleLabel);
+    fontRow->addWidget(styleCombo);
+    // An "Add font files..." button, for rendering fonts that are not installed, belongs at the end of
+    // this row: it is another source of fonts beside fontCombo.
+
+    auto *outputRow = new QHBoxLayout;
+    outputRow->addWidget(outputLabel);
+    outputRow->addWidget(outputEdit);
+    outputRow->addWidget(browseButton);
+
+    auto *mainLayout = new QVBoxLayout(this);
+    mainLayout->addLayout(fontRow);
+    mainLayout->addLayout(outputRow);
+    mainLayout->addWidget(runButton);
+    mainLayout->addWidget(glyphPreview, 1);
+    mainLayout->addWidget(statusBar);
+}
 
 void MainWindow::changeFont(const QFont &font)
 {

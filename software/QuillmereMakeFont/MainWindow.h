@@ -54,6 +54,7 @@ protected:
     QLabel *summaryLabel;
 
 private:
+    void layOutControls(QLabel *fontLabel, QLabel *sizeLabel, QLabel *styleLabel, QLabel *outputLabel);
     void updatePixelSize();
     void reportFailure(const QString &filename, const QString &reason);
     void showWritten(const QString &filename, const QFont &font);

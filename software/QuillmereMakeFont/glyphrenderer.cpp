@@ -238,10 +238,16 @@ bool produceFontFile(const QFont &font, const QString &fontName, const QString &
 }
 
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters, int dpi)
+                     const QStringList &letters)
+{
+    return produceFontFile(font, fontName, outputFilename, letters, nullptr);
+}
+
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
+                     const QStringList &letters, QStringList *emptyLetters, int dpi)
 {
     Models::Font docFont(fontName);
-    if (!renderGlyphs(font, letters, &docFont, nullptr, dpi)) {
+    if (!renderGlyphs(font, letters, &docFont, emptyLetters, dpi)) {
         std::cerr << "Warning: glyphs too large for output font file: " << outputFilename.toStdString() << "\n";
         return false;
     }

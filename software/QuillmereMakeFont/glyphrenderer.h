@@ -55,8 +55,11 @@ int largestFittingPointSize(const QFont &font, const QStringList &letters, int d
 
 /** Renders font into a font named fontName and writes it to outputFilename; true when the file was written. */
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename);
-/** The same for other letters, and dpi as above; the blank " " letter is added as always. */
+/** The same for other letters; the blank " " letter is added as always. */
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters, int dpi = 0);
+                     const QStringList &letters);
+/** The same, dpi as above, setting emptyLetters to the letters that came out without ink, as renderGlyphs does. */
+bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
+                     const QStringList &letters, QStringList *emptyLetters, int dpi = 0);
 
 #endif // GLYPHRENDERER_H

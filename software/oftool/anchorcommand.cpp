@@ -1,12 +1,11 @@
-#include "anchorcommand.h"
+#include "commands.h"
 
 #include "charset.h"
-#include "cli.h"
+#include "command.h"
 
+#include "iomanager/anchorprepass_p.h"
 #include "iomanager/fontfilemanager.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
@@ -16,7 +15,12 @@
 
 namespace {
 
-const char *const command = "anchor";
+struct Options {
+    QString path;
+    QString letter;
+    double baseLine = 0;
+    double rightLine = 0;
+};
 
 bool parseLine(const QString &text, double *value)
 {
@@ -47,91 +51,92 @@ int countLetters(const QString &path, const QString &letter)
     return reader.hasError() ? -1 : count;
 }
 
+// Cli::exitOk with every option read; otherwise the status of the usage error it printed.
+int readOptions(const Cli::CommandLine &line, Options *options)
+{
+    options->path = line.arguments().first();
+    const bool byText = line.isSet(QStringLiteral("letter"));
+    if (byText == line.isSet(QStringLiteral("code"))) {
+        return line.usageError(QStringLiteral("give the letter with either --letter or --code"));
+    }
+    if (byText) {
+        options->letter = line.value(QStringLiteral("letter"));
+    } else {
+        uint codePoint = 0;
+        if (!Charset::parseCodePoint(line.value(QStringLiteral("code")), &codePoint) || codePoint > 0x10FFFF) {
+            return line.usageError(QStringLiteral("--code: \"%1\" is not a code point such as U+00E9, 0xE9 or 233")
+                                       .arg(line.value(QStringLiteral("code"))));
+        }
+        const char32_t character = codePoint;
+        options->letter = QString::fromUcs4(&character, 1);
+    }
+    const QString names[2] = {QStringLiteral("baseline"), QStringLiteral("rightline")};
+    double *const values[2] = {&options->baseLine, &options->rightLine};
+    for (int i = 0; i < 2; ++i) {
+        if (!line.isSet(names[i])) {
+            return line.usageError(QStringLiteral("--%1 is missing").arg(names[i]));
+        }
+        if (!parseLine(line.value(names[i]), values[i])) {
+            return line.usageError(QStringLiteral("--%1: \"%2\" is not a number").arg(names[i], line.value(names[i])));
+        }
+    }
+    return Cli::exitOk;
+}
+
+// Sets the anchor lines inside the file, unless it lacks the letter.
+int updateAnchor(const Cli::CommandLine &line, const Options &options)
+{
+    const QString &path = options.path;
+    const QString &letter = options.letter;
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        return line.failure(QStringLiteral("%1: %2").arg(path, info.exists() ? QStringLiteral("not a regular file")
+                                                                            : QStringLiteral("no such file")));
+    }
+    // The update itself rewrites a file without the letter, re-indented; better to leave it alone.
+    // A file the update refuses for its size is not read here either: one text of it could pass
+    // what Qt's reader can hold.
+    const bool updatable = QFileInfo(path).size() <= IOManager::Private::maxAnchorFileBytes;
+    if (updatable && countLetters(path, letter) == 0) {
+        return line.failure(QStringLiteral("%1 has no letter %2 (%3); nothing changed")
+                                .arg(path, Cli::letterLabel(letter), Cli::codePoints(letter)));
+    }
+    if (IOManager::FontFileManager::changeLetterAnchor(path, options.baseLine, options.rightLine, letter) != 0) {
+        return line.failure(QStringLiteral("%1 was not changed").arg(path));
+    }
+
+    std::printf("%s: letter %s: baseLine %s, rightLine %s\n", path.toUtf8().constData(),
+                Cli::letterLabel(letter).toUtf8().constData(), QString::number(options.baseLine, 'f', 0).toUtf8().constData(),
+                QString::number(options.rightLine, 'f', 0).toUtf8().constData());
+    return Cli::exitOk;
+}
+
 } // namespace
 
-int runAnchor(int argc, char **argv)
+void declareAnchor(Cli::CommandLine &line)
 {
-    const QStringList arguments = Cli::arguments(argc, argv);
-    const Cli::CommandApplication<QCoreApplication> app(argv[0]);
+    line.describe(QStringLiteral("oftool anchor FILE (--letter L | --code N) --baseline B --rightline R"), QStringLiteral(R"(Sets the baseLine and rightLine anchor lines of a letter inside an OF font file, leaving the rest
+of the file as it is (it is written again with one space of indentation per level). The values
+are stored as whole numbers: 12.7 becomes 13. The file is replaced only once the new one is
+complete, and not at all when it has no such letter.
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sets the baseLine and rightLine anchor lines of a letter inside an OF font file, leaving the rest\n"
-        "of the file as it is (it is written again with one space of indentation per level). The values\n"
-        "are stored as whole numbers: 12.7 becomes 13. The file is replaced only once the new one is\n"
-        "complete, and not at all when it has no such letter.\n"
-        "\n"
-        "Examples:\n"
-        "  oftool anchor DejaVu_Sans__Book__32.of --letter g --baseline 28 --rightline 19\n"
-        "  oftool anchor font.of --code U+00E9 --baseline 30 --rightline 20\n"
-        "\n"
-        "Exit status: 0 file updated, 1 usage error, 2 the file could not be read, parsed or written,\n"
-        "or has no such letter."));
-    parser.addOptions({
+Examples:
+  oftool anchor DejaVu_Sans__Book__32.of --letter g --baseline 28 --rightline 19
+  oftool anchor font.of --code U+00E9 --baseline 30 --rightline 20
+
+Exit status: 0 file updated, 1 usage error, 2 the file could not be read, parsed or written,
+or has no such letter.)"));
+    line.addOptions({
         {QStringLiteral("letter"), QStringLiteral("The letter, as text (\" \" for the space)."), QStringLiteral("L")},
         {QStringLiteral("code"), QStringLiteral("The letter as a code point instead, such as U+00E9, 0xE9 or 233."),
          QStringLiteral("N")},
         {QStringLiteral("baseline"), QStringLiteral("The new baseLine."), QStringLiteral("B")},
         {QStringLiteral("rightline"), QStringLiteral("The new rightLine."), QStringLiteral("R")},
     });
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The OF font file to change."));
-    const Cli::Parsed parsed = Cli::parse(
-        parser, command, QStringLiteral("oftool anchor FILE (--letter L | --code N) --baseline B --rightline R"), arguments);
-    if (parsed != Cli::Parsed::Run) {
-        return parsed == Cli::Parsed::Done ? Cli::exitOk : Cli::exitUsage;
-    }
-    QStringList positional;
-    if (!Cli::takeArguments(parser, command, {QStringLiteral("FILE")}, &positional)) {
-        return Cli::exitUsage;
-    }
+    line.addArgument(QStringLiteral("FILE"), QStringLiteral("The OF font file to change."));
+}
 
-    QString letter;
-    const bool byText = parser.isSet(QStringLiteral("letter"));
-    const bool byCode = parser.isSet(QStringLiteral("code"));
-    if (byText == byCode) {
-        return Cli::usageError(command, QStringLiteral("give the letter with either --letter or --code"));
-    }
-    if (byText) {
-        letter = parser.value(QStringLiteral("letter"));
-    } else {
-        uint codePoint = 0;
-        if (!Charset::parseCodePoint(parser.value(QStringLiteral("code")), &codePoint) || codePoint > 0x10FFFF) {
-            return Cli::usageError(command, QStringLiteral("--code: \"%1\" is not a code point such as U+00E9, 0xE9 or 233")
-                                                .arg(parser.value(QStringLiteral("code"))));
-        }
-        const char32_t character = codePoint;
-        letter = QString::fromUcs4(&character, 1);
-    }
-
-    double values[2] = {0, 0};
-    const char *names[2] = {"baseline", "rightline"};
-    for (int i = 0; i < 2; ++i) {
-        const QString name = QLatin1String(names[i]);
-        if (!parser.isSet(name)) {
-            return Cli::usageError(command, QStringLiteral("--%1 is missing").arg(name));
-        }
-        if (!parseLine(parser.value(name), &values[i])) {
-            return Cli::usageError(command, QStringLiteral("--%1: \"%2\" is not a number").arg(name, parser.value(name)));
-        }
-    }
-
-    const QString path = positional.first();
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        return Cli::failure(command, QStringLiteral("%1: %2").arg(path, info.exists() ? QStringLiteral("not a regular file")
-                                                                                      : QStringLiteral("no such file")));
-    }
-    // The update itself rewrites a file without the letter, re-indented; better to leave it alone.
-    const int matches = countLetters(path, letter);
-    if (matches == 0) {
-        return Cli::failure(command, QStringLiteral("%1 has no letter %2 (%3); nothing changed")
-                                         .arg(path, Cli::letterLabel(letter), Cli::codePoints(letter)));
-    }
-    if (IOManager::FontFileManager::changeLetterAnchor(path, values[0], values[1], letter) != 0) {
-        return Cli::failure(command, QStringLiteral("%1 was not changed").arg(path));
-    }
-    std::printf("%s: letter %s: baseLine %s, rightLine %s\n", path.toUtf8().constData(),
-                Cli::letterLabel(letter).toUtf8().constData(), QString::number(values[0], 'f', 0).toUtf8().constData(),
-                QString::number(values[1], 'f', 0).toUtf8().constData());
-    return Cli::exitOk;
+int runAnchor(const Cli::CommandLine &line)
+{
+    return Cli::runSteps(line, readOptions, updateAnchor);
 }

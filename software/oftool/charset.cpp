@@ -102,7 +102,7 @@ bool parseList(const QString &text, QVector<uint> *codePoints, QString *error)
             return false;
         }
         if (last - first >= uint(maxCharacters)) {
-            *error = QStringLiteral("\"%1\": more than %2 characters").arg(item.trimmed()).arg(maxCharacters);
+            *error = QStringLiteral("\"%1\": more than %2 characters").arg(item.trimmed(), QString::number(maxCharacters));
             return false;
         }
         for (uint codePoint = first; codePoint <= last; ++codePoint) {
@@ -136,7 +136,7 @@ FileRead readFile(const QString &path, QVector<uint> *codePoints, QString *error
     }
     const QByteArray bytes = file.read(maxFileBytes + 1);
     if (bytes.size() > maxFileBytes) {
-        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(maxFileBytes);
+        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(maxFileBytes));
         return FileRead::Refused;
     }
     QString text;

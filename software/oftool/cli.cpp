@@ -2,25 +2,12 @@
 #include "charset.h"
 #include "textencoding.h"
 
-#include "iomanager/diagnostic.h"
-#include "iomanager/fontfilemanager.h"
-#include "iomanager/savefile_p.h"
-#include "models/font.h"
-
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QImage>
-#include <QImageWriter>
-#include <QSaveFile>
 #include <QStringList>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <limits>
-#include <unistd.h>
 
 namespace Cli {
 
@@ -102,29 +89,6 @@ QStringList arguments(int argc, char **argv)
     return list;
 }
 
-QString cannotWrite(const QString &path, const QString &typed)
-{
-    const QFileInfo target(path);
-    const QFileInfo directory(target.absolutePath());
-    QString reason;
-    if (target.isDir()) {
-        reason = QString::fromLocal8Bit(std::strerror(EISDIR));
-    } else if (target.exists() && !target.isFile()) {
-        reason = QStringLiteral("not a regular file");
-    } else if (directory.exists() && !directory.isDir()) {
-        reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
-    } else if (access(QFile::encodeName(directory.absoluteFilePath()).constData(), W_OK | X_OK) != 0
-               || (target.exists() && access(QFile::encodeName(target.absoluteFilePath()).constData(), W_OK) != 0)) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-    } else {
-        return QString();
-    }
-    const QString hint = typed.startsWith(QLatin1Char('~'))
-                             ? QStringLiteral(" (the shell did not expand \"~\": it does not inside quotes or after \"=\"; use $HOME)")
-                             : QString();
-    return QStringLiteral("cannot write %1: %2%3").arg(path, reason, hint);
-}
-
 Parsed parse(QCommandLineParser &parser, const char *command, const QString &synopsis, QStringList arguments)
 {
     const QCommandLineOption help = parser.addHelpOption();
@@ -174,73 +138,15 @@ int usageError(const char *command, const QString &message)
     return exitUsage;
 }
 
-int failure(const char *command, const QString &message)
+void note(const char *command, const QString &message)
 {
     std::fprintf(stderr, "oftool %s: %s\n", command, message.toUtf8().constData());
+}
+
+int failure(const char *command, const QString &message)
+{
+    note(command, message);
     return exitFailure;
-}
-
-FontInput readFont(const QString &path)
-{
-    FontInput input;
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        input.error = QStringLiteral("no such file");
-        return input;
-    }
-    // A FIFO or a device would block the reader or never end.
-    if (!info.isFile()) {
-        input.error = info.isDir() ? QStringLiteral("is a directory") : QStringLiteral("not a regular file");
-        return input;
-    }
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        input.error = QStringLiteral("cannot be read: ") + probe.errorString();
-        return input;
-    }
-    probe.close();
-
-    // Every warning is listed, however many there are.
-    IOManager::DiagnosticCollector collector(std::numeric_limits<int>::max());
-    input.font.reset(IOManager::FontFileManager::fontFromFile(path, collector.sink()));
-    for (const IOManager::Diagnostic &diagnostic : collector.kept()) {
-        if (diagnostic.kind() != IOManager::Diagnostic::NotAFont) {
-            input.warnings.append(diagnostic.text());
-        }
-    }
-    input.lostPictures = collector.lostPixels();
-    if (!input.font) {
-        input.error = QStringLiteral("cannot be read");
-    } else if (collector.count(IOManager::Diagnostic::Malformed) > 0) {
-        input.error = QStringLiteral("not a well-formed OF font file (read only up to the first XML error)");
-    } else if (collector.count(IOManager::Diagnostic::NotAFont) > 0) {
-        input.error = QStringLiteral("not an OF font file (its document element is not \"font\")");
-    }
-    return input;
-}
-
-bool savePng(const QImage &image, const QString &path, QString *error)
-{
-    if (!IOManager::Private::isReplaceableTarget(path)) {
-        *error = QStringLiteral("cannot write %1: not a regular file").arg(path);
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, writer.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!IOManager::Private::commitComplete(file)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
 }
 
 QVector<uint> codePointsOf(const QString &text)

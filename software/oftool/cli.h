@@ -5,14 +5,7 @@
 #include <QStringList>
 #include <QVector>
 
-#include <memory>
-
 class QCommandLineParser;
-class QImage;
-
-namespace Models {
-class Font;
-}
 
 /* What every oftool subcommand shares: exit statuses, option parsing, messages. */
 namespace Cli {
@@ -44,37 +37,8 @@ void dropRuntimeDirWarning();
  */
 QStringList arguments(int argc, char **argv);
 
-/**
- * "cannot write PATH: REASON", the reason found by looking at path and its directory after a
- * write failed ("Permission denied", "Is a directory", "not a regular file", ...), with a hint
- * when typed, the path as the user gave it, starts with "~". Empty when nothing there explains
- * the failure (a full disk, for one).
- */
-QString cannotWrite(const QString &path, const QString &typed);
-
 /** Name and version for --version and messages. */
 void setApplicationInfo();
-
-/**
- * The application object of a subcommand. Qt sees argv[0] alone, so it takes none of our options
- * (it would take --style for itself); the subcommand parses Cli::arguments() instead.
- */
-template <typename Application>
-class CommandApplication
-{
-public:
-    explicit CommandApplication(char *program)
-        : m_argv{program, nullptr}
-        , m_app(m_argc, m_argv)
-    {
-        setApplicationInfo();
-    }
-
-private:
-    int m_argc = 1; // QCoreApplication keeps a reference to it
-    char *m_argv[2];
-    Application m_app;
-};
 
 /**
  * Parses the arguments after the subcommand, with --help and --version added (--help-all, which
@@ -93,26 +57,11 @@ bool takeArguments(const QCommandLineParser &parser, const char *command, const 
 /** Prints "oftool COMMAND: message" and a hint to --help; returns exitUsage. */
 int usageError(const char *command, const QString &message);
 
+/** Prints "oftool COMMAND: message". */
+void note(const char *command, const QString &message);
+
 /** Prints "oftool COMMAND: message"; returns exitFailure. */
 int failure(const char *command, const QString &message);
-
-/** An OF font file as the reader gave it, with what the reader said about it. */
-struct FontInput {
-    std::unique_ptr<Models::Font> font; // null when the file could not be read at all
-    QStringList warnings;               // the texts of the reader's warnings, one per entry
-    QString error;                      // why the file is unusable; empty when it is not
-    bool lostPictures = false;          // whether a warning says pixels were lost (not just a letter without pictures)
-};
-
-/**
- * Reads path with the framework's reader, taking its warnings instead of letting them
- * through. A missing or unreadable file, a file that is not well-formed XML and one whose
- * document element is not "font" set error.
- */
-FontInput readFont(const QString &path);
-
-/** Writes image as a PNG file that appears only once complete; false with a message otherwise. */
-bool savePng(const QImage &image, const QString &path, QString *error);
 
 /** A letter as people read it: a visible character as itself, anything else as U+XXXX code points. */
 QString letterLabel(const QString &letter);

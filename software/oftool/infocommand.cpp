@@ -1,13 +1,12 @@
-#include "infocommand.h"
+#include "commands.h"
 
-#include "cli.h"
+#include "command.h"
+#include "fontinput.h"
 
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,8 +14,6 @@
 #include <cstdio>
 
 namespace {
-
-const char *const command = "info";
 
 struct Summary {
     QString name;
@@ -96,6 +93,9 @@ void printText(const QString &path, const Summary &summary, const Cli::FontInput
     for (const QString &warning : input.warnings) {
         line("warning:", warning);
     }
+    if (input.moreWarnings > 0) {
+        line("warning:", Cli::moreWarningsText(input.moreWarnings));
+    }
     if (!input.error.isEmpty()) {
         line("error:", input.error);
     }
@@ -123,63 +123,71 @@ void printJson(const QString &path, const Summary &summary, const Cli::FontInput
     object.insert(QStringLiteral("pixelCount"), double(summary.pixels));
     object.insert(QStringLiteral("nullImageLetters"), QJsonArray::fromStringList(summary.nullImageLetters));
     object.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(input.warnings));
+    object.insert(QStringLiteral("warningCount"), double(input.warnings.size() + input.moreWarnings));
     object.insert(QStringLiteral("error"), input.error.isEmpty() ? QJsonValue::Null : QJsonValue(input.error));
     // One document per line, so a script can read them one by one.
     std::fputs(QJsonDocument(object).toJson(QJsonDocument::Compact).constData(), stdout);
     std::fputc('\n', stdout);
 }
 
-} // namespace
+struct Options {
+    QStringList files;
+    bool json = false;
+};
 
-int runInfo(int argc, char **argv)
+int readOptions(const Cli::CommandLine &line, Options *options)
 {
-    const QStringList arguments = Cli::arguments(argc, argv);
-    const Cli::CommandApplication<QCoreApplication> app(argv[0]);
+    options->files = line.arguments();
+    options->json = line.isSet(QStringLiteral("json"));
+    return Cli::exitOk;
+}
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Shows what OF font files hold: the font's name, its letters and pictures, the image sizes,\n"
-        "the pixel count, the letters whose picture is a null image, and what the reader warned about.\n"
-        "\n"
-        "Examples:\n"
-        "  oftool info DejaVu_Sans__Book__32.of\n"
-        "  oftool info --json fonts/*.of\n"
-        "\n"
-        "With --json, each file gives one JSON document on a line of its own, with the keys file, name,\n"
-        "letterCount, pictureCount, letters, width and height ({\"min\", \"max\"} or null), pixelCount,\n"
-        "nullImageLetters, warnings and error (null when the file is fine).\n"
-        "\n"
-        "Exit status: 0 every file read, 1 usage error, 2 a file could not be read, is not well-formed,\n"
-        "is not an OF font file, or lost pictures while being read."));
-    parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON document per file instead of text.")});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("OF font files."), QStringLiteral("FILE..."));
-    const Cli::Parsed parsed = Cli::parse(parser, command, QStringLiteral("oftool info [--json] FILE..."), arguments);
-    if (parsed != Cli::Parsed::Run) {
-        return parsed == Cli::Parsed::Done ? Cli::exitOk : Cli::exitUsage;
-    }
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        return Cli::usageError(command, QStringLiteral("no FILE given"));
-    }
-
-    const bool json = parser.isSet(QStringLiteral("json"));
+// Shows each file, and fails when any could not be read whole.
+int showFiles(const Cli::CommandLine &line, const Options &options)
+{
     int status = Cli::exitOk;
-    for (const QString &path : files) {
+    for (const QString &path : options.files) {
         const Cli::FontInput input = Cli::readFont(path);
         const Summary summary = input.font ? summarize(*input.font) : Summary();
-        if (json) {
+        if (options.json) {
             printJson(path, summary, input);
         } else if (input.font) {
             printText(path, summary, input);
         }
         std::fflush(stdout);
         if (!input.error.isEmpty()) {
-            Cli::failure(command, QStringLiteral("%1: %2").arg(path, input.error));
-            status = Cli::exitFailure;
+            status = line.failure(QStringLiteral("%1: %2").arg(path, input.error));
         } else if (input.lostPictures) {
-            Cli::failure(command, QStringLiteral("%1: pictures were lost while reading (see the warnings)").arg(path));
-            status = Cli::exitFailure;
+            status = line.failure(QStringLiteral("%1: pictures were lost while reading (see the warnings)").arg(path));
         }
     }
     return status;
+}
+
+} // namespace
+
+void declareInfo(Cli::CommandLine &line)
+{
+    line.describe(QStringLiteral("oftool info [--json] FILE..."), QStringLiteral(R"(Shows what OF font files hold: the font's name, its letters and pictures, the image sizes,
+the pixel count, the letters whose picture is a null image, and what the reader warned about
+(the first 20 warnings, then how many more there were).
+
+Examples:
+  oftool info DejaVu_Sans__Book__32.of
+  oftool info --json fonts/*.of
+
+With --json, each file gives one JSON document on a line of its own, with the keys file, name,
+letterCount, pictureCount, letters, width and height ({"min", "max"} or null), pixelCount,
+nullImageLetters, warnings (the first 20), warningCount (all of them) and error (null when the file
+is fine).
+
+Exit status: 0 every file read, 1 usage error, 2 a file could not be read, is not well-formed,
+is not an OF font file, or lost pictures while being read.)"));
+    line.addOptions({{QStringLiteral("json"), QStringLiteral("One JSON document per file instead of text.")}});
+    line.addArgument(QStringLiteral("FILE"), QStringLiteral("OF font files."), QStringLiteral("FILE..."));
+}
+
+int runInfo(const Cli::CommandLine &line)
+{
+    return Cli::runSteps(line, readOptions, showFiles);
 }

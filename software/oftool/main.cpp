@@ -1,10 +1,6 @@
-#include "anchorcommand.h"
 #include "cli.h"
-#include "exportcommand.h"
-#include "importcommand.h"
-#include "infocommand.h"
-#include "previewcommand.h"
-#include "rendercommand.h"
+#include "command.h"
+#include "commands.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,20 +8,44 @@
 
 namespace {
 
+using Cli::Application;
+
+// Dispatch, the "Commands:" block of oftool --help and through it the man page come from this list.
+const Cli::Command commands[] = {
+    {"render", "render an installed font into OF font files (no display needed)", Application::Gui, declareRender, runRender, prepareRender},
+    {"info", "show what OF font files hold (--json for scripts)", Application::Core, declareInfo, runInfo, nullptr},
+    {"preview", "draw an OF font file as a PNG sheet of its glyphs", Application::Gui, declarePreview, runPreview, nullptr},
+    {"export", "write every glyph of an OF font file as a PNG image", Application::Core, declareExport, runExport, nullptr},
+    {"import", "make an OF font file from a directory of glyph images", Application::Core, declareImport, runImport, nullptr},
+    {"anchor", "set a letter's baseLine and rightLine inside an OF font file", Application::Core, declareAnchor, runAnchor, nullptr},
+};
+
+const Cli::Command *findCommand(const char *name)
+{
+    for (const Cli::Command &command : commands) {
+        if (std::strcmp(name, command.name) == 0) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
 void printUsage(FILE *stream)
 {
     std::fputs("Usage: oftool COMMAND [options]\n"
                "\n"
                "Makes and handles OF font files (bitmap fonts as XML).\n"
                "\n"
-               "Commands:\n"
-               "  render   render an installed font into OF font files (no display needed)\n"
-               "  info     show what OF font files hold (--json for scripts)\n"
-               "  preview  draw an OF font file as a PNG sheet of its glyphs\n"
-               "  export   write every glyph of an OF font file as a PNG image\n"
-               "  import   make an OF font file from a directory of glyph images\n"
-               "  anchor   set a letter's baseLine and rightLine inside an OF font file\n"
-               "\n"
+               "Commands:\n",
+               stream);
+    int width = 0;
+    for (const Cli::Command &command : commands) {
+        width = qMax(width, int(std::strlen(command.name)));
+    }
+    for (const Cli::Command &command : commands) {
+        std::fprintf(stream, "  %-*s  %s\n", width, command.name, command.summary);
+    }
+    std::fputs("\n"
                "'oftool COMMAND --help' describes a command. With no command at all, oftool renders\n"
                "the default font, as 'oftool render' does.\n",
                stream);
@@ -45,7 +65,30 @@ int checkedStatus(int status)
     return status == Cli::exitOk ? Cli::exitFailure : status;
 }
 
-int dispatch(int argc, char **argv);
+int dispatch(int argc, char **argv)
+{
+    if (argc < 2) {
+        // With no command at all, render the default font.
+        char renderWord[] = "render";
+        char *arguments[] = {argv[0], renderWord, nullptr};
+        return Cli::runCommand(*findCommand(renderWord), 2, arguments);
+    }
+    const char *name = argv[1];
+    if (const Cli::Command *command = findCommand(name)) {
+        return Cli::runCommand(*command, argc, argv);
+    }
+    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 || std::strcmp(name, "help") == 0) {
+        printUsage(stdout);
+        return Cli::exitOk;
+    }
+    if (std::strcmp(name, "--version") == 0 || std::strcmp(name, "-v") == 0) {
+        std::printf("oftool %s\n", QMF_VERSION);
+        return Cli::exitOk;
+    }
+    std::fprintf(stderr, "oftool: unknown command \"%s\"\n", name);
+    printUsage(stderr);
+    return Cli::exitUsage;
+}
 
 } // namespace
 
@@ -53,42 +96,3 @@ int main(int argc, char **argv)
 {
     return checkedStatus(dispatch(argc, argv));
 }
-
-namespace {
-
-int dispatch(int argc, char **argv)
-{
-    if (argc < 2) {
-        // With no command at all, render the default font.
-        char renderWord[] = "render";
-        char *arguments[] = {argv[0], renderWord, nullptr};
-        int count = 2;
-        return runRender(count, arguments);
-    }
-    const char *command = argv[1];
-    static const struct {
-        const char *name;
-        int (*run)(int, char **);
-    } commands[] = {
-        {"render", runRender}, {"info", runInfo},     {"preview", runPreview},
-        {"export", runExport}, {"import", runImport}, {"anchor", runAnchor},
-    };
-    for (const auto &entry : commands) {
-        if (std::strcmp(command, entry.name) == 0) {
-            return entry.run(argc, argv);
-        }
-    }
-    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 || std::strcmp(command, "help") == 0) {
-        printUsage(stdout);
-        return Cli::exitOk;
-    }
-    if (std::strcmp(command, "--version") == 0 || std::strcmp(command, "-v") == 0) {
-        std::printf("oftool %s\n", QMF_VERSION);
-        return Cli::exitOk;
-    }
-    std::fprintf(stderr, "oftool: unknown command \"%s\"\n", command);
-    printUsage(stderr);
-    return Cli::exitUsage;
-}
-
-} // namespace

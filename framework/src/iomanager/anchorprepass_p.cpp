@@ -1,6 +1,10 @@
 #include "iomanager/anchorprepass_p.h"
 
 #include <QByteArray>
+#include <QBuffer>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
 #include <QXmlStreamReader>
 
 namespace IOManager {
@@ -11,9 +15,10 @@ namespace {
 // A font file needs five levels (font, letter, picture, imageData, width); the DOM
 // recurses once per level when it builds and when it writes the tree.
 constexpr int maxAnchorFileDepth = 32;
-// Each node costs the DOM some 200 bytes however short it is in the file: "<a/>" is four.
-// A font of 100 letters has a few thousand nodes.
-constexpr int maxAnchorFileNodes = 1 << 20;
+// Each node costs the DOM some 200 bytes however short it is in the file: "<a/>" is four. A letter
+// with one picture is 24 nodes, so this admits the 65,537 letters of the largest character set
+// oftool renders, at some 400 MB of nodes.
+constexpr int maxAnchorFileNodes = 1 << 21;
 
 // Qt's UTF-8 decoders turn bad bytes into U+FFFD without a word, and the rewrite would
 // then store the replacement characters for good.
@@ -195,33 +200,37 @@ bool domChangesMeaning(const QByteArray &data)
 
 } // namespace
 
-bool isPlainFontXml(const QByteArray &data)
+FontXml checkFontXml(const QByteArray &data)
 {
     if (!isWellFormedUtf8(data)) {
-        return false;
+        return FontXml::NotPlain;
     }
-    QXmlStreamReader reader(data);
+    // Through a device the reader decodes a block at a time, not the whole file at once.
+    QBuffer buffer;
+    buffer.setData(data); // shared, not copied
+    buffer.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&buffer);
     // The DOM parses without namespaces; a prefix it accepts must not be refused here.
     reader.setNamespaceProcessing(false);
     int depth = 0;
     qint64 nodes = 0;
     while (!reader.atEnd()) {
         if (nodes > maxAnchorFileNodes) {
-            return false;
+            return FontXml::TooLarge;
         }
         switch (reader.readNext()) {
         case QXmlStreamReader::StartDocument:
             if (!reader.documentEncoding().isEmpty()
                 && reader.documentEncoding().compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0) {
-                return false;
+                return FontXml::NotPlain;
             }
             break;
         case QXmlStreamReader::DTD:
         case QXmlStreamReader::EntityReference:
-            return false;
+            return FontXml::NotPlain;
         case QXmlStreamReader::StartElement:
             if (++depth > maxAnchorFileDepth) {
-                return false;
+                return FontXml::NotPlain;
             }
             nodes += 1 + reader.attributes().size();
             break;
@@ -242,7 +251,35 @@ bool isPlainFontXml(const QByteArray &data)
             break;
         }
     }
-    return !reader.hasError() && !domChangesMeaning(data);
+    return reader.hasError() || domChangesMeaning(data) ? FontXml::NotPlain : FontXml::Plain;
+}
+
+const char *loadFontDocument(const QString &path, QDomDocument *document)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly) || file.isSequential()) {
+        return "Unable to load font: ";
+    }
+    if (info.size() > maxAnchorFileBytes) {
+        return "Unable to load font, too large for the anchor update: ";
+    }
+    // Both passes parse these same bytes, whatever happens to the file meanwhile.
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return "Unable to load font: ";
+    }
+    const FontXml checked = checkFontXml(data);
+    if (checked == FontXml::TooLarge) {
+        return "Unable to load font, too large for the anchor update: ";
+    }
+    // From a device the DOM decodes a block at a time instead of the whole text at once.
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    if (checked != FontXml::Plain || !document->setContent(&buffer)) {
+        return "Unable to parse font:";
+    }
+    return nullptr;
 }
 
 } // namespace Private

@@ -40,6 +40,8 @@ QString ownText(Diagnostic::Kind kind, const QString &letter)
         return QStringLiteral("glyph image damaged, not loaded");
     case Diagnostic::GlyphNameRefused:
         return QStringLiteral("the name does not follow PREFIX_LETTER_ID.EXT");
+    case Diagnostic::GlyphTooManyScans:
+        return QStringLiteral("glyph image in more than 64 JPEG scans, not loaded");
     case Diagnostic::GlyphCodeRead:
         break;
     }
@@ -65,6 +67,7 @@ const char *pathLead(Diagnostic::Kind kind)
     case Diagnostic::GlyphBudgetExceeded:
     case Diagnostic::GlyphCutShort:
     case Diagnostic::GlyphDamaged:
+    case Diagnostic::GlyphTooManyScans:
         return ": ";
     case Diagnostic::NotAFont:
     case Diagnostic::GlyphNameRefused:

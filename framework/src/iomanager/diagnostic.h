@@ -33,6 +33,7 @@ public:
         GlyphDamaged,           ///< the decoder failed
         GlyphNameRefused,       ///< the name does not follow the rule of GlyphFileName; text() says why
         GlyphCodeRead,          ///< a u+XXXX letter field was read as letter(); text() is the XXXX as written
+        GlyphTooManyScans,      ///< a progressive JPEG of more than 64 scans, each of which costs a full decode pass
     };
 
     /** A null text stands for the kind's own text, such as "pixel count does not match picture size". */

@@ -3,6 +3,7 @@
 #include "iomanager/fontxml_p.h"
 #include "iomanager/glyphfilename.h"
 #include "iomanager/glyphimage_p.h"
+#include "iomanager/imagearena_p.h"
 #include "iomanager/pixellist_p.h"
 #include "iomanager/savefile_p.h"
 
@@ -10,6 +11,7 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QDomDocument>
@@ -17,10 +19,12 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
+#include <QTextStream>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <iostream>
+#include <string>
 
 namespace IOManager {
 
@@ -117,7 +121,17 @@ bool FontFileManager::writePicture(const Models::CharacterPicture *picture, QXml
 
 Models::Font *FontFileManager::fontFromFile(const QString &filename)
 {
-    return fontFromFile(filename, printDiagnostic);
+    // A file may hold millions of warnings: they leave in blocks rather than a write each.
+    std::string pending;
+    Models::Font *font = fontFromFile(filename, [&pending](const Diagnostic &diagnostic) {
+        pending += diagnostic.standardLine().toStdString();
+        if (pending.size() >= 64 * 1024) {
+            std::cerr << pending;
+            pending.clear();
+        }
+    });
+    std::cerr << pending;
+    return font;
 }
 
 Models::Font *FontFileManager::fontFromFile(const QString &filename, const DiagnosticSink &sink)
@@ -132,7 +146,9 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
     }
 
     auto *font = new Models::Font();
-    QXmlStreamReader reader(&file);
+    Private::ImageArena arena;
+    Private::TokenGuard guard(&file);
+    QXmlStreamReader reader(&guard);
     bool documentElementSeen = false;
     while (!reader.atEnd()) {
         // The outer loop sees every token up to the first "font" start tag, the document element included.
@@ -149,7 +165,7 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
                 if (!isStartElement(reader, QLatin1String("letter"))) {
                     continue;
                 }
-                Models::Character *letter = readLetter(reader, filename, sink);
+                Models::Character *letter = readLetter(reader, filename, sink, &arena);
                 if (letter->pictureCount() > 0) {
                     // A later letter with the same value replaces this one.
                     font->addCharacter(letter);
@@ -170,7 +186,7 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
 }
 
 Models::Character *FontFileManager::readLetter(QXmlStreamReader &reader, const QString &path,
-                                               const DiagnosticSink &sink)
+                                               const DiagnosticSink &sink, Private::ImageArena *arena)
 {
     const QString value = reader.attributes().value(QLatin1String("char")).toString();
     auto *letter = new Models::Character(value);
@@ -202,21 +218,22 @@ Models::Character *FontFileManager::readLetter(QXmlStreamReader &reader, const Q
                 }
             }
         } else if (isStartElement(reader, QLatin1String("picture"))) {
-            letter->addPicture(readPicture(reader, path, value, sink));
+            letter->addPicture(readPicture(reader, path, value, sink, arena));
         }
     }
     return letter;
 }
 
 Models::CharacterPicture *FontFileManager::readPicture(QXmlStreamReader &reader, const QString &path,
-                                                       const QString &letter, const DiagnosticSink &sink)
+                                                       const QString &letter, const DiagnosticSink &sink,
+                                                       Private::ImageArena *arena)
 {
     // trimmed(): Qt 6's toInt() passes over ASCII white space only, Qt 5's over all that QChar::isSpace() knows.
     const int id = reader.attributes().value(QLatin1String("id")).trimmed().toInt(nullptr, 10);
     int width = 0;
     int height = 0;
     int format = QImage::Format_Invalid;
-    Private::PixelValues pixels;
+    Private::PixelValues pixels(arena);
     while (!isEndElement(reader, QLatin1String("imageData")) && !reader.atEnd()) {
         readToken(reader);
         if (!reader.isStartElement()) {
@@ -307,21 +324,8 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
         return -1;
     };
     QDomDocument fontDocument(QStringLiteral("fontDocument"));
-
-    // Reading a device or a pipe would never end, and it could not be replaced anyway.
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.isSequential()) {
-        return fail("Unable to load font: ");
-    }
-    // Both passes parse these same bytes, whatever happens to the file meanwhile.
-    const QByteArray data = file.readAll();
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    file.close();
-    if (readFailed) {
-        return fail("Unable to load font: ");
-    }
-    if (!Private::isPlainFontXml(data) || !fontDocument.setContent(data)) {
-        return fail("Unable to parse font:");
+    if (const char *failure = Private::loadFontDocument(path, &fontDocument)) {
+        return fail(failure);
     }
 
     const QDomNodeList letters = fontDocument.elementsByTagName(QStringLiteral("letter"));
@@ -344,8 +348,15 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
     if (!output.open(QIODevice::WriteOnly)) {
         return fail("Unable to re-open font XML file: ");
     }
-    const QByteArray bytes = fontDocument.toByteArray(1);
-    if (output.write(bytes) != bytes.size()) {
+    // Streamed: the same bytes as toByteArray(1), without two more copies of the whole text.
+    QTextStream stream(&output);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6's text streams write UTF-8 unless told otherwise; Qt 5's follow the locale.
+    stream.setCodec("UTF-8");
+#endif
+    fontDocument.save(stream, 1);
+    stream.flush();
+    if (stream.status() != QTextStream::Ok) {
         output.cancelWriting();
     }
     if (!Private::commitComplete(output)) {

@@ -19,6 +19,10 @@ class Font;
 
 namespace IOManager {
 
+namespace Private {
+class ImageArena;
+}
+
 /**
  * Reads and writes OF font files; static functions only. The functions that take a sink print
  * nothing and keep no state, so several threads may call them at once.
@@ -37,7 +41,7 @@ public:
 
     /**
      * A new font read from filename, owned by the caller, or null when it cannot be opened.
-     * Warnings go to std::cerr as printDiagnostic() writes them.
+     * Warnings go to std::cerr in the lines printDiagnostic() writes, in blocks of some 64 KB.
      */
     QMF_EXPORT static Models::Font *fontFromFile(const QString &filename);
     /** The same, with every warning, and NotAFont, handed to sink instead. */
@@ -69,9 +73,10 @@ public:
 private:
     static bool writeLetter(const Models::Character *character, QXmlStreamWriter &writer);
     static bool writePicture(const Models::CharacterPicture *picture, QXmlStreamWriter &writer);
-    static Models::Character *readLetter(QXmlStreamReader &reader, const QString &path, const DiagnosticSink &sink);
+    static Models::Character *readLetter(QXmlStreamReader &reader, const QString &path, const DiagnosticSink &sink,
+                                         Private::ImageArena *arena);
     static Models::CharacterPicture *readPicture(QXmlStreamReader &reader, const QString &path, const QString &letter,
-                                                 const DiagnosticSink &sink);
+                                                 const DiagnosticSink &sink, Private::ImageArena *arena);
 };
 
 } // namespace IOManager

@@ -1,6 +1,8 @@
 #ifndef IOMANAGER_FONTXML_P_H
 #define IOMANAGER_FONTXML_P_H
 
+#include "iomanager/tokenguard_p.h"
+
 #include <QString>
 #include <QXmlStreamReader>
 
@@ -28,6 +30,7 @@ inline void readToken(QXmlStreamReader &reader)
     if (reader.readNext() == QXmlStreamReader::DTD) {
         reader.raiseError(QStringLiteral("Document type declarations are not accepted."));
     }
+    TokenGuard::tokenRead(reader);
 }
 
 /* Anchor lines and degradation levels: at most six significant digits. */

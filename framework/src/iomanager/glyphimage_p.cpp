@@ -79,6 +79,44 @@ BmpRows bmpRows(const QString &path, qint64 fileSize)
 }
 
 /*
+ * Whether a JPEG holds more than maxScans scans (start-of-scan segments). Qt decodes a progressive
+ * JPEG pass by pass over the whole image, so a small file of thousands of tiny scans takes minutes.
+ * The markers are walked without decoding: segments by their length, entropy-coded data up to the
+ * next 0xFF that is neither a stuffed 0x00 nor a restart marker.
+ */
+bool hasTooManyJpegScans(const QString &path, int maxScans)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
+    const qint64 size = data.size();
+    int scans = 0;
+    qint64 i = 2; // after the start-of-image marker
+    while (i + 3 < size) {
+        if (bytes[i] != 0xFF) {
+            ++i; // entropy-coded data
+            continue;
+        }
+        const uchar marker = bytes[i + 1];
+        if (marker == 0x00 || marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+            ++i; // stuffed byte, fill byte, restart or standalone marker
+            continue;
+        }
+        if (marker == 0xD9) {
+            break; // end of image
+        }
+        if (marker == 0xDA && ++scans > maxScans) {
+            return true;
+        }
+        i += 2 + ((qint64(bytes[i + 2]) << 8) | bytes[i + 3]);
+    }
+    return false;
+}
+
+/*
  * Runs may leave pixels out, which Qt leaves as whatever memory held. Given an image of the
  * size and format it decodes to, Qt fills that one in place: so decode again into a cleared one.
  */
@@ -127,6 +165,9 @@ QImage GlyphImageLoader::load(const QString &path, const DiagnosticSink &sink)
     }
     if (qint64(qAbs(declared.width())) * qAbs(declared.height()) > m_budget) {
         return refuse(Diagnostic::GlyphBudgetExceeded);
+    }
+    if (format != "bmp" && format != "png" && hasTooManyJpegScans(path, maxJpegScans)) {
+        return refuse(Diagnostic::GlyphTooManyScans);
     }
     const BmpRows rows = format == "bmp" ? bmpRows(path, info.size()) : BmpRows::Complete;
     if (rows == BmpRows::CutShort) {

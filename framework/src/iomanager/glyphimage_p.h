@@ -15,6 +15,8 @@ constexpr int maxGlyphImageSide = 4096;
 // All the images of one import together, 1 GiB of ARGB32 pixels: many files of the largest size would
 // otherwise add up to tens of gigabytes.
 constexpr qint64 maxImportPixels = qint64(1) << 28;
+// Ordinary progressive JPEGs have about ten scans.
+constexpr int maxJpegScans = 64;
 
 /* Loads the glyph images of one import, which share one pixel budget. */
 class GlyphImageLoader

@@ -1,4 +1,5 @@
 #include "iomanager/pixellist_p.h"
+#include "iomanager/imagearena_p.h"
 
 #include <QIODevice>
 #include <QtAlgorithms>
@@ -199,7 +200,7 @@ bool writePixels(const QImage &image, QIODevice *device)
 
 void PixelValues::read(QStringView text, int width, int height)
 {
-    m_image = QImage();
+    dropImage();
     std::vector<PixelWord>().swap(m_words);
     m_tooLarge = false;
 
@@ -214,7 +215,7 @@ void PixelValues::read(QStringView text, int width, int height)
         return;
     }
     if (width > 0 && height > 0 && m_count == qint64(width) * height) {
-        m_image = QImage(width, height, QImage::Format_ARGB32);
+        m_image = m_arena ? m_arena->image(width, height) : QImage(width, height, QImage::Format_ARGB32);
         if (m_image.isNull()) {
             m_tooLarge = true;
             return;
@@ -225,6 +226,19 @@ void PixelValues::read(QStringView text, int width, int height)
     }
     m_words.resize(std::size_t(m_count));
     parsePixelValues(begin, end, m_words.data(), m_count);
+}
+
+PixelValues::~PixelValues()
+{
+    dropImage();
+}
+
+void PixelValues::dropImage()
+{
+    if (m_arena) {
+        m_arena->giveBack(&m_image);
+    }
+    m_image = QImage();
 }
 
 bool PixelValues::image(int width, int height, int format, QImage *image, Diagnostic::Kind *problem) const
@@ -250,7 +264,9 @@ bool PixelValues::image(int width, int height, int format, QImage *image, Diagno
         *image = m_image;
         return true;
     }
-    QImage result(width, height, target);
+    // The arena takes back only the image it handed out last: an unused m_image must stay that.
+    QImage result = m_arena && m_image.isNull() && target == QImage::Format_ARGB32 ? m_arena->image(width, height)
+                                                                                 : QImage(width, height, target);
     if (result.isNull()) {
         return false;
     }

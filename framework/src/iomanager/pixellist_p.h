@@ -14,6 +14,8 @@ class QStringView;
 namespace IOManager {
 namespace Private {
 
+class ImageArena;
+
 /*
  * Writes the pixel list of image straight to device, in the bytes that
  * QString::number(pixel(x, y), 10) joined with "," would give; false when the device fails.
@@ -29,6 +31,10 @@ bool writePixels(const QImage &image, QIODevice *device);
 class PixelValues
 {
 public:
+    /** Images come from arena when one is given; it must outlive the values. */
+    explicit PixelValues(ImageArena *arena = nullptr) : m_arena(arena) {}
+    ~PixelValues();
+
     /* Reads every value as QString::toUInt(base 10) reads it; width and height as known so far. */
     void read(QStringView text, int width, int height);
 
@@ -39,6 +45,12 @@ public:
     bool image(int width, int height, int format, QImage *image, Diagnostic::Kind *problem) const;
 
 private:
+    Q_DISABLE_COPY(PixelValues)
+
+    /* Nulls m_image, giving its space back to the arena when no picture took it. */
+    void dropImage();
+
+    ImageArena *m_arena;
     qint64 m_count = 0;
     bool m_tooLarge = false;
     QImage m_image;                 // the values as ARGB32 words, when they fitted the size known at the time

@@ -1,0 +1,70 @@
+#include "outputfile.h"
+
+#include "iomanager/savefile_p.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace Cli {
+
+QString cannotWrite(const QString &path, const QString &typed)
+{
+    const QFileInfo target(path);
+    const QFileInfo directory(target.absolutePath());
+    QString reason;
+    if (target.isDir()) {
+        reason = QString::fromLocal8Bit(std::strerror(EISDIR));
+    } else if (target.exists() && !target.isFile()) {
+        reason = QStringLiteral("not a regular file");
+    } else if (directory.exists() && !directory.isDir()) {
+        reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    } else if (access(QFile::encodeName(directory.absoluteFilePath()).constData(), W_OK | X_OK) != 0
+               || (target.exists() && access(QFile::encodeName(target.absoluteFilePath()).constData(), W_OK) != 0)) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    } else {
+        return QString();
+    }
+    const QString hint = typed.startsWith(QLatin1Char('~'))
+                             ? QStringLiteral(" (the shell did not expand \"~\": it does not inside quotes or after \"=\"; use $HOME)")
+                             : QString();
+    return QStringLiteral("cannot write %1: %2%3").arg(path, reason, hint);
+}
+
+QString writeFailure(const QString &path, const QString &typed, const QString &fallback)
+{
+    const QString reason = cannotWrite(path, typed);
+    return reason.isEmpty() ? fallback : reason;
+}
+
+bool savePng(const QImage &image, const QString &path, QString *error)
+{
+    if (!IOManager::Private::isReplaceableTarget(path)) {
+        *error = QStringLiteral("cannot write %1: not a regular file").arg(path);
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, writer.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!IOManager::Private::commitComplete(file)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace Cli
