@@ -254,7 +254,9 @@ bool PixelValues::image(int width, int height, int format, QImage *image, Diagno
         return false;
     }
     *problem = Diagnostic::PictureTooLarge;
-    if (m_tooLarge) {
+    // Qt 6's floating-point formats take up to 16 bytes a pixel: hold them to the bytes ARGB32 may take.
+    const qint64 imageBytes = m_count * QImage::toPixelFormat(QImage::Format(format)).bitsPerPixel() / 8;
+    if (m_tooLarge || imageBytes > maxPixelCount * qint64(sizeof(PixelWord))) {
         return false;
     }
 
