@@ -4,6 +4,7 @@
 
 #include "glyphmetrics.h"
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 #include "rendersettings.h"
 
 #include "iomanager/fontfilemanager.h"
@@ -13,7 +14,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
@@ -26,7 +26,7 @@ namespace {
 
 QFont dejaVuSans(int size)
 {
-    return QFontDatabase().font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), size);
+    return InstalledFonts::font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), size);
 }
 
 QString fontName(int size)
@@ -119,7 +119,7 @@ QRect wholeInk(const QFont &font, const QString &letter)
 /* Glyph images that lose ink at an edge: drawn by default (line box), and fitted to the ink. */
 void countClipped(const QString &family, const QString &style, int size)
 {
-    const QFont font = QFontDatabase().font(family, style, size);
+    const QFont font = InstalledFonts::font(family, style, size);
     const int ascent = QFontMetrics(font).ascent();
     Models::Font lineBox(QStringLiteral("n.of"));
     renderGlyphs(font, &lineBox);
@@ -200,7 +200,7 @@ int main(int argc, char **argv)
         compareFits(font, label, path, true, size >= 128 ? 5 : 20);
         compareFits(font, label, path, false, size >= 128 ? 5 : 20);
     }
-    compareFits(QFontDatabase().font(serif, QStringLiteral("Italic"), 32), QStringLiteral("DejaVu Serif Italic 32 pt"), path, true, 20);
+    compareFits(InstalledFonts::font(serif, QStringLiteral("Italic"), 32), QStringLiteral("DejaVu Serif Italic 32 pt"), path, true, 20);
     for (const int size : {16, 32}) {
         const QStringList produce{QStringLiteral("--produce"), QString::number(size), path};
         double defaultBest = 1e30;
@@ -219,7 +219,7 @@ int main(int argc, char **argv)
     std::printf("\n%-28s %6s %8s %8s\n", "clipped glyph images", "", "default", "ink");
     for (const QString &family : {QStringLiteral("DejaVu Sans"), serif, QStringLiteral("Liberation Serif"), QStringLiteral("Noto Serif")}) {
         const QString style = family == QLatin1String("DejaVu Sans") ? QStringLiteral("Book") : QStringLiteral("Italic");
-        if (!QFontDatabase().styles(family).contains(style)) {
+        if (!InstalledFonts::styles(family).contains(style)) {
             std::printf("%-28s not installed\n", qPrintable(family + QLatin1Char(' ') + style));
             continue;
         }

@@ -1,5 +1,6 @@
 #include "glyphrenderer.h"
 
+#include "glyphcanvas_p.h"
 #include "glyphmetrics.h"
 #include "pointsizesearch_p.h"
 #include "rendersettings.h"
@@ -11,7 +12,6 @@
 
 #include <QColor>
 #include <QFont>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QImage>
@@ -117,10 +117,10 @@ bool reachesEdge(const QRect &ink, const QRect &area)
  * The ink of source within ink, padding pixels on every side, as black with the coverage in alpha: drawn in
  * black over transparent black, a premultiplied pixel is its alpha alone.
  */
-QImage cutInk(const QImage &source, const QRect &ink, int padding)
+QImage cutInk(const QImage &source, const QRect &ink, int padding, int dpi)
 {
     const QSize inkSize = ink.isNull() ? QSize(0, 0) : ink.size();
-    QImage image(inkSize + QSize(2 * padding, 2 * padding), QImage::Format_ARGB32);
+    QImage image = glyphImage(inkSize.width() + 2 * padding, inkSize.height() + 2 * padding, dpi);
     if (image.isNull()) {
         return image;
     }
@@ -143,7 +143,7 @@ Models::Character *newLetter(const QString &value, const QImage &image)
 }
 
 // The blank " " letter: the average image size, and the average pen origin within it.
-void addSpace(const QVector<LetterGeometry> &placed, Models::Font *docFont, QVector<LetterGeometry> *geometry)
+void addSpace(const QVector<LetterGeometry> &placed, int dpi, Models::Font *docFont, QVector<LetterGeometry> *geometry)
 {
     qint64 width = 0;
     qint64 height = 0;
@@ -156,7 +156,7 @@ void addSpace(const QVector<LetterGeometry> &placed, Models::Font *docFont, QVec
         originY += letter.origin.y();
     }
     const qint64 count = qMax(1, placed.size());
-    QImage spaceImg(int(width / count), int(height / count), QImage::Format_ARGB32);
+    QImage spaceImg = glyphImage(int(width / count), int(height / count), dpi);
     spaceImg.fill(0);
     docFont->addCharacter(newLetter(QStringLiteral(" "), spaceImg));
     LetterGeometry space;
@@ -171,15 +171,15 @@ void addSpace(const QVector<LetterGeometry> &placed, Models::Font *docFont, QVec
  * padding. A letter whose ink reaches the canvas's edge (drawn from another font, or a box that lies) is
  * drawn again on a larger canvas of its own.
  */
-bool renderInk(const QFont &font, const QStringList &letters, int padding, Models::Font *docFont,
+bool renderInk(const QFont &font, const QStringList &letters, int padding, int dpi, Models::Font *docFont,
                QVector<LetterGeometry> *placed, QStringList *emptyLetters)
 {
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics = metricsAt<QFontMetrics>(font, dpi);
     QSize canvasSize;
     if (!fitsInkBudget(metrics, letters, padding, &canvasSize)) {
         return false;
     }
-    QImage canvas(canvasSize, QImage::Format_ARGB32_Premultiplied);
+    QImage canvas = glyphImage(canvasSize.width(), canvasSize.height(), dpi, QImage::Format_ARGB32_Premultiplied);
     if (canvas.isNull() && !canvasSize.isEmpty()) {
         return false;
     }
@@ -201,7 +201,7 @@ bool renderInk(const QFont &font, const QStringList &letters, int padding, Model
             if (area(drawArea.width(), drawArea.height()) > maxGlyphPixels) {
                 return false;
             }
-            wider = QImage(drawArea.size(), QImage::Format_ARGB32_Premultiplied);
+            wider = glyphImage(drawArea.width(), drawArea.height(), dpi, QImage::Format_ARGB32_Premultiplied);
             if (wider.isNull()) {
                 return false;
             }
@@ -211,7 +211,7 @@ bool renderInk(const QFont &font, const QStringList &letters, int padding, Model
             source = &wider;
         }
 
-        const QImage image = cutInk(*source, ink, padding);
+        const QImage image = cutInk(*source, ink, padding, dpi);
         if (emptyLetters && ink.isNull()) {
             emptyLetters->append(letter);
         }
@@ -223,21 +223,21 @@ bool renderInk(const QFont &font, const QStringList &letters, int padding, Model
         geometry.ink = ink.isNull() ? QRect() : ink.translated(-origin);
         placed->append(geometry);
     }
-    addSpace(*placed, docFont, placed);
+    addSpace(*placed, dpi, docFont, placed);
     return true;
 }
 
 // The window's drawing, with the place of the pen and the ink of each image when placed is given.
-bool renderLineBox(const QFont &font, const QStringList &letters, Models::Font *docFont,
+bool renderLineBox(const QFont &font, const QStringList &letters, int dpi, Models::Font *docFont,
                    QVector<LetterGeometry> *placed, QStringList *emptyLetters)
 {
-    if (!renderGlyphs(font, letters, docFont, emptyLetters)) {
+    if (!renderGlyphs(font, letters, docFont, emptyLetters, dpi)) {
         return false;
     }
     if (!placed) {
         return true;
     }
-    const QPoint origin(0, QFontMetrics(font).ascent());
+    const QPoint origin(0, glyphMetricsAt(font, dpi).ascent);
     for (const QString &letter : letters + QStringList(QStringLiteral(" "))) {
         const QImage image = docFont->getCharacter(letter)->getPictures().first()->getImage();
         const QRect ink = inkRect(image);
@@ -286,14 +286,14 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, const RenderSet
     const bool measured = geometry || pixelAnchors;
     QVector<LetterGeometry> placed;
     const bool rendered = settings.fit == RenderSettings::Fit::Ink
-                              ? renderInk(drawn, letters, settings.padding, docFont, &placed, emptyLetters)
-                              : renderLineBox(drawn, letters, docFont, measured ? &placed : nullptr, emptyLetters);
+                              ? renderInk(drawn, letters, settings.padding, settings.dpi, docFont, &placed, emptyLetters)
+                              : renderLineBox(drawn, letters, settings.dpi, docFont, measured ? &placed : nullptr, emptyLetters);
     if (!rendered || !measured) {
         return rendered;
     }
 
-    const QFontMetricsF metrics(drawn);
-    const int ascent = QFontMetrics(drawn).ascent();
+    const QFontMetricsF metrics = metricsAt<QFontMetricsF>(drawn, settings.dpi);
+    const int ascent = glyphMetricsAt(drawn, settings.dpi).ascent;
     for (LetterGeometry &letter : placed) {
         measureLetter(metrics, &letter);
         if (pixelAnchors) {
@@ -303,7 +303,7 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, const RenderSet
     }
     if (geometry) {
         *geometry = FontGeometry();
-        measureFont(metrics, QFontInfo(drawn).pixelSize(), geometry);
+        measureFont(metrics, renderedPixelSize(drawn, settings.dpi), geometry);
         geometry->letters = placed;
         if (settings.metrics) {
             geometry->kerningMeasured = measureKerning(metrics, letters, &geometry->kerning);
@@ -316,9 +316,9 @@ bool fitsPixelBudget(const QFont &font, const QStringList &letters, const Render
 {
     const QFont drawn = settingsFont(font, settings);
     if (settings.fit == RenderSettings::Fit::LineBox) {
-        return fitsPixelBudget(drawn, letters);
+        return fitsPixelBudget(drawn, letters, settings.dpi);
     }
-    return fitsInkBudget(QFontMetrics(drawn), letters, settings.padding, nullptr);
+    return fitsInkBudget(metricsAt<QFontMetrics>(drawn, settings.dpi), letters, settings.padding, nullptr);
 }
 
 int largestFittingPointSize(const QFont &font, const QStringList &letters, const RenderSettings &settings)

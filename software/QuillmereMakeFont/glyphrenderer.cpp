@@ -1,5 +1,6 @@
 #include "glyphrenderer.h"
 
+#include "glyphcanvas_p.h"
 #include "pointsizesearch_p.h"
 #include "rendersettings.h"
 
@@ -9,12 +10,15 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QString>
 #include <QStringList>
+#include <QtMath>
 
 namespace {
 
@@ -33,28 +37,37 @@ int advanceOf(const QFontMetrics &fontMetrics, const QString &letter)
     return letter.size() == 1 ? fontMetrics.horizontalAdvance(letter.at(0)) : fontMetrics.horizontalAdvance(letter);
 }
 
-bool fitsPixelBudget(const QFontMetrics &fontMetrics, const QStringList &letters)
+bool fitsPixelBudget(const GlyphMetrics &metrics, const QStringList &letters)
 {
     qint64 pixels = 0;
     for (const QString &letter : letters) {
-        pixels += qint64(qMax(0, advanceOf(fontMetrics, letter))) * qMax(0, fontMetrics.height());
+        pixels += qint64(qMax(0, advanceOf(metrics.advances, letter))) * qMax(0, metrics.height);
     }
     return pixels <= maxGlyphPixels;
 }
 
 } // namespace
 
-bool fitsPixelBudget(const QFont &font, const QStringList &letters)
+bool fitsPixelBudget(const QFont &font, const QStringList &letters, int dpi)
 {
-    return fitsPixelBudget(QFontMetrics(font), letters);
+    return fitsPixelBudget(glyphMetricsAt(font, dpi), letters);
+}
+
+int renderedPixelSize(const QFont &font, int dpi)
+{
+    if (dpi <= 0) {
+        return QFontInfo(font).pixelSize();
+    }
+    const QImage canvas = glyphImage(1, 1, dpi);
+    return QFontInfo(QFont(font, &canvas)).pixelSize();
 }
 
 namespace {
 
-bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters)
+bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters, int dpi)
 {
     font.setPointSize(pointSize);
-    return fitsPixelBudget(QFontMetrics(font), letters);
+    return fitsPixelBudget(glyphMetricsAt(font, dpi), letters);
 }
 
 bool hasInk(const QImage &image)
@@ -100,13 +113,14 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont)
     return renderGlyphs(font, defaultLetters(), docFont);
 }
 
-bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters)
+bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters,
+                  int dpi)
 {
-    const QFontMetrics fontMetrics(font);
+    const GlyphMetrics metrics = glyphMetricsAt(font, dpi);
     if (emptyLetters) {
         emptyLetters->clear();
     }
-    if (!fitsPixelBudget(fontMetrics, letters)) {
+    if (!fitsPixelBudget(metrics, letters)) {
         return false;
     }
 
@@ -114,17 +128,17 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
     int heightSum = 0;
     int count = 0;
     for (const QString &letter : letters) {
-        const int w = advanceOf(fontMetrics, letter);
-        const int h = fontMetrics.height();
+        const int w = advanceOf(metrics.advances, letter);
+        const int h = metrics.height;
 
-        QImage img(w, h, QImage::Format_ARGB32);
+        QImage img = glyphImage(w, h, dpi);
         // A painter on an image without pixels only warns; the empty image is stored all the same.
         if (!img.isNull()) {
             img.fill(qRgba(255, 255, 255, 0));
             QPainter p(&img);
             p.setFont(font);
             p.setPen(QPen(QColor(Qt::black)));
-            p.drawText(0, fontMetrics.ascent(), letter);
+            p.drawText(0, metrics.ascent, letter);
         }
         if (emptyLetters && !hasInk(img)) {
             emptyLetters->append(letter);
@@ -138,15 +152,15 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
     }
 
     // No letters at all (every one left out) gives an empty space image rather than a division by zero.
-    QImage spaceImg(count ? widthSum / count : 0, count ? heightSum / count : 0, QImage::Format_ARGB32);
+    QImage spaceImg = glyphImage(count ? widthSum / count : 0, count ? heightSum / count : 0, dpi);
     spaceImg.fill(0);
     docFont->addCharacter(newLetter(QStringLiteral(" "), spaceImg));
     return true;
 }
 
-int largestFittingPointSize(const QFont &font, const QStringList &letters)
+int largestFittingPointSize(const QFont &font, const QStringList &letters, int dpi)
 {
-    return largestFittingSize([&](int pointSize) { return fitsAtPointSize(font, pointSize, letters); });
+    return largestFittingSize([&](int pointSize) { return fitsAtPointSize(font, pointSize, letters, dpi); });
 }
 
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename)
@@ -161,7 +175,9 @@ bool produceFontFile(const QFont &font, const QString &fontName, const QString &
 }
 
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters, QStringList *emptyLetters)
+                     const QStringList &letters, QStringList *emptyLetters, int dpi)
 {
-    return produceFontFile(font, fontName, outputFilename, letters, RenderSettings(), nullptr, emptyLetters);
+    RenderSettings settings;
+    settings.dpi = dpi;
+    return produceFontFile(font, fontName, outputFilename, letters, settings, nullptr, emptyLetters);
 }

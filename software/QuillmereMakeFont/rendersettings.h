@@ -21,6 +21,8 @@ struct RenderSettings {
     Anchors anchors = Anchors::Percent;
     /** Whether kerning pairs are measured as well as each letter's geometry. */
     bool metrics = false;
+    /** Logical dots per inch that point sizes are drawn at; 0 for the application's, that of its screen. */
+    int dpi = 0;
 
     bool drawsLikeWindow() const
     {

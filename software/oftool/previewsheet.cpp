@@ -130,7 +130,7 @@ void PreviewSheet::addLetters(const Models::Font &font)
 
 void PreviewSheet::addMissing(const Models::Font &font, const QVector<uint> &text)
 {
-    for (const uint codePoint : text) {
+    for (const char32_t codePoint : text) {
         const QString letter = QString::fromUcs4(&codePoint, 1);
         if (!font.getCharacter(letter) && !m_missing.contains(letter)) {
             m_missing.append(letter);
@@ -160,7 +160,7 @@ void PreviewSheet::layOutText(const Models::Font &font, const QVector<uint> &tex
     m_lineHeight = m_boxHeight;
     qint64 lineWidth = 0;
     qint64 textWidth = 0;
-    for (const uint codePoint : text) {
+    for (const char32_t codePoint : text) {
         const Models::Character *letter = font.getCharacter(QString::fromUcs4(&codePoint, 1));
         Placed placed;
         placed.glyph.image = firstImage(letter);
@@ -193,7 +193,7 @@ void PreviewSheet::layOutMetricText(const Models::Font &font, const QVector<uint
     qreal pen = 0;
     QString previous;
     qint64 textWidth = 0;
-    for (const uint codePoint : text) {
+    for (const char32_t codePoint : text) {
         const QString value = QString::fromUcs4(&codePoint, 1);
         const Models::Character *letter = font.getCharacter(value);
         Placed placed;

@@ -9,11 +9,11 @@
 
 #include "glyphmetrics.h"
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 #include "rendersettings.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QFontInfo>
 #include <QRawFont>
 #include <QSet>
@@ -102,7 +102,7 @@ QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leav
     const QSet<uint> left(leaveOut.cbegin(), leaveOut.cend());
     QStringList letters;
     letters.reserve(codePoints.size());
-    for (const uint codePoint : codePoints) {
+    for (const char32_t codePoint : codePoints) {
         if (!left.contains(codePoint)) {
             letters.append(QString::fromUcs4(&codePoint, 1));
         }
@@ -146,10 +146,10 @@ QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
 }
 
 // Cli::exitOk with the family as installed; otherwise the status of the usage error it printed.
-int readFamily(const Cli::CommandLine &line, const QFontDatabase &database, QString *family)
+int readFamily(const Cli::CommandLine &line, QString *family)
 {
     *family = line.isSet(QStringLiteral("family")) ? line.value(QStringLiteral("family")) : defaultFamily;
-    const QStringList families = database.families();
+    const QStringList families = InstalledFonts::families();
     const auto knownFamily = std::find_if(families.cbegin(), families.cend(), [&](const QString &known) {
         return known.compare(*family, Qt::CaseInsensitive) == 0;
     });
@@ -162,9 +162,9 @@ int readFamily(const Cli::CommandLine &line, const QFontDatabase &database, QStr
 }
 
 // Cli::exitOk with the styles of family to render; otherwise the status of the usage error it printed.
-int readStyles(const Cli::CommandLine &line, const QFontDatabase &database, const QString &family, QStringList *styles)
+int readStyles(const Cli::CommandLine &line, const QString &family, QStringList *styles)
 {
-    const QStringList familyStyles = database.styles(family);
+    const QStringList familyStyles = InstalledFonts::styles(family);
     if (line.isSet(QStringLiteral("all-styles"))) {
         if (line.isSet(QStringLiteral("style"))) {
             return line.usageError(QStringLiteral("--style and --all-styles exclude each other"));
@@ -259,10 +259,9 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     options->output = line.value(QStringLiteral("output"));
 
     // Only now: the database reads every installed font, and the checks above need none.
-    QFontDatabase database;
-    int status = readFamily(line, database, &options->family);
+    int status = readFamily(line, &options->family);
     if (status == Cli::exitOk) {
-        status = readStyles(line, database, options->family, &options->styles);
+        status = readStyles(line, options->family, &options->styles);
     }
     if (status == Cli::exitOk) {
         status = readSizes(line, &options->sizes);
@@ -272,6 +271,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     }
     if (status == Cli::exitOk) {
         status = readGlyphOptions(line, &options->settings);
+        options->settings.dpi = options->dpi;
     }
     if (status == Cli::exitOk) {
         const int fileCount = options->styles.size() * options->sizes.size();
@@ -283,14 +283,13 @@ int readOptions(const Cli::CommandLine &line, Options *options)
 QList<Job> planJobs(const Options &options)
 {
     const Destination &destination = options.destination;
-    QFontDatabase database;
     QList<Job> jobs;
     for (const QString &style : options.styles) {
         for (const int size : options.sizes) {
             Job job;
             job.style = style;
             job.size = size;
-            job.font = database.font(options.family, style, size);
+            job.font = InstalledFonts::font(options.family, style, size);
             const QString name = defaultFontFileName(options.family, style, QString::number(size));
             job.path = destination.singlePath.isEmpty() ? destination.directory.absoluteFilePath(name) : destination.singlePath;
             job.missing = missingFrom(job.font, options.codePoints);
@@ -306,7 +305,7 @@ bool reportMissing(const Options &options, const QList<Job> &jobs)
 {
     bool any = false;
     for (const Job &job : jobs) {
-        for (const uint codePoint : job.missing) {
+        for (const char32_t codePoint : job.missing) {
             std::fprintf(stderr, "oftool render: %s %s lacks %s (%s)%s\n", options.family.toUtf8().constData(),
                          job.style.toUtf8().constData(), Charset::codePointName(codePoint).toUtf8().constData(),
                          QString::fromUcs4(&codePoint, 1).toUtf8().constData(), options.skipMissing ? ", left out" : "");
@@ -340,7 +339,7 @@ int writeFiles(const Options &options, const QList<Job> &jobs)
         const QFontInfo info(job.font);
         const QString description = QStringLiteral("%1 %2 %3 pt (%4, %5, %6 px at %7 dpi)")
                                         .arg(options.family, job.style, QString::number(job.size), info.family(), info.styleName(),
-                                             QString::number(info.pixelSize()), QString::number(options.dpi));
+                                             QString::number(renderedPixelSize(job.font, options.dpi)), QString::number(options.dpi));
         const QString fontName = defaultFontFileName(options.family, job.style, QString::number(job.size));
         QStringList emptyLetters;
         FontGeometry geometry;
@@ -381,13 +380,11 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
 
 } // namespace
 
-void prepareRender(const Cli::CommandLine &line)
+void prepareRender(const Cli::CommandLine &)
 {
-    // The logical DPI has to be fixed before the application object exists.
-    int dpi = 0;
-    if (parseDpi(line.peek(QStringLiteral("dpi")), &dpi)) {
-        qputenv("QT_FONT_DPI", QByteArray::number(dpi));
-    }
+    // The renderer sets the DPI on the images it draws into. Qt 6 takes an inherited QT_FONT_DPI as a scale
+    // factor, which turns its default hinting off: the bytes would depend on the environment.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
 }
 
 void declareRender(Cli::CommandLine &line)

@@ -12,19 +12,12 @@ struct OftoolRun {
     QByteArray err;
 };
 
-/*
- * Runs the built oftool (OFTOOL_PATH) to its end; status -1 when it crashed or hung. The command sets its own
- * DPI, so the test's QT_FONT_DPI is left out unless environment is given.
- */
+/* Runs the built oftool (OFTOOL_PATH) to its end; status -1 when it crashed or hung. */
 inline OftoolRun runOftool(const QStringList &arguments, const QString &workingDirectory,
-                           QProcessEnvironment environment = QProcessEnvironment())
+                           QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
-    if (environment.isEmpty()) {
-        environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("QT_FONT_DPI"));
-    }
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(OFTOOL_PATH), arguments);
     OftoolRun run;
