@@ -197,6 +197,7 @@ int main(int argc, char **argv)
         const QFont font = dejaVuSans(size);
         const QString label = QStringLiteral("DejaVu Sans Book %1 pt").arg(size);
         compareFits(font, label, QString(), true, size >= 128 ? 5 : 20);
+        compareFits(font, label, QString(), false, size >= 128 ? 5 : 20);
         compareFits(font, label, path, true, size >= 128 ? 5 : 20);
         compareFits(font, label, path, false, size >= 128 ? 5 : 20);
     }

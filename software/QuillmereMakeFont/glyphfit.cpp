@@ -32,10 +32,13 @@ int slackOf(const QFontMetrics &metrics)
     return 2 + qMax(0, metrics.height()) / 8;
 }
 
-// Relative to the pen origin, y down.
+/*
+ * Relative to the pen origin, y down. A character the font lacks is laid out as text, which gives the box of
+ * the glyph another font draws for it: a part of that glyph lying wholly outside the canvas would go unnoticed.
+ */
 QRect outlineBox(const QFontMetrics &metrics, const QString &letter)
 {
-    return letter.size() == 1 ? metrics.boundingRect(letter.at(0)) : metrics.boundingRect(letter);
+    return letter.size() == 1 && metrics.inFont(letter.at(0)) ? metrics.boundingRect(letter.at(0)) : metrics.boundingRect(letter);
 }
 
 // qint64 so that a font with absurd outline boxes is refused rather than overflowing.
