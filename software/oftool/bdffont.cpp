@@ -190,8 +190,10 @@ bool Reader::readHeader(Font *font, int *declaredGlyphs)
 bool Reader::readBitmap(Glyph *glyph)
 {
     const int rowBytes = (glyph->width + 7) / 8;
-    glyph->rows.reserve(qMin(glyph->height, 1024));
-    while (glyph->rows.size() < glyph->height) {
+    // A row of no pixels would be an empty line, which is no line at all.
+    const int rowCount = rowBytes > 0 ? glyph->height : 0;
+    glyph->rows.reserve(qMin(rowCount, 1024));
+    while (glyph->rows.size() < rowCount) {
         if (!m_lines.next()) {
             return fail(QStringLiteral("the file is cut short inside the bitmap of %1").arg(glyph->name));
         }

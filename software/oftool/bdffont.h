@@ -24,7 +24,7 @@ struct Glyph {
     int xOffset = 0;
     int yOffset = 0;
     int advance = 0;
-    QVector<QByteArray> rows; // ceil(width / 8) bytes each, most significant bit leftmost
+    QVector<QByteArray> rows; // ceil(width / 8) bytes each, most significant bit leftmost; none when width is 0
 
     bool ink(int x, int y) const { return rows.at(y).at(x / 8) & (0x80 >> (x % 8)); }
 };

@@ -158,7 +158,7 @@ std::unique_ptr<Models::Font> fromBdf(const Bdf::Font &bdf, const QString &name,
             return nullptr;
         }
         image.fill(Qt::transparent);
-        for (int y = 0; y < glyph.height; ++y) {
+        for (int y = 0; y < glyph.rows.size(); ++y) {
             QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(ink.top() + y - box.top()));
             for (int x = 0; x < glyph.width; ++x) {
                 if (glyph.ink(x, y)) {
