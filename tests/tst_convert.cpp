@@ -73,6 +73,7 @@ private slots:
     void ofToBdfAndBack();
     void bdfToOfAndBack_data();
     void bdfToOfAndBack();
+    void otherToolsRead();
     void atlas_data();
     void atlas();
     void atlasTooLarge();
@@ -192,9 +193,29 @@ void ConvertTest::bdfToOfAndBack()
         QCOMPARE(Bdf::inkBox(b), Bdf::inkBox(a));
         QCOMPARE(b.rows, a.rows);
     }
+}
+
+// What the window's font becomes, other tools open as BDF.
+void ConvertTest::otherToolsRead()
+{
     const QString bdftopcf = QStandardPaths::findExecutable(QStringLiteral("bdftopcf"));
+    const QString fontforge = QStandardPaths::findExecutable(QStringLiteral("fontforge"));
+    if (bdftopcf.isEmpty() && fontforge.isEmpty()) {
+        QSKIP("neither bdftopcf (xfonts-utils) nor fontforge is installed");
+    }
+    QCOMPARE(runOftool({QStringLiteral("render"), QStringLiteral("--size"), QStringLiteral("16"), QStringLiteral("--output"),
+                        QStringLiteral("sans16.of")}, m_dir.path()).status, 0);
+    QCOMPARE(runOftool({QStringLiteral("convert"), QStringLiteral("sans16.of"), QStringLiteral("sans16.bdf")}, m_dir.path()).status, 0);
+    const QString bdf = m_dir.filePath(QStringLiteral("sans16.bdf"));
     if (!bdftopcf.isEmpty()) {
-        QCOMPARE(QProcess::execute(bdftopcf, {back, QStringLiteral("-o"), m_dir.filePath(QStringLiteral("back.pcf"))}), 0);
+        QCOMPARE(QProcess::execute(bdftopcf, {bdf, QStringLiteral("-o"), m_dir.filePath(QStringLiteral("sans16.pcf"))}), 0);
+    }
+    if (!fontforge.isEmpty()) {
+        QProcess process;
+        process.start(fontforge, {QStringLiteral("-quiet"), QStringLiteral("-lang=py"), QStringLiteral("-c"),
+                                  QStringLiteral("import fontforge, sys; print(sum(1 for g in fontforge.open(sys.argv[1]).glyphs()))"), bdf});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.readAllStandardOutput().trimmed(), QByteArray("100"));
     }
 }
 

@@ -120,7 +120,7 @@ Glyph glyphOf(uint id, const QImage &image, const Convert::Placement &placement)
 bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *notes, QString *error)
 {
     *page = Page();
-    page->face = font.getName();
+    page->face = Convert::familyOf(font);
     QList<int> ascents;
     QList<int> heights;
     for (const Models::Character *letter : font.getCharacters()) {

@@ -73,6 +73,15 @@ Bdf::Glyph glyphOf(uint codePoint, const QImage &image, const Placement &placeme
 
 } // namespace
 
+QString familyOf(const Models::Font &font)
+{
+    QString family = font.getName();
+    if (family.endsWith(QLatin1String(".of"), Qt::CaseInsensitive)) {
+        family.chop(3);
+    }
+    return family;
+}
+
 QImage firstImage(const Models::Character &letter)
 {
     const QList<Models::CharacterPicture *> &pictures = letter.getPictures();
@@ -99,10 +108,7 @@ Placement placementOf(const Models::Character &letter, const QImage &image)
 Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes)
 {
     Bdf::Font bdf;
-    bdf.family = font.getName();
-    if (bdf.family.endsWith(QLatin1String(".of"), Qt::CaseInsensitive)) {
-        bdf.family.chop(3);
-    }
+    bdf.family = familyOf(font);
     QList<int> ascents;
     QList<int> descents;
     for (const Models::Character *letter : font.getCharacters()) {

@@ -32,6 +32,9 @@ struct Placement {
 };
 Placement placementOf(const Models::Character &letter, const QImage &image);
 
+/** The font's name without the ".of" that the window's names end in. */
+QString familyOf(const Models::Font &font);
+
 /** The letter's first picture, or a null image. */
 QImage firstImage(const Models::Character &letter);
 
