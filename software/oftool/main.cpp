@@ -18,6 +18,7 @@ const Cli::Command commands[] = {
     {"export", "write every glyph of an OF font file as a PNG image", Application::Core, declareExport, runExport, nullptr},
     {"import", "make an OF font file from a directory of glyph images", Application::Core, declareImport, runImport, nullptr},
     {"anchor", "set a letter's baseLine and rightLine inside an OF font file", Application::Core, declareAnchor, runAnchor, nullptr},
+    {"convert", "convert between OF font files, BDF and a BMFont atlas", Application::Gui, declareConvert, runConvert, nullptr},
 };
 
 const Cli::Command *findCommand(const char *name)

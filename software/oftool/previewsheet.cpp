@@ -1,5 +1,6 @@
 #include "previewsheet.h"
 
+#include "charset.h"
 #include "cli.h"
 #include "metricsfile.h"
 
@@ -131,7 +132,7 @@ void PreviewSheet::addLetters(const Models::Font &font)
 void PreviewSheet::addMissing(const Models::Font &font, const QVector<uint> &text)
 {
     for (const char32_t codePoint : text) {
-        const QString letter = QString::fromUcs4(&codePoint, 1);
+        const QString letter = Charset::letterOf(codePoint);
         if (!font.getCharacter(letter) && !m_missing.contains(letter)) {
             m_missing.append(letter);
             Cell cell;
@@ -161,7 +162,7 @@ void PreviewSheet::layOutText(const Models::Font &font, const QVector<uint> &tex
     qint64 lineWidth = 0;
     qint64 textWidth = 0;
     for (const char32_t codePoint : text) {
-        const Models::Character *letter = font.getCharacter(QString::fromUcs4(&codePoint, 1));
+        const Models::Character *letter = font.getCharacter(Charset::letterOf(codePoint));
         Placed placed;
         placed.glyph.image = firstImage(letter);
         placed.glyph.missing = !letter;
@@ -194,7 +195,7 @@ void PreviewSheet::layOutMetricText(const Models::Font &font, const QVector<uint
     QString previous;
     qint64 textWidth = 0;
     for (const char32_t codePoint : text) {
-        const QString value = QString::fromUcs4(&codePoint, 1);
+        const QString value = Charset::letterOf(codePoint);
         const Models::Character *letter = font.getCharacter(value);
         Placed placed;
         placed.glyph.image = firstImage(letter);

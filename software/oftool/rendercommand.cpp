@@ -104,7 +104,7 @@ QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leav
     letters.reserve(codePoints.size());
     for (const char32_t codePoint : codePoints) {
         if (!left.contains(codePoint)) {
-            letters.append(QString::fromUcs4(&codePoint, 1));
+            letters.append(Charset::letterOf(codePoint));
         }
     }
     return letters;
@@ -308,7 +308,7 @@ bool reportMissing(const Options &options, const QList<Job> &jobs)
         for (const char32_t codePoint : job.missing) {
             std::fprintf(stderr, "oftool render: %s %s lacks %s (%s)%s\n", options.family.toUtf8().constData(),
                          job.style.toUtf8().constData(), Charset::codePointName(codePoint).toUtf8().constData(),
-                         QString::fromUcs4(&codePoint, 1).toUtf8().constData(), options.skipMissing ? ", left out" : "");
+                         Charset::letterOf(codePoint).toUtf8().constData(), options.skipMissing ? ", left out" : "");
             any = true;
         }
     }
