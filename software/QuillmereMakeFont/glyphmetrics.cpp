@@ -80,7 +80,7 @@ PixelAnchors pixelAnchors(const LetterGeometry &letter, int ascent)
 {
     PixelAnchors anchors;
     anchors.upLine = letter.origin.y() - ascent;
-    anchors.baseLine = letter.origin.y() - 1;
+    anchors.baseLine = letter.origin.y();
     anchors.leftLine = letter.origin.x();
     anchors.rightLine = letter.origin.x() + qRound(letter.advance);
     return anchors;

@@ -28,7 +28,7 @@ struct LetterGeometry {
     /** The pixels with any ink, relative to the pen origin (negative y above the baseline); null without ink. */
     QRect ink;
     QSize image;
-    /** Where the pen stood in the image: x is the first column right of it, y - 1 the row that sits on the baseline. */
+    /** Where the pen stood in the image: x is the first column right of it, y the row just under the ink on the baseline. */
     QPoint origin;
 };
 
@@ -80,7 +80,11 @@ struct PixelAnchors {
     int rightLine = 0;
 };
 
-/** The anchor lines of letter: the top of the line, the baseline row, the pen origin column, origin plus advance. */
+/**
+ * The anchor lines of letter, as the BDF conversion reads them: upLine the top of the line, baseLine the
+ * baseline (the row just under the ink that stands on it), leftLine the pen origin, rightLine the origin
+ * plus the advance in whole pixels.
+ */
 PixelAnchors pixelAnchors(const LetterGeometry &letter, int ascent);
 
 #endif // GLYPHMETRICS_H

@@ -41,8 +41,9 @@ void declareGlyphOptions(Cli::CommandLine &line)
                                         .arg(Cli::renderingEnvironment().join(QStringLiteral(", "))),
          QStringLiteral("mode")},
         {QStringLiteral("anchors"), QStringLiteral("percent: every letter's anchor lines are 0, 100, 0, 100 (default); pixels: "
-                                                   "the top of the line, the baseline row, the pen origin column and origin "
-                                                   "plus advance, in pixels of the glyph image."),
+                                                   "the top of the line, the baseline (the row under the ink on it), the pen "
+                                                   "origin and origin plus advance, in pixels of the glyph image, as oftool "
+                                                   "convert reads them."),
          QStringLiteral("percent|pixels")},
         {QStringLiteral("metrics"), QStringLiteral("Write FILE.metrics.json next to each file: ascent, descent, line spacing, "
                                                    "space advance, each letter's advance, bearing, ink box and pen origin, "

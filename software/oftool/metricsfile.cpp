@@ -44,7 +44,7 @@ QJsonObject letterObject(const LetterGeometry &letter)
         {QStringLiteral("image"), QJsonObject{{QStringLiteral("width"), letter.image.width()},
                                               {QStringLiteral("height"), letter.image.height()}}},
         {QStringLiteral("origin"), point(letter.origin)},
-        {QStringLiteral("baseline"), letter.origin.y() - 1},
+        {QStringLiteral("baseline"), letter.origin.y()},
     };
 }
 

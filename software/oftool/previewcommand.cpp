@@ -116,7 +116,8 @@ null image is a crossed box.
 
 When FILE.metrics.json (from oftool render --metrics) lies next to FILE, the sample text is set with
 its advances, pen origins and kerning instead. --lines draws each letter's anchor lines over its
-glyph: upLine green, baseLine blue (under the row it names), leftLine and rightLine red; letters
+glyph: upLine green, baseLine blue, leftLine and rightLine red, each along the top or left edge of
+the row or column it names; letters
 with the anchors 0, 100, 0, 100 get them on the edges of the image.
 
 Examples:

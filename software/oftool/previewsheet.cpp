@@ -307,9 +307,9 @@ void PreviewSheet::drawText(QPainter &painter) const
 }
 
 /*
- * Anchor lines on the edges of the pixels they name: upLine above its row, baseLine below its row (under the
- * ink that sits on the baseline), leftLine and rightLine left of their columns. 0, 100, 0, 100, the anchors
- * of a font without pixel anchors, are drawn on the edges of the image.
+ * Anchor lines on the top and left edges of the rows and columns they name, so that the baseline runs under
+ * the ink that stands on it. 0, 100, 0, 100, the anchors of a font without pixel anchors, are drawn on the
+ * edges of the image.
  */
 void PreviewSheet::drawAnchorLines(QPainter &painter, const QRect &box, const Cell &cell) const
 {
@@ -318,7 +318,7 @@ void PreviewSheet::drawAnchorLines(QPainter &painter, const QRect &box, const Ce
     const QSize image = cell.glyph.image.size();
     const auto at = [&](qreal pixels) { return qRound(bounded(pixels) * m_scale); };
     const int up = box.top() + (percent ? 0 : at(a.upLine));
-    const int base = box.top() + (percent ? image.height() * m_scale : at(a.baseLine + 1));
+    const int base = box.top() + (percent ? image.height() * m_scale : at(a.baseLine));
     const int left = box.left() + (percent ? 0 : at(a.leftLine));
     const int right = box.left() + (percent ? image.width() * m_scale : at(a.rightLine));
     painter.save();
