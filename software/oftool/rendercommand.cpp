@@ -1,18 +1,24 @@
 #include "commands.h"
 
+#include "batchrunner.h"
 #include "charset.h"
 #include "command.h"
-#include "outputfile.h"
+#include "fontsource.h"
+#include "manifest.h"
 #include "progress.h"
+#include "renderjob.h"
+#include "sizelist.h"
 
 #include "glyphrenderer.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QFontDatabase>
-#include <QFontInfo>
+#include <QHash>
 #include <QRawFont>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +30,8 @@ const QString defaultStyle = QStringLiteral("Book");
 constexpr int defaultSize = 32;
 constexpr int maxSize = 1024;
 constexpr int defaultDpi = 96;
+constexpr int maxThreads = 256;
+constexpr int shownCodePoints = 8;
 
 /* Where the files go: one file named by --output, or a directory where each gets its own name. */
 struct Destination {
@@ -31,25 +39,21 @@ struct Destination {
     QDir directory = QDir::current();
 };
 
+enum class Missing { Draw, Strict, Skip, SkipFont };
+
 struct Options {
     int dpi = defaultDpi;
-    QString family; // as installed
-    QStringList styles;
+    QList<FontSources::Face> faces;
+    int refusedFiles = 0; // font files that could not be used, each already named
+    int skippedFonts = 0; // installed families without the style asked for, each already named
     QList<int> sizes;
+    bool pixels = false;
     QVector<uint> codePoints;
     QString output; // as given
     Destination destination;
-    bool strict = false;
-    bool skipMissing = false;
-};
-
-struct Job {
-    QString style;
-    int size = 0;
-    QFont font;
-    QString path;
-    QStringList letters;
-    QVector<uint> missing;
+    Missing missing = Missing::Draw;
+    int threads = 1;
+    QString manifest;
 };
 
 // The --dpi value as the raw command line gives it (null for the default); false when it is none.
@@ -60,49 +64,25 @@ bool parseDpi(const QString &text, int *dpi)
     return ok && *dpi >= 1 && *dpi <= 10000;
 }
 
-QString pickDefaultStyle(const QStringList &styles)
-{
-    for (const QString &preferred : {defaultStyle, QStringLiteral("Regular"), QStringLiteral("Normal"),
-                                     QStringLiteral("Roman"), QStringLiteral("Medium")}) {
-        if (styles.contains(preferred)) {
-            return preferred;
-        }
-    }
-    return styles.value(0);
-}
-
 // Cli::exitOk with the sizes to render; otherwise the status of the usage error it printed.
-int readSizes(const Cli::CommandLine &line, QList<int> *sizes)
+int readSizes(const Cli::CommandLine &line, Options *options)
 {
-    if (!line.isSet(QStringLiteral("size"))) {
-        sizes->append(defaultSize);
+    const bool points = line.isSet(QStringLiteral("size"));
+    options->pixels = line.isSet(QStringLiteral("px"));
+    if (points && options->pixels) {
+        return line.usageError(QStringLiteral("--size and --px exclude each other"));
+    }
+    if (!points && !options->pixels) {
+        options->sizes.append(defaultSize);
         return Cli::exitOk;
     }
-    for (const QString &item : line.value(QStringLiteral("size")).split(QLatin1Char(','))) {
-        bool ok = false;
-        const int size = item.trimmed().toInt(&ok, 10);
-        if (!ok || size <= 0 || size > maxSize) {
-            return line.usageError(QStringLiteral("--size: \"%1\" is not a point size from 1 to %2").arg(item.trimmed(), QString::number(maxSize)));
-        }
-        if (!sizes->contains(size)) {
-            sizes->append(size);
-        }
+    const QString name = options->pixels ? QStringLiteral("px") : QStringLiteral("size");
+    QString error;
+    if (!Sizes::parseList(line.value(name), maxSize, options->pixels ? QStringLiteral("pixel size") : QStringLiteral("point size"),
+                          &options->sizes, &error)) {
+        return line.usageError(QStringLiteral("--%1: %2").arg(name, error));
     }
     return Cli::exitOk;
-}
-
-QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leaveOut)
-{
-    // A set: a large character list can lack tens of thousands of its characters.
-    const QSet<uint> left(leaveOut.cbegin(), leaveOut.cend());
-    QStringList letters;
-    letters.reserve(codePoints.size());
-    for (const uint codePoint : codePoints) {
-        if (!left.contains(codePoint)) {
-            letters.append(QString::fromUcs4(&codePoint, 1));
-        }
-    }
-    return letters;
 }
 
 QVector<uint> fixedCodePoints()
@@ -112,74 +92,6 @@ QVector<uint> fixedCodePoints()
         codePoints.append(letter.toUcs4().value(0));
     }
     return codePoints;
-}
-
-// Letters drawn without a single visible pixel: too small a size, or a character with no ink.
-QString emptyLettersNote(const QString &path, const QStringList &letters)
-{
-    constexpr int shown = 10;
-    QStringList labels;
-    for (const QString &letter : letters.mid(0, shown)) {
-        labels.append(Cli::letterLabel(letter));
-    }
-    return QStringLiteral("oftool render: %1: %2 letter%3 came out without ink: %4%5")
-        .arg(path, QString::number(letters.size()), letters.size() == 1 ? QString() : QStringLiteral("s"),
-             labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
-}
-
-// Characters that the font itself lacks; Qt would otherwise draw them from a fallback font.
-QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
-{
-    const QRawFont raw = QRawFont::fromFont(font);
-    QVector<uint> missing;
-    for (const uint codePoint : codePoints) {
-        if (!raw.isValid() || !raw.supportsCharacter(codePoint)) {
-            missing.append(codePoint);
-        }
-    }
-    return missing;
-}
-
-// Cli::exitOk with the family as installed; otherwise the status of the usage error it printed.
-int readFamily(const Cli::CommandLine &line, const QFontDatabase &database, QString *family)
-{
-    *family = line.isSet(QStringLiteral("family")) ? line.value(QStringLiteral("family")) : defaultFamily;
-    const QStringList families = database.families();
-    const auto knownFamily = std::find_if(families.cbegin(), families.cend(), [&](const QString &known) {
-        return known.compare(*family, Qt::CaseInsensitive) == 0;
-    });
-    if (knownFamily == families.cend()) {
-        return line.usageError(QStringLiteral("--family: no installed font family is called \"%1\" "
-                                              "(fc-list : family lists them)").arg(*family));
-    }
-    *family = *knownFamily;
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with the styles of family to render; otherwise the status of the usage error it printed.
-int readStyles(const Cli::CommandLine &line, const QFontDatabase &database, const QString &family, QStringList *styles)
-{
-    const QStringList familyStyles = database.styles(family);
-    if (line.isSet(QStringLiteral("all-styles"))) {
-        if (line.isSet(QStringLiteral("style"))) {
-            return line.usageError(QStringLiteral("--style and --all-styles exclude each other"));
-        }
-        *styles = familyStyles;
-        std::sort(styles->begin(), styles->end());
-    } else if (line.isSet(QStringLiteral("style"))) {
-        const QString style = line.value(QStringLiteral("style"));
-        const auto knownStyle = std::find_if(familyStyles.cbegin(), familyStyles.cend(), [&](const QString &known) {
-            return known.compare(style, Qt::CaseInsensitive) == 0;
-        });
-        if (knownStyle == familyStyles.cend()) {
-            return line.usageError(QStringLiteral("--style: %1 has no style \"%2\"; it has: %3")
-                                       .arg(family, style, familyStyles.join(QStringLiteral(", "))));
-        }
-        styles->append(*knownStyle);
-    } else {
-        styles->append(pickDefaultStyle(familyStyles));
-    }
-    return Cli::exitOk;
 }
 
 // Cli::exitOk with the code points to draw; otherwise the status of the error it printed.
@@ -205,6 +117,116 @@ int readCharacters(const Cli::CommandLine &line, QVector<uint> *codePoints)
         *codePoints = fixedCodePoints();
     }
     return Cli::exitOk;
+}
+
+// Cli::exitOk with the styles of family to render; otherwise the status of the usage error it printed.
+int readStyles(const Cli::CommandLine &line, const QFontDatabase &database, const QString &family, QStringList *styles)
+{
+    const QStringList familyStyles = database.styles(family);
+    if (line.isSet(QStringLiteral("all-styles"))) {
+        *styles = familyStyles;
+        std::sort(styles->begin(), styles->end());
+    } else if (line.isSet(QStringLiteral("style"))) {
+        const QString style = line.value(QStringLiteral("style"));
+        const auto knownStyle = std::find_if(familyStyles.cbegin(), familyStyles.cend(), [&](const QString &known) {
+            return known.compare(style, Qt::CaseInsensitive) == 0;
+        });
+        if (knownStyle == familyStyles.cend()) {
+            return line.usageError(QStringLiteral("--style: %1 has no style \"%2\"; it has: %3")
+                                       .arg(family, style, familyStyles.join(QStringLiteral(", "))));
+        }
+        styles->append(*knownStyle);
+    } else {
+        styles->append(FontSources::defaultStyle(familyStyles));
+    }
+    return Cli::exitOk;
+}
+
+// Cli::exitOk with the installed families' faces added; otherwise the status of the usage error it printed.
+int readFamilies(const Cli::CommandLine &line, Options *options)
+{
+    const bool all = line.isSet(QStringLiteral("all-families"));
+    QStringList names = line.values(QStringLiteral("family"));
+    if (all && !names.isEmpty()) {
+        return line.usageError(QStringLiteral("--family and --all-families exclude each other"));
+    }
+    if (line.isSet(QStringLiteral("style")) && line.isSet(QStringLiteral("all-styles"))) {
+        return line.usageError(QStringLiteral("--style and --all-styles exclude each other"));
+    }
+    const bool fromFiles = line.isSet(QStringLiteral("font-file")) || line.isSet(QStringLiteral("font-dir"));
+    const QFontDatabase database;
+    QStringList families;
+    if (all) {
+        for (const QString &family : database.families()) {
+            if (!database.isPrivateFamily(family)) {
+                families.append(family);
+            }
+        }
+    } else if (names.isEmpty() && !fromFiles) {
+        names.append(defaultFamily);
+    }
+    for (const QString &name : names) {
+        const QString family = FontSources::installedFamily(database, name);
+        if (family.isEmpty()) {
+            return line.usageError(QStringLiteral("--family: no installed font family is called \"%1\" "
+                                                  "(fc-list : family lists them)").arg(name));
+        }
+        if (family.compare(name, Qt::CaseInsensitive) != 0 && !name.startsWith(family + QLatin1Char(','))) {
+            line.note(QStringLiteral("\"%1\" is %2").arg(name, family));
+        }
+        if (!families.contains(family)) {
+            families.append(family);
+        }
+    }
+    for (const QString &family : families) {
+        QStringList styles;
+        if (families.size() > 1 && line.isSet(QStringLiteral("style"))
+            && !database.styles(family).contains(line.value(QStringLiteral("style")), Qt::CaseInsensitive)) {
+            line.note(QStringLiteral("%1 has no style \"%2\"; skipped").arg(family, line.value(QStringLiteral("style"))));
+            ++options->skippedFonts;
+            continue;
+        }
+        const int status = readStyles(line, database, family, &styles);
+        if (status != Cli::exitOk) {
+            return status;
+        }
+        for (const QString &style : styles) {
+            options->faces.append(FontSources::Face{family, style, family, QString(), -1});
+        }
+    }
+    return Cli::exitOk;
+}
+
+// Registers every font file named or found; each one refused gets a line and is counted.
+void readFontFiles(const Cli::CommandLine &line, Options *options)
+{
+    QStringList specs = line.values(QStringLiteral("font-file"));
+    for (const QString &directory : line.values(QStringLiteral("font-dir"))) {
+        if (!QFileInfo(directory).isDir()) {
+            line.note(QStringLiteral("--font-dir: %1: not a directory").arg(directory));
+            ++options->refusedFiles;
+            continue;
+        }
+        QStringList problems;
+        int scanned = 0;
+        const QStringList found = FontSources::filesIn(directory, &problems, &scanned);
+        for (const QString &problem : problems) {
+            line.note(problem);
+        }
+        options->refusedFiles += problems.size();
+        if (found.isEmpty() && problems.isEmpty()) {
+            line.note(QStringLiteral("--font-dir: %1: no font files among its %2 files").arg(directory).arg(scanned));
+            ++options->refusedFiles;
+        }
+        specs += found;
+    }
+    for (const QString &spec : specs) {
+        QString error;
+        if (!FontSources::addFile(spec, &options->faces, &error)) {
+            line.note(QStringLiteral("%1: %2").arg(spec, error));
+            ++options->refusedFiles;
+        }
+    }
 }
 
 // Cli::exitOk with where fileCount files go, a directory made when missing; otherwise the status of the error it printed.
@@ -239,133 +261,262 @@ int resolveDestination(const Cli::CommandLine &line, const QString &output, int 
     return Cli::exitOk;
 }
 
-// Cli::exitOk with every option read and the output directory made; otherwise the status of the error it printed.
-int readOptions(const Cli::CommandLine &line, Options *options)
+// Cli::exitOk with the flags read; otherwise the status of the usage error it printed.
+int readFlags(const Cli::CommandLine &line, Options *options)
 {
     const QString dpiText = line.peek(QStringLiteral("dpi"));
     if (!parseDpi(dpiText, &options->dpi)) {
         return line.usageError(QStringLiteral("--dpi: \"%1\" is not a number from 1 to 10000").arg(dpiText));
     }
-    options->strict = line.isSet(QStringLiteral("strict"));
-    options->skipMissing = line.isSet(QStringLiteral("skip-missing"));
-    if (options->strict && options->skipMissing) {
-        return line.usageError(QStringLiteral("--strict and --skip-missing exclude each other"));
+    const QList<QPair<QString, Missing>> modes{{QStringLiteral("strict"), Missing::Strict},
+                                              {QStringLiteral("skip-missing"), Missing::Skip},
+                                              {QStringLiteral("skip-incomplete"), Missing::SkipFont}};
+    QStringList given;
+    for (const auto &mode : modes) {
+        if (line.isSet(mode.first)) {
+            given.append(QStringLiteral("--") + mode.first);
+            options->missing = mode.second;
+        }
     }
+    if (given.size() > 1) {
+        return line.usageError(QStringLiteral("%1 exclude each other").arg(given.join(QStringLiteral(" and "))));
+    }
+    options->threads = QThread::idealThreadCount();
+    if (line.isSet(QStringLiteral("jobs"))) {
+        bool ok = false;
+        options->threads = line.value(QStringLiteral("jobs")).toInt(&ok, 10);
+        if (!ok || options->threads < 1 || options->threads > maxThreads) {
+            return line.usageError(QStringLiteral("-j: \"%1\" is not a number of threads from 1 to %2")
+                                       .arg(line.value(QStringLiteral("jobs")), QString::number(maxThreads)));
+        }
+    }
+    options->manifest = line.value(QStringLiteral("manifest"));
     options->output = line.value(QStringLiteral("output"));
+    return Cli::exitOk;
+}
 
-    // Only now: the database reads every installed font, and the checks above need none.
-    QFontDatabase database;
-    int status = readFamily(line, database, &options->family);
+// Cli::exitOk with every option read and the output directory made; otherwise the status of the error it printed.
+int readOptions(const Cli::CommandLine &line, Options *options)
+{
+    int status = readFlags(line, options);
     if (status == Cli::exitOk) {
-        status = readStyles(line, database, options->family, &options->styles);
-    }
-    if (status == Cli::exitOk) {
-        status = readSizes(line, &options->sizes);
+        status = readSizes(line, options);
     }
     if (status == Cli::exitOk) {
         status = readCharacters(line, &options->codePoints);
     }
+    // Only now: the database reads every installed font, and the checks above need none.
     if (status == Cli::exitOk) {
-        const int fileCount = options->styles.size() * options->sizes.size();
+        status = readFamilies(line, options);
+    }
+    if (status == Cli::exitOk) {
+        readFontFiles(line, options);
+        const int fileCount = options->faces.size() * options->sizes.size();
         status = resolveDestination(line, options->output, fileCount, &options->destination);
     }
     return status;
 }
 
-QList<Job> planJobs(const Options &options)
+// Characters that the font itself lacks; Qt would otherwise draw them from a fallback font.
+QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
 {
-    const Destination &destination = options.destination;
-    QFontDatabase database;
+    const QRawFont raw = QRawFont::fromFont(font);
+    QVector<uint> missing;
+    for (const uint codePoint : codePoints) {
+        if (!raw.isValid() || !raw.supportsCharacter(codePoint)) {
+            missing.append(codePoint);
+        }
+    }
+    return missing;
+}
+
+QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leaveOut)
+{
+    // A set: a large character list can lack tens of thousands of its characters.
+    const QSet<uint> left(leaveOut.cbegin(), leaveOut.cend());
+    QStringList letters;
+    letters.reserve(codePoints.size());
+    for (const uint codePoint : codePoints) {
+        if (!left.contains(codePoint)) {
+            letters.append(QString::fromUcs4(&codePoint, 1));
+        }
+    }
+    return letters;
+}
+
+QString fontLabel(const FontSources::Face &face)
+{
+    const QString label = face.family + QLatin1Char(' ') + face.style;
+    return face.file.isEmpty() ? label : QStringLiteral("%1 (%2#%3)").arg(label, face.file).arg(face.faceIndex);
+}
+
+// "3 of 99 characters: U+4E00 U+4E01 U+4E02"
+QString lackText(const Job &job)
+{
+    QStringList names;
+    for (const uint codePoint : job.missing.mid(0, shownCodePoints)) {
+        names.append(Charset::codePointName(codePoint));
+    }
+    return QStringLiteral("%1 of %2 character%3: %4%5")
+        .arg(job.missing.size()).arg(job.requested.size()).arg(job.requested.size() == 1 ? QString() : QStringLiteral("s"))
+        .arg(names.join(QLatin1Char(' ')), job.missing.size() > shownCodePoints ? QStringLiteral(" ...") : QString());
+}
+
+/* The batch once planned: the jobs to render, and what was decided without rendering. */
+struct Plan {
     QList<Job> jobs;
-    for (const QString &style : options.styles) {
+    int skipped = 0;
+    int failed = 0;
+    int incomplete = 0;
+    int strictRefusals = 0;
+    QStringList incompleteFonts; // the fonts --skip-incomplete left out
+};
+
+// A job per font and size, less those that --strict or --skip-incomplete leave out; prints a line per incomplete file.
+Plan planJobs(const Cli::CommandLine &line, const Options &options)
+{
+    Plan plan;
+    QHash<QString, QVector<uint>> missingByFont; // the characters a font has do not depend on its size
+    QSet<QString> paths;
+    for (const FontSources::Face &face : options.faces) {
         for (const int size : options.sizes) {
             Job job;
-            job.style = style;
+            job.face = face;
             job.size = size;
-            job.font = database.font(options.family, style, size);
-            const QString name = defaultFontFileName(options.family, style, QString::number(size));
-            job.path = destination.singlePath.isEmpty() ? destination.directory.absoluteFilePath(name) : destination.singlePath;
-            job.missing = missingFrom(job.font, options.codePoints);
-            job.letters = options.skipMissing ? lettersOf(options.codePoints, job.missing) : lettersOf(options.codePoints, {});
-            jobs.append(job);
+            job.pixels = options.pixels;
+            job.dpi = options.dpi;
+            job.typedOutput = options.output;
+            const QString sizeName = options.pixels ? QStringLiteral("%1px").arg(size) : QString::number(size);
+            job.fontName = defaultFontFileName(face.family, face.style, sizeName);
+            job.path = options.destination.singlePath.isEmpty() ? options.destination.directory.absoluteFilePath(job.fontName)
+                                                                : options.destination.singlePath;
+            job.requested = options.codePoints;
+            const QString key = face.queryFamily + QLatin1Char('\n') + face.style;
+            if (!missingByFont.contains(key)) {
+                missingByFont.insert(key, missingFrom(jobFont(job), options.codePoints));
+            }
+            job.missing = missingByFont.value(key);
+            job.letters = lettersOf(options.codePoints, options.missing == Missing::Skip ? job.missing : QVector<uint>());
+
+            if (paths.contains(job.path)) {
+                line.note(QStringLiteral("%1: %2 %3 would replace the file another font of this run writes; not written")
+                              .arg(job.path, fontLabel(face), sizeText(job)));
+                ++plan.failed;
+                continue;
+            }
+            paths.insert(job.path);
+            if (job.missing.isEmpty()) {
+                plan.jobs.append(job);
+                continue;
+            }
+            ++plan.incomplete;
+            switch (options.missing) {
+            case Missing::SkipFont:
+                ++plan.skipped;
+                if (size == options.sizes.first()) {
+                    plan.incompleteFonts.append(QStringLiteral("%1 lacks %2").arg(fontLabel(face), lackText(job)));
+                }
+                continue;
+            case Missing::Strict:
+                line.note(QStringLiteral("%1: %2 lacks %3; not written (--strict)").arg(job.path, fontLabel(face), lackText(job)));
+                ++plan.skipped;
+                ++plan.strictRefusals;
+                continue;
+            case Missing::Skip:
+                line.note(QStringLiteral("%1: %2 lacks %3; left out").arg(job.path, fontLabel(face), lackText(job)));
+                break;
+            case Missing::Draw:
+                line.note(QStringLiteral("%1: %2 lacks %3; Qt draws them from another font")
+                              .arg(job.path, fontLabel(face), lackText(job)));
+                break;
+            }
+            plan.jobs.append(job);
         }
     }
-    return jobs;
+    return plan;
 }
 
-// Names every character a job's font lacks; whether there is any.
-bool reportMissing(const Options &options, const QList<Job> &jobs)
+// Letters drawn without a single visible pixel: too small a size, or a character with no ink.
+QString emptyLettersNote(const QString &path, const QStringList &letters)
 {
-    bool any = false;
-    for (const Job &job : jobs) {
-        for (const uint codePoint : job.missing) {
-            std::fprintf(stderr, "oftool render: %s %s lacks %s (%s)%s\n", options.family.toUtf8().constData(),
-                         job.style.toUtf8().constData(), Charset::codePointName(codePoint).toUtf8().constData(),
-                         QString::fromUcs4(&codePoint, 1).toUtf8().constData(), options.skipMissing ? ", left out" : "");
-            any = true;
-        }
+    constexpr int shown = 10;
+    QStringList labels;
+    for (const QString &letter : letters.mid(0, shown)) {
+        labels.append(Cli::letterLabel(letter));
     }
-    return any;
+    return QStringLiteral("oftool render: %1: %2 letter%3 came out without ink: %4%5")
+        .arg(path, QString::number(letters.size()), letters.size() == 1 ? QString() : QStringLiteral("s"),
+             labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
 }
 
-// Why a job's file was not written, when something says more than "could not write".
-QString whyNotWritten(const Options &options, const Job &job)
+// Renders the plan's jobs, printing the path of each file written; how many were, and how many were tried.
+QPair<int, int> writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
 {
-    if (fitsPixelBudget(job.font, job.letters)) {
-        const QString reason = Cli::cannotWrite(job.path, options.output);
-        return reason.isEmpty() ? QString() : QStringLiteral("oftool render: ") + reason;
-    }
-    const int largest = largestFittingPointSize(job.font, job.letters);
-    return QStringLiteral("oftool render: %1 %2 %3 pt: the glyph images would take more than %4 pixels; %5")
-        .arg(options.family, job.style, QString::number(job.size), QString::number(maxGlyphPixels),
-             largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
-                         : QStringLiteral("not even 1 pt fits; draw fewer characters"));
-}
-
-// Writes every job's file, printing the path of each one written; how many were.
-int writeFiles(const Options &options, const QList<Job> &jobs)
-{
-    Progress progress(jobs.size());
+    Progress progress(plan.jobs.size());
     int written = 0;
-    for (int i = 0; i < jobs.size(); ++i) {
-        const Job &job = jobs.at(i);
-        const QFontInfo info(job.font);
-        const QString description = QStringLiteral("%1 %2 %3 pt (%4, %5, %6 px at %7 dpi)")
-                                        .arg(options.family, job.style, QString::number(job.size), info.family(), info.styleName(),
-                                             QString::number(info.pixelSize()), QString::number(options.dpi));
-        const QString fontName = defaultFontFileName(options.family, job.style, QString::number(job.size));
-        QStringList emptyLetters;
-        if (produceFontFile(job.font, fontName, job.path, job.letters, &emptyLetters)) {
+    const int tried = runJobs(plan.jobs, options.threads, [&](int index, const JobResult &result) {
+        const Job &job = plan.jobs.at(index);
+        const QString description = QStringLiteral("%1 %2 %3 (%4, %5, %6 px at %7 dpi)")
+                                        .arg(job.face.family, job.face.style, sizeText(job), result.resolvedFamily,
+                                             result.resolvedStyle, QString::number(result.pixelSize), QString::number(job.dpi));
+        if (result.written) {
             ++written;
+            manifest->add(job, result);
             std::printf("%s\n", job.path.toUtf8().constData());
             std::fflush(stdout);
-            if (!emptyLetters.isEmpty()) {
-                progress.note(emptyLettersNote(job.path, emptyLetters));
+            if (!result.emptyLetters.isEmpty()) {
+                progress.note(emptyLettersNote(job.path, result.emptyLetters));
             }
-            progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
-            continue;
+            progress.step(index + 1, description + QStringLiteral(" -> ") + job.path);
+            return;
         }
-        const QString why = whyNotWritten(options, job);
-        if (!why.isEmpty()) {
-            progress.note(why);
+        if (!result.error.isEmpty()) {
+            progress.note(result.error);
         }
-        progress.step(i + 1, description + QStringLiteral(": could not write ") + job.path);
-    }
-    progress.note(QStringLiteral("oftool render: wrote %1 of %2 file%3").arg(written).arg(jobs.size())
-                      .arg(jobs.size() == 1 ? QString() : QStringLiteral("s")));
-    return written;
+        progress.step(index + 1, description + QStringLiteral(": could not write ") + job.path);
+    });
+    return qMakePair(written, tried);
 }
 
-// Writes a file per style and size; with --strict, none when a character is missing.
+// Writes a file per font, style and size, then says what became of them all.
 int renderFonts(const Cli::CommandLine &line, const Options &options)
 {
-    const QList<Job> jobs = planJobs(options);
-    if (reportMissing(options, jobs) && options.strict) {
-        line.note(QStringLiteral("--strict: characters are missing, no file written"));
-        return Cli::exitStrict;
+    const Plan plan = planJobs(line, options);
+    const StopSignals stopSignals;
+    Manifest manifest;
+    const QPair<int, int> done = writeFiles(options, plan, &manifest);
+    const int written = done.first;
+    for (const QString &font : plan.incompleteFonts) {
+        line.note(QStringLiteral("skipped, incomplete: ") + font);
     }
-    const int written = writeFiles(options, jobs);
-    return written == jobs.size() ? Cli::exitOk : Cli::exitFailure;
+    const int total = plan.jobs.size() + plan.skipped + plan.failed;
+    const int stopped = plan.jobs.size() - done.second;
+    const int failed = plan.failed + done.second - written;
+    QString summary = QStringLiteral("wrote %1 of %2 file%3; %4 skipped, %5 failed, %6 incomplete")
+                          .arg(written).arg(total).arg(total == 1 ? QString() : QStringLiteral("s"))
+                          .arg(plan.skipped + options.skippedFonts).arg(failed).arg(plan.incomplete);
+    if (options.refusedFiles > 0) {
+        summary += QStringLiteral("; %1 font file%2 refused").arg(options.refusedFiles).arg(options.refusedFiles == 1 ? "" : "s");
+    }
+    line.note(summary);
+
+    bool manifestSaved = true;
+    if (!options.manifest.isEmpty()) {
+        QString error;
+        manifestSaved = manifest.save(options.manifest, &error);
+        if (!manifestSaved) {
+            line.note(QStringLiteral("--manifest: cannot write %1: %2").arg(options.manifest, error));
+        }
+    }
+    if (StopSignals::received() != 0) {
+        line.note(QStringLiteral("stopped by signal %1 before %2 file%3").arg(StopSignals::received()).arg(stopped)
+                      .arg(stopped == 1 ? "" : "s"));
+        return 128 + StopSignals::received();
+    }
+    if (failed > 0 || options.refusedFiles > 0 || !manifestSaved) {
+        return Cli::exitFailure;
+    }
+    return plan.strictRefusals > 0 ? Cli::exitStrict : Cli::exitOk;
 }
 
 } // namespace
@@ -381,24 +532,35 @@ void prepareRender(const Cli::CommandLine &line)
 
 void declareRender(Cli::CommandLine &line)
 {
-    line.describe(QStringLiteral("oftool render [options]"), QStringLiteral(R"(Renders an installed font into an OF font file, as the QuillmereMakeFont window does, without a display.
+    line.describe(QStringLiteral("oftool render [options]"), QStringLiteral(R"(Renders installed fonts and font files into OF font files, as the QuillmereMakeFont window does, without a display.
 Without options: DejaVu Sans, style Book, 32 pt, 96 dpi, into the current directory.
+Files are named FAMILY__STYLE__SIZE.of (FAMILY__STYLE__SIZEpx.of for --px), spaces as "_".
 
 Examples:
   oftool render
   oftool render --family "DejaVu Serif" --style Bold --size 12,16,24,32 --output fonts/
   oftool render --size 48 --chars 33-126,0xE0-0xE9 --skip-missing --output latin.of
+  oftool render --font-dir downloads/ --size 8-72/8 --skip-incomplete -j 2 --manifest fonts.jsonl --output fonts/
 
-Exit status: 0 every file written, 1 usage error, 2 a file could not be read or written,
-3 --strict and a character is missing from the font.)"));
+Exit status: 0 every file written, 1 usage error, 2 a file could not be read or written (or a font
+file was refused), 3 --strict left out a file whose font lacks a character, 128+N stopped by signal N.)"));
     line.addOptions({
-        {QStringLiteral("family"), QStringLiteral("Font family (default: %1).").arg(defaultFamily), QStringLiteral("name")},
-        {QStringLiteral("style"), QStringLiteral("Style of the family (default: %1, or the family's regular style).").arg(defaultStyle),
+        {QStringLiteral("family"), QStringLiteral("Installed font family, as many times as wanted (default: %1). A comma list as "
+                                                  "fc-list prints it stands for its first name; Sans, Serif and Monospace for the "
+                                                  "families they stand for.").arg(defaultFamily), QStringLiteral("name")},
+        {QStringLiteral("all-families"), QStringLiteral("Render every installed family.")},
+        {QStringLiteral("font-file"), QStringLiteral("A font file to render, installed or not, as many times as wanted; PATH#N "
+                                                     "for the Nth face of a collection, every face without."), QStringLiteral("path")},
+        {QStringLiteral("font-dir"), QStringLiteral("Render the font files (.ttf, .otf, .ttc, .otc, .pfa, .pfb, .woff, .woff2) in "
+                                                    "a directory and its subdirectories."), QStringLiteral("dir")},
+        {QStringLiteral("style"), QStringLiteral("Style of the installed families (default: %1, or the family's regular style).").arg(defaultStyle),
          QStringLiteral("name")},
-        {QStringLiteral("all-styles"), QStringLiteral("Render every style of the family.")},
-        {QStringLiteral("size"), QStringLiteral("Point size, or a comma list such as 12,16,24,32 (default: %1). Very large sizes "
-                                                "are limited by a pixel budget that depends on the font.").arg(defaultSize),
+        {QStringLiteral("all-styles"), QStringLiteral("Render every style of the installed families.")},
+        {QStringLiteral("size"), QStringLiteral("Point sizes: a size, a range such as 8-72, every Nth size of one such as 8-72/4, or a "
+                                                "comma list of these (default: %1). Very large sizes are limited by a pixel budget "
+                                                "that depends on the font.").arg(defaultSize),
          QStringLiteral("points")},
+        {QStringLiteral("px"), QStringLiteral("Pixel sizes instead of point sizes, written as for --size."), QStringLiteral("pixels")},
         {QStringLiteral("output"), QStringLiteral("Output file for one font, directory for several; a path ending in \"/\" or naming "
                                                   "a directory is taken as one, made when missing (default: current "
                                                   "directory)."),
@@ -409,8 +571,13 @@ Exit status: 0 every file written, 1 usage error, 2 a file could not be read or 
                                                  "such as 33-126,0xA8,0xE0-0xE9."), QStringLiteral("list")},
         {QStringLiteral("chars-file"), QStringLiteral("Characters to draw, read from a UTF-8 text file (white space ignored)."),
          QStringLiteral("file")},
-        {QStringLiteral("strict"), QStringLiteral("Fail, writing nothing, when the font lacks a character.")},
-        {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters the font lacks.")},
+        {QStringLiteral("strict"), QStringLiteral("Write no file whose font lacks a character, and exit with 3.")},
+        {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters a font lacks.")},
+        {QStringLiteral("skip-incomplete"), QStringLiteral("Write nothing for a font that lacks a character; such fonts are listed at the end.")},
+        {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("Files rendered at once (default: the number of processors)."),
+         QStringLiteral("n")},
+        {QStringLiteral("manifest"), QStringLiteral("Write a JSON line per file written to this file: output, source, sizes, "
+                                                    "characters, bytes."), QStringLiteral("file")},
     });
 }
 

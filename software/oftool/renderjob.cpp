@@ -1,0 +1,61 @@
+#include "renderjob.h"
+
+#include "outputfile.h"
+
+#include "glyphrenderer.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+
+QFont jobFont(const Job &job)
+{
+    QFont font = QFontDatabase().font(job.face.queryFamily, job.face.style, job.pixels ? 12 : job.size);
+    if (job.pixels) {
+        font.setPixelSize(job.size);
+    }
+    return font;
+}
+
+QString sizeText(const Job &job)
+{
+    return QStringLiteral("%1 %2").arg(job.size).arg(job.pixels ? QStringLiteral("px") : QStringLiteral("pt"));
+}
+
+namespace {
+
+QString whyNotWritten(const Job &job, const QFont &font)
+{
+    if (fitsPixelBudget(font, job.letters)) {
+        const QString reason = Cli::cannotWrite(job.path, job.typedOutput);
+        return reason.isEmpty() ? QString() : QStringLiteral("oftool render: ") + reason;
+    }
+    const QString what = QStringLiteral("oftool render: %1 %2 %3: the glyph images would take more than %4 pixels; ")
+                             .arg(job.face.family, job.face.style, sizeText(job), QString::number(maxGlyphPixels));
+    if (job.pixels) {
+        return what + QStringLiteral("draw fewer characters or a smaller size");
+    }
+    const int largest = largestFittingPointSize(font, job.letters);
+    return what + (largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
+                               : QStringLiteral("not even 1 pt fits; draw fewer characters"));
+}
+
+} // namespace
+
+JobResult renderJob(const Job &job)
+{
+    const QFont font = jobFont(job);
+    const QFontInfo info(font);
+    JobResult result;
+    result.resolvedFamily = info.family();
+    result.resolvedStyle = info.styleName();
+    result.pixelSize = info.pixelSize();
+    result.written = produceFontFile(font, job.fontName, job.path, job.letters, &result.emptyLetters);
+    if (result.written) {
+        result.bytes = QFileInfo(job.path).size();
+    } else {
+        result.error = whyNotWritten(job, font);
+    }
+    return result;
+}

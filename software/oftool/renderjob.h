@@ -1,0 +1,46 @@
+#ifndef OFTOOL_RENDERJOB_H
+#define OFTOOL_RENDERJOB_H
+
+#include "fontsource.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QFont;
+
+/* One output file of a render batch: which font, at which size, into which file. */
+struct Job {
+    FontSources::Face face;
+    int size = 0;
+    bool pixels = false; // size is in pixels rather than points
+    int dpi = 0;
+    QString path;
+    QString typedOutput; // --output as given, for hints in messages
+    QString fontName;
+    QVector<uint> requested;
+    QVector<uint> missing; // requested characters the font lacks
+    QStringList letters;   // what is drawn: requested, less missing under --skip-missing
+};
+
+/** What rendering a job gave. */
+struct JobResult {
+    bool written = false;
+    QString error; // why nothing was written, a whole line; may be empty when nothing explains it
+    QStringList emptyLetters;
+    QString resolvedFamily;
+    QString resolvedStyle;
+    int pixelSize = 0;
+    qint64 bytes = 0;
+};
+
+/** The font a job draws with, made afresh each time so that every thread has a font of its own. */
+QFont jobFont(const Job &job);
+
+/** "12 pt" or "16 px". */
+QString sizeText(const Job &job);
+
+/** Renders a job's letters and writes its file, replacing an old one only once complete; safe on any thread. */
+JobResult renderJob(const Job &job);
+
+#endif // OFTOOL_RENDERJOB_H
