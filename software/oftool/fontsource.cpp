@@ -2,7 +2,6 @@
 
 #include "sfnt.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -12,6 +11,10 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace FontSources {
 
@@ -174,6 +177,55 @@ QString knownFamily(const QStringList &families, const QString &name)
     return known == families.cend() ? QString() : *known;
 }
 
+// Bytes outside printable ASCII as \xHH, so that a message shows a name that is not text as it is.
+QString escaped(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        const uchar code = uchar(byte);
+        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte)) : QString::asprintf("\\x%02X", code);
+    }
+    return text;
+}
+
+// Readdir rather than QDirIterator, which passes over a name that is not text without a word.
+void walk(const QByteArray &directory, QStringList *files, QStringList *problems, int *scanned)
+{
+    DIR *handle = opendir(directory.constData());
+    if (!handle) {
+        problems->append(QStringLiteral("%1: cannot read the directory: %2")
+                             .arg(QFile::decodeName(directory), QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    QList<QByteArray> names;
+    while (const dirent *entry = readdir(handle)) {
+        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0) {
+            names.append(QByteArray(entry->d_name));
+        }
+    }
+    closedir(handle);
+    std::sort(names.begin(), names.end());
+    for (const QByteArray &name : names) {
+        const QByteArray path = directory + '/' + name;
+        struct stat status = {};
+        // lstat: a link to a directory is not followed, so links cannot lead round in a loop.
+        if (lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            walk(path, files, problems, scanned);
+            continue;
+        }
+        ++*scanned;
+        const QString decoded = QFile::decodeName(path);
+        if (!fontExtensions.contains(QFileInfo(decoded).suffix(), Qt::CaseInsensitive)) {
+            continue;
+        }
+        if (QFile::encodeName(decoded) != path) {
+            problems->append(QStringLiteral("%1: its name is not valid text, so it cannot be named to Qt").arg(escaped(path)));
+            continue;
+        }
+        files->append(decoded);
+    }
+}
+
 } // namespace
 
 bool addFile(const QString &spec, QList<Face> *faces, QString *error)
@@ -230,20 +282,7 @@ QStringList filesIn(const QString &directory, QStringList *problems, int *scanne
 {
     QStringList files;
     *scanned = 0;
-    QDirIterator it(directory, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        ++*scanned;
-        if (!fontExtensions.contains(it.fileInfo().suffix(), Qt::CaseInsensitive)) {
-            continue;
-        }
-        if (QFile::encodeName(path) != QFile::encodeName(QFile::decodeName(QFile::encodeName(path)))
-            || path.contains(QChar::ReplacementCharacter)) {
-            problems->append(QStringLiteral("%1: its name is not valid text, so it cannot be opened by name").arg(path));
-            continue;
-        }
-        files.append(path);
-    }
+    walk(QFile::encodeName(directory), &files, problems, scanned);
     std::sort(files.begin(), files.end());
     return files;
 }
