@@ -198,6 +198,13 @@ void tst_OftoolRender::usageErrors_data()
     QTest::newRow("chars control") << QStringList{render, "--chars", "1-40"} << QByteArray("control character");
     QTest::newRow("chars too many") << QStringList{render, "--chars", "0x20-0x10FFFF"} << QByteArray("more than 65536");
     QTest::newRow("strict and skip") << QStringList{render, "--strict", "--skip-missing"} << QByteArray("exclude each other");
+    QTest::newRow("size and px") << QStringList{render, "--size", "12", "--px", "16"} << QByteArray("--size and --px exclude each other");
+    QTest::newRow("px zero") << QStringList{render, "--px", "0"} << QByteArray("--px: \"0\" is not a pixel size from 1 to 1024");
+    QTest::newRow("family and all") << QStringList{render, "--family", "Serif", "--all-families"}
+                                    << QByteArray("--family and --all-families exclude each other");
+    QTest::newRow("no threads") << QStringList{render, "-j", "0"} << QByteArray("-j: \"0\" is not a number of threads from 1 to 256");
+    QTest::newRow("strict and skip incomplete") << QStringList{render, "--skip-incomplete", "--strict"}
+                                                << QByteArray("--strict and --skip-incomplete exclude each other");
     QTest::newRow("unknown option") << QStringList{render, "--colour"} << QByteArray("Unknown option 'colour'");
     QTest::newRow("stray argument") << QStringList{render, "extra"} << QByteArray("unexpected argument \"extra\"");
     QTest::newRow("unknown command") << QStringList{"draw"} << QByteArray("unknown command \"draw\"");
