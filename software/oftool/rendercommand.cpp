@@ -8,6 +8,7 @@
 #include "progress.h"
 #include "renderjob.h"
 #include "sizelist.h"
+#include "stagedfiles.h"
 
 #include "glyphrenderer.h"
 
@@ -158,7 +159,8 @@ int readFamilies(const Cli::CommandLine &line, Options *options)
     QStringList families;
     if (all) {
         for (const QString &family : database.families()) {
-            if (!database.isPrivateFamily(family)) {
+            // Generic names such as "Monospace" are listed too; their fonts come with the real family.
+            if (!database.isPrivateFamily(family) && FontSources::installedFamily(database, family) == family) {
                 families.append(family);
             }
         }
@@ -449,33 +451,59 @@ QString emptyLettersNote(const QString &path, const QStringList &letters)
              labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
 }
 
-// Renders the plan's jobs, printing the path of each file written; how many were, and how many were tried.
-QPair<int, int> writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
+/* What became of the planned jobs. */
+struct Outcome {
+    int written = 0;
+    int failed = 0;
+    int stopped = 0;
+};
+
+// Renders the plan's jobs, printing the path of each file once it is in place.
+Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
 {
     Progress progress(plan.jobs.size());
-    int written = 0;
+    StagedFiles staged;
+    QHash<int, JobResult> waiting; // rendered, until their files are committed
+    Outcome outcome;
+    const auto commit = [&] {
+        for (const StagedFiles::Outcome &file : staged.commit()) {
+            const Job &job = plan.jobs.at(file.id);
+            if (!file.error.isEmpty()) {
+                progress.note(QStringLiteral("oftool render: cannot write %1: %2").arg(job.path, file.error));
+                ++outcome.failed;
+                continue;
+            }
+            ++outcome.written;
+            manifest->add(job, waiting.value(file.id));
+            std::printf("%s\n", job.path.toUtf8().constData());
+        }
+        std::fflush(stdout);
+        waiting.clear();
+    };
     const int tried = runJobs(plan.jobs, options.threads, [&](int index, const JobResult &result) {
         const Job &job = plan.jobs.at(index);
         const QString description = QStringLiteral("%1 %2 %3 (%4, %5, %6 px at %7 dpi)")
                                         .arg(job.face.family, job.face.style, sizeText(job), result.resolvedFamily,
                                              result.resolvedStyle, QString::number(result.pixelSize), QString::number(job.dpi));
-        if (result.written) {
-            ++written;
-            manifest->add(job, result);
-            std::printf("%s\n", job.path.toUtf8().constData());
-            std::fflush(stdout);
+        if (!result.staged.isEmpty()) {
+            staged.add(index, result.staged, job.path);
+            waiting.insert(index, result);
             if (!result.emptyLetters.isEmpty()) {
                 progress.note(emptyLettersNote(job.path, result.emptyLetters));
             }
             progress.step(index + 1, description + QStringLiteral(" -> ") + job.path);
-            return;
-        }
-        if (!result.error.isEmpty()) {
+        } else {
             progress.note(result.error);
+            progress.step(index + 1, description + QStringLiteral(": could not write ") + job.path);
+            ++outcome.failed;
         }
-        progress.step(index + 1, description + QStringLiteral(": could not write ") + job.path);
+        if (staged.due()) {
+            commit();
+        }
     });
-    return qMakePair(written, tried);
+    commit();
+    outcome.stopped = plan.jobs.size() - tried;
+    return outcome;
 }
 
 // Writes a file per font, style and size, then says what became of them all.
@@ -484,17 +512,17 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
     const Plan plan = planJobs(line, options);
     const StopSignals stopSignals;
     Manifest manifest;
-    const QPair<int, int> done = writeFiles(options, plan, &manifest);
-    const int written = done.first;
+    const Outcome outcome = writeFiles(options, plan, &manifest);
+    const int written = outcome.written;
     for (const QString &font : plan.incompleteFonts) {
         line.note(QStringLiteral("skipped, incomplete: ") + font);
     }
     const int total = plan.jobs.size() + plan.skipped + plan.failed;
-    const int stopped = plan.jobs.size() - done.second;
-    const int failed = plan.failed + done.second - written;
+    const int stopped = outcome.stopped;
+    const int failed = plan.failed + outcome.failed;
     QString summary = QStringLiteral("wrote %1 of %2 file%3; %4 skipped, %5 failed, %6 incomplete")
                           .arg(written).arg(total).arg(total == 1 ? QString() : QStringLiteral("s"))
-                          .arg(plan.skipped + options.skippedFonts).arg(failed).arg(plan.incomplete);
+                          .arg(plan.skipped + options.skippedFonts + stopped).arg(failed).arg(plan.incomplete);
     if (options.refusedFiles > 0) {
         summary += QStringLiteral("; %1 font file%2 refused").arg(options.refusedFiles).arg(options.refusedFiles == 1 ? "" : "s");
     }

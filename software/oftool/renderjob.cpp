@@ -1,8 +1,11 @@
 #include "renderjob.h"
 
 #include "outputfile.h"
+#include "stagedfiles.h"
 
 #include "glyphrenderer.h"
+
+#include "models/font.h"
 
 #include <QFileInfo>
 #include <QFont>
@@ -25,11 +28,11 @@ QString sizeText(const Job &job)
 
 namespace {
 
-QString whyNotWritten(const Job &job, const QFont &font)
+QString whyNotWritten(const Job &job, const QFont &font, const QString &writeError)
 {
     if (fitsPixelBudget(font, job.letters)) {
-        const QString reason = Cli::cannotWrite(job.path, job.typedOutput);
-        return reason.isEmpty() ? QString() : QStringLiteral("oftool render: ") + reason;
+        return QStringLiteral("oftool render: ")
+               + Cli::writeFailure(job.path, job.typedOutput, QStringLiteral("cannot write %1: %2").arg(job.path, writeError));
     }
     const QString what = QStringLiteral("oftool render: %1 %2 %3: the glyph images would take more than %4 pixels; ")
                              .arg(job.face.family, job.face.style, sizeText(job), QString::number(maxGlyphPixels));
@@ -51,11 +54,15 @@ JobResult renderJob(const Job &job)
     result.resolvedFamily = info.family();
     result.resolvedStyle = info.styleName();
     result.pixelSize = info.pixelSize();
-    result.written = produceFontFile(font, job.fontName, job.path, job.letters, &result.emptyLetters);
-    if (result.written) {
-        result.bytes = QFileInfo(job.path).size();
+    Models::Font docFont(job.fontName);
+    QString error;
+    if (renderGlyphs(font, job.letters, &docFont, &result.emptyLetters)) {
+        result.staged = StagedFiles::write(&docFont, job.path, &error);
+    }
+    if (result.staged.isEmpty()) {
+        result.error = whyNotWritten(job, font, error);
     } else {
-        result.error = whyNotWritten(job, font);
+        result.bytes = QFileInfo(result.staged).size();
     }
     return result;
 }

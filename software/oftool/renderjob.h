@@ -25,8 +25,8 @@ struct Job {
 
 /** What rendering a job gave. */
 struct JobResult {
-    bool written = false;
-    QString error; // why nothing was written, a whole line; may be empty when nothing explains it
+    QString staged; // the new file, waiting for its commit (StagedFiles); empty when none was written
+    QString error;  // why not, a whole line
     QStringList emptyLetters;
     QString resolvedFamily;
     QString resolvedStyle;
@@ -40,7 +40,7 @@ QFont jobFont(const Job &job);
 /** "12 pt" or "16 px". */
 QString sizeText(const Job &job);
 
-/** Renders a job's letters and writes its file, replacing an old one only once complete; safe on any thread. */
+/** Renders a job's letters and writes them to a file for StagedFiles to commit; safe on any thread. */
 JobResult renderJob(const Job &job);
 
 #endif // OFTOOL_RENDERJOB_H
