@@ -37,22 +37,25 @@ measure() {
     echo "$best"
 }
 
-# otf2bdf over the fonts of a manifest, at every size of a list, one process each.
+# The font files of a manifest's families and styles, one per line, for otf2bdf.
+font_files() {
+    # Compact JSON with sorted keys: "family" comes before "style".
+    sed -E 's/.*"family":"([^"]*)".*"style":"([^"]*)".*/\1:style=\2/' "$1" | sort -u |
+    while read -r pattern; do fc-match -f '%{file}\n' "$pattern"; done
+}
+
+# otf2bdf over a list of font files, at every size of a list, one process each.
 cat > "$work/otf2bdf_all.sh" <<'SCRIPT'
 #!/usr/bin/env bash
 set -u
-manifest=$1; shift
+files=$1; shift
 mkdir -p "$OUT"
-python3 -c 'import json,sys
-for l in open(sys.argv[1]):
-    r = json.loads(l); print(r["family"] + ":style=" + r["style"])' "$manifest" | sort -u |
-while read -r pattern; do
-    file=$(fc-match -f '%{file}' "$pattern")
+while read -r file; do
     for size in "$@"; do
         # otf2bdf exits with 8 even when it succeeds.
         otf2bdf -p "$size" -r 96 -l "33_126 168 224 231_233" -o "$OUT/$(basename "$file").$size.bdf" "$file" || [ $? -eq 8 ]
     done
-done
+done < "$files"
 SCRIPT
 chmod +x "$work/otf2bdf_all.sh"
 
@@ -80,7 +83,8 @@ batch() { # name, then oftool's arguments; otf2bdf gets the sizes from OTF_SIZES
     figures[$name,j1]=$(measure "$work/oftool_run.sh" 1 "$work/out" "$@")
     figures[$name,j2]=$(measure "$work/oftool_run.sh" 2 "$work/out" "$@")
     if [ -n "$have_otf2bdf" ]; then
-        figures[$name,otf2bdf]=$(OUT="$work/out" measure "$work/otf2bdf_all.sh" "$work/manifest.jsonl" $OTF_SIZES)
+        font_files "$work/manifest.jsonl" > "$work/files"
+        figures[$name,otf2bdf]=$(OUT="$work/out" measure "$work/otf2bdf_all.sh" "$work/files" $OTF_SIZES)
     fi
     rm -rf "$work/check1" "$work/check2"
 }

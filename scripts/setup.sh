@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     libqt5svg5
     desktop-file-utils dpkg-dev file man-db
+    time
 )
 # Callers may ask for more, such as the benchmarks' yardsticks.
 packages+=("$@")
