@@ -1,6 +1,10 @@
 #include "sizelist.h"
 
 #include "fontfiles.h"
+#include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
 #include "oftoolrun.h"
 #include "testfiles.h"
 
@@ -65,6 +69,9 @@ private slots:
     void manifestMatchesFiles();
     void skipIncompleteReportsOnce();
     void stopSignalLeavesNoPartialFile();
+    void mergePicturesOfFonts();
+    void mergeRefusals_data();
+    void mergeRefusals();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -335,6 +342,80 @@ void tst_OftoolBatch::stopSignalLeavesNoPartialFile()
     QVERIFY(reported.size() < 393 * 6);
     QCOMPARE(filesUnder(path("out")), reported);
     QVERIFY(process.readAllStandardError().contains("oftool render: stopped by signal 15 before "));
+}
+
+void tst_OftoolBatch::mergePicturesOfFonts()
+{
+    QCOMPARE(render({"--family", "DejaVu Sans", "--chars", "65-66", "--size", "9", "--output", "sans.of"}).status, 0);
+    QCOMPARE(render({"--family", "DejaVu Serif", "--chars", "66-67", "--size", "9", "--output", "serif.of"}).status, 0);
+    // B comes first from sans.of, with its anchor lines; C only from serif.of, with its own.
+    for (const char *letter : {"B", "C"}) {
+        QCOMPARE(runOftool({"anchor", "serif.of", "--letter", letter, "--baseline", "7", "--rightline", "8"}, m_dir->path()).status, 0);
+    }
+    const OftoolRun merge = runOftool({"merge", "sans.of", "serif.of", "-o", "mix.of"}, m_dir->path());
+    QCOMPARE(merge.status, 0);
+    QCOMPARE(merge.out, QByteArray("mix.of: 4 letters, 6 pictures from 2 files\n"));
+
+    const std::unique_ptr<Models::Font> mix(IOManager::FontFileManager::fontFromFile(path("mix.of")));
+    const std::unique_ptr<Models::Font> sans(IOManager::FontFileManager::fontFromFile(path("sans.of")));
+    const std::unique_ptr<Models::Font> serif(IOManager::FontFileManager::fontFromFile(path("serif.of")));
+    QVERIFY(mix && sans && serif);
+    QCOMPARE(mix->getName(), QStringLiteral("mix.of"));
+    const QList<const Models::Font *> sources{sans.get(), serif.get()};
+    for (const QString &value : {QStringLiteral(" "), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}) {
+        const Models::Character *letter = mix->getCharacter(value);
+        QVERIFY2(letter, qPrintable(value));
+        QList<QImage> expected;
+        for (const Models::Font *source : sources) {
+            if (const Models::Character *own = source->getCharacter(value)) {
+                expected.append(own->getPictures().first()->getImage());
+            }
+        }
+        QCOMPARE(letter->pictureCount(), expected.size());
+        for (int id = 0; id < expected.size(); ++id) {
+            QCOMPARE(letter->getPictures().at(id)->getId(), id);
+            QVERIFY(letter->getPictures().at(id)->getImage() == expected.at(id));
+        }
+        QCOMPARE(letter->getBaseLine(), value == QLatin1String("C") ? 7.0 : 100.0);
+    }
+    const OftoolRun info = runOftool({"info", "--json", "mix.of"}, m_dir->path());
+    QCOMPARE(QJsonDocument::fromJson(info.out).object().value("picturesPerLetter").toObject(),
+             (QJsonObject{{"min", 1}, {"max", 2}}));
+
+
+    // Rendered straight into one file, the fonts give the merge of their own files.
+    const QStringList both{"--family", "DejaVu Sans", "--family", "DejaVu Serif", "--chars", "65-67", "--size", "9"};
+    QCOMPARE(render(both + QStringList{"--output", "parts/"}).status, 0);
+    QCOMPARE(runOftool({"merge", "parts/DejaVu_Sans__Book__9.of", "parts/DejaVu_Serif__Book__9.of", "-o", "merged.of", "--name",
+                        "both.of"}, m_dir->path()).status, 0);
+    QCOMPARE(render(both + QStringList{"--into", "both.of"}).status, 0);
+    QVERIFY(readAll(path("both.of")) == readAll(path("merged.of")));
+}
+
+void tst_OftoolBatch::mergeRefusals_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("no output") << QStringList{"merge", "a.of"} << 1 << "oftool merge: no output file given (-o FILE)";
+    QTest::newRow("missing input") << QStringList{"merge", "a.of", "none.of", "-o", "mix.of"} << 2
+                                   << "oftool merge: none.of: no such file";
+    QTest::newRow("into, two sizes") << QStringList{"render", "--size", "8,9", "--into", "mix.of"} << 1
+                                     << "oftool render: --into takes the fonts at one size; 2 are given";
+    QTest::newRow("into and output") << QStringList{"render", "--into", "mix.of", "--output", "x/"} << 1
+                                     << "oftool render: --into writes one file, so --output and --manifest do not go with it";
+}
+
+void tst_OftoolBatch::mergeRefusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, line);
+    QCOMPARE(render({"--chars", "65", "--size", "8", "--output", "a.of"}).status, 0);
+    const OftoolRun run = runOftool(arguments, m_dir->path());
+    QCOMPARE(run.status, status);
+    QVERIFY2(errLines(run).contains(line), run.err.constData());
+    QVERIFY(!QFile::exists(path("mix.of")));
 }
 
 QTEST_MAIN(tst_OftoolBatch)

@@ -3,14 +3,19 @@
 #include "batchrunner.h"
 #include "charset.h"
 #include "command.h"
+#include "fontmerge.h"
 #include "fontsource.h"
 #include "manifest.h"
+#include "outputfile.h"
 #include "progress.h"
 #include "renderjob.h"
 #include "sizelist.h"
 #include "stagedfiles.h"
 
 #include "glyphrenderer.h"
+
+#include "iomanager/fontfilemanager.h"
+#include "models/font.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,6 +28,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -55,6 +61,7 @@ struct Options {
     Missing missing = Missing::Draw;
     int threads = 1;
     QString manifest;
+    QString into; // the one file every font goes into, as pictures of its letters
 };
 
 // The --dpi value as the raw command line gives it (null for the default); false when it is none.
@@ -294,6 +301,10 @@ int readFlags(const Cli::CommandLine &line, Options *options)
     }
     options->manifest = line.value(QStringLiteral("manifest"));
     options->output = line.value(QStringLiteral("output"));
+    options->into = line.value(QStringLiteral("into"));
+    if (!options->into.isEmpty() && (!options->output.isEmpty() || !options->manifest.isEmpty())) {
+        return line.usageError(QStringLiteral("--into writes one file, so --output and --manifest do not go with it"));
+    }
     return Cli::exitOk;
 }
 
@@ -303,6 +314,9 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     int status = readFlags(line, options);
     if (status == Cli::exitOk) {
         status = readSizes(line, options);
+    }
+    if (status == Cli::exitOk && !options->into.isEmpty() && options->sizes.size() != 1) {
+        status = line.usageError(QStringLiteral("--into takes the fonts at one size; %1 are given").arg(options->sizes.size()));
     }
     if (status == Cli::exitOk) {
         status = readCharacters(line, &options->codePoints);
@@ -399,8 +413,9 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
             }
             job.missing = missingByFont.value(key);
             job.letters = lettersOf(options.codePoints, options.missing == Missing::Skip ? job.missing : QVector<uint>());
+            job.keepFont = !options.into.isEmpty();
 
-            if (paths.contains(job.path)) {
+            if (paths.contains(job.path) && !job.keepFont) {
                 line.note(QStringLiteral("%1: %2 %3 would replace the file another font of this run writes; not written")
                               .arg(job.path, fontLabel(face), sizeText(job)));
                 ++plan.failed;
@@ -464,6 +479,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     Progress progress(plan.jobs.size());
     StagedFiles staged;
     QHash<int, JobResult> waiting; // rendered, until their files are committed
+    const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(QFileInfo(options.into).fileName()));
     Outcome outcome;
     const auto commit = [&] {
         for (const StagedFiles::Outcome &file : staged.commit()) {
@@ -485,7 +501,10 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
         const QString description = QStringLiteral("%1 %2 %3 (%4, %5, %6 px at %7 dpi)")
                                         .arg(job.face.family, job.face.style, sizeText(job), result.resolvedFamily,
                                              result.resolvedStyle, QString::number(result.pixelSize), QString::number(job.dpi));
-        if (!result.staged.isEmpty()) {
+        if (result.font) {
+            mergeFont(into.get(), *result.font);
+            progress.step(index + 1, description + QStringLiteral(" -> ") + options.into);
+        } else if (!result.staged.isEmpty()) {
             staged.add(index, result.staged, job.path);
             waiting.insert(index, result);
             if (!result.emptyLetters.isEmpty()) {
@@ -503,6 +522,18 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     });
     commit();
     outcome.stopped = plan.jobs.size() - tried;
+    // Fonts cut short by a signal would make a file that looks whole; none is written then.
+    if (into && StopSignals::received() == 0 && tried > outcome.failed) {
+        if (IOManager::FontFileManager::fontToFile(into.get(), options.into)) {
+            outcome.written = tried - outcome.failed;
+            std::printf("%s\n", QFileInfo(options.into).absoluteFilePath().toUtf8().constData());
+            std::fflush(stdout);
+        } else {
+            progress.note(QStringLiteral("oftool render: ")
+                          + Cli::writeFailure(options.into, options.into, QStringLiteral("could not write %1").arg(options.into)));
+            outcome.failed = tried;
+        }
+    }
     return outcome;
 }
 
@@ -520,8 +551,10 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
     const int total = plan.jobs.size() + plan.skipped + plan.failed;
     const int stopped = outcome.stopped;
     const int failed = plan.failed + outcome.failed;
-    QString summary = QStringLiteral("wrote %1 of %2 file%3; %4 skipped, %5 failed, %6 incomplete")
-                          .arg(written).arg(total).arg(total == 1 ? QString() : QStringLiteral("s"))
+    const QString what = options.into.isEmpty() ? QStringLiteral("wrote %1 of %2 file%3")
+                                                : QStringLiteral("put %1 of %2 font%3 into ") + options.into;
+    QString summary = QStringLiteral("%1; %2 skipped, %3 failed, %4 incomplete")
+                          .arg(what.arg(written).arg(total).arg(total == 1 ? QString() : QStringLiteral("s")))
                           .arg(plan.skipped + options.skippedFonts + stopped).arg(failed).arg(plan.incomplete);
     if (options.refusedFiles > 0) {
         summary += QStringLiteral("; %1 font file%2 refused").arg(options.refusedFiles).arg(options.refusedFiles == 1 ? "" : "s");
@@ -604,6 +637,8 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
         {QStringLiteral("skip-incomplete"), QStringLiteral("Write nothing for a font that lacks a character; such fonts are listed at the end.")},
         {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("Files rendered at once (default: the number of processors)."),
          QStringLiteral("n")},
+        {QStringLiteral("into"), QStringLiteral("Render every font at one size into this one file, each font's glyph a picture of "
+                                                "its letter (see oftool merge)."), QStringLiteral("file")},
         {QStringLiteral("manifest"), QStringLiteral("Write a JSON line per file written to this file: output, source, sizes, "
                                                     "characters, bytes."), QStringLiteral("file")},
     });

@@ -54,10 +54,14 @@ JobResult renderJob(const Job &job)
     result.resolvedFamily = info.family();
     result.resolvedStyle = info.styleName();
     result.pixelSize = info.pixelSize();
-    Models::Font docFont(job.fontName);
+    const auto docFont = std::make_shared<Models::Font>(job.fontName);
     QString error;
-    if (renderGlyphs(font, job.letters, &docFont, &result.emptyLetters)) {
-        result.staged = StagedFiles::write(&docFont, job.path, &error);
+    if (renderGlyphs(font, job.letters, docFont.get(), &result.emptyLetters)) {
+        if (job.keepFont) {
+            result.font = docFont;
+            return result;
+        }
+        result.staged = StagedFiles::write(docFont.get(), job.path, &error);
     }
     if (result.staged.isEmpty()) {
         result.error = whyNotWritten(job, font, error);

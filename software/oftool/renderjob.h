@@ -7,7 +7,13 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
 class QFont;
+
+namespace Models {
+class Font;
+}
 
 /* One output file of a render batch: which font, at which size, into which file. */
 struct Job {
@@ -21,11 +27,13 @@ struct Job {
     QVector<uint> requested;
     QVector<uint> missing; // requested characters the font lacks
     QStringList letters;   // what is drawn: requested, less missing under --skip-missing
+    bool keepFont = false; // hand the font back instead of writing it
 };
 
 /** What rendering a job gave. */
 struct JobResult {
     QString staged; // the new file, waiting for its commit (StagedFiles); empty when none was written
+    std::shared_ptr<Models::Font> font; // the font drawn, for a job that keeps it
     QString error;  // why not, a whole line
     QStringList emptyLetters;
     QString resolvedFamily;
@@ -40,7 +48,7 @@ QFont jobFont(const Job &job);
 /** "12 pt" or "16 px". */
 QString sizeText(const Job &job);
 
-/** Renders a job's letters and writes them to a file for StagedFiles to commit; safe on any thread. */
+/** Renders a job's letters and writes them to a file for StagedFiles to commit, or keeps them; safe on any thread. */
 JobResult renderJob(const Job &job);
 
 #endif // OFTOOL_RENDERJOB_H
