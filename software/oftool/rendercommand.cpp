@@ -4,12 +4,11 @@
 #include "charset.h"
 #include "command.h"
 #include "fontmerge.h"
-#include "fontsource.h"
 #include "manifest.h"
 #include "outputfile.h"
 #include "progress.h"
 #include "renderjob.h"
-#include "sizelist.h"
+#include "renderoptions.h"
 #include "stagedfiles.h"
 
 #include "glyphrenderer.h"
@@ -17,321 +16,21 @@
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QFont>
-#include <QFontDatabase>
 #include <QHash>
 #include <QRawFont>
 #include <QSet>
-#include <QThread>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 namespace {
 
-const QString defaultFamily = QStringLiteral("DejaVu Sans");
-const QString defaultStyle = QStringLiteral("Book");
-constexpr int defaultSize = 32;
-constexpr int maxSize = 1024;
-constexpr int defaultDpi = 96;
-constexpr int maxThreads = 256;
+using Render::Missing;
+using Render::Options;
+
 constexpr int shownCodePoints = 8;
-
-/* Where the files go: one file named by --output, or a directory where each gets its own name. */
-struct Destination {
-    QString singlePath;
-    QDir directory = QDir::current();
-};
-
-enum class Missing { Draw, Strict, Skip, SkipFont };
-
-struct Options {
-    int dpi = defaultDpi;
-    QList<FontSources::Face> faces;
-    int refusedFiles = 0; // font files that could not be used, each already named
-    int skippedFonts = 0; // installed families without the style asked for, each already named
-    QList<int> sizes;
-    bool pixels = false;
-    QVector<uint> codePoints;
-    QString output; // as given
-    Destination destination;
-    Missing missing = Missing::Draw;
-    int threads = 1;
-    QString manifest;
-    QString into; // the one file every font goes into, as pictures of its letters
-};
-
-// The --dpi value as the raw command line gives it (null for the default); false when it is none.
-bool parseDpi(const QString &text, int *dpi)
-{
-    bool ok = true;
-    *dpi = text.isNull() ? defaultDpi : text.toInt(&ok, 10);
-    return ok && *dpi >= 1 && *dpi <= 10000;
-}
-
-// Cli::exitOk with the sizes to render; otherwise the status of the usage error it printed.
-int readSizes(const Cli::CommandLine &line, Options *options)
-{
-    const bool points = line.isSet(QStringLiteral("size"));
-    options->pixels = line.isSet(QStringLiteral("px"));
-    if (points && options->pixels) {
-        return line.usageError(QStringLiteral("--size and --px exclude each other"));
-    }
-    if (!points && !options->pixels) {
-        options->sizes.append(defaultSize);
-        return Cli::exitOk;
-    }
-    const QString name = options->pixels ? QStringLiteral("px") : QStringLiteral("size");
-    QString error;
-    if (!Sizes::parseList(line.value(name), maxSize, options->pixels ? QStringLiteral("pixel size") : QStringLiteral("point size"),
-                          &options->sizes, &error)) {
-        return line.usageError(QStringLiteral("--%1: %2").arg(name, error));
-    }
-    return Cli::exitOk;
-}
-
-QVector<uint> fixedCodePoints()
-{
-    QVector<uint> codePoints;
-    for (const QString &letter : defaultLetters()) {
-        codePoints.append(letter.toUcs4().value(0));
-    }
-    return codePoints;
-}
-
-// Cli::exitOk with the code points to draw; otherwise the status of the error it printed.
-int readCharacters(const Cli::CommandLine &line, QVector<uint> *codePoints)
-{
-    const bool fromList = line.isSet(QStringLiteral("chars"));
-    const bool fromFile = line.isSet(QStringLiteral("chars-file"));
-    QString error;
-    if (fromList && !Charset::parseList(line.value(QStringLiteral("chars")), codePoints, &error)) {
-        return line.usageError(QStringLiteral("--chars: ") + error);
-    }
-    if (fromFile) {
-        switch (Charset::readFile(line.value(QStringLiteral("chars-file")), codePoints, &error)) {
-        case Charset::FileRead::Done:
-            break;
-        case Charset::FileRead::Unreadable:
-            return line.failure(QStringLiteral("--chars-file: ") + error);
-        case Charset::FileRead::Refused:
-            return line.usageError(QStringLiteral("--chars-file: ") + error);
-        }
-    }
-    if (!fromList && !fromFile) {
-        *codePoints = fixedCodePoints();
-    }
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with the styles of family to render; otherwise the status of the usage error it printed.
-int readStyles(const Cli::CommandLine &line, const QFontDatabase &database, const QString &family, QStringList *styles)
-{
-    const QStringList familyStyles = database.styles(family);
-    if (line.isSet(QStringLiteral("all-styles"))) {
-        *styles = familyStyles;
-        std::sort(styles->begin(), styles->end());
-    } else if (line.isSet(QStringLiteral("style"))) {
-        const QString style = line.value(QStringLiteral("style"));
-        const auto knownStyle = std::find_if(familyStyles.cbegin(), familyStyles.cend(), [&](const QString &known) {
-            return known.compare(style, Qt::CaseInsensitive) == 0;
-        });
-        if (knownStyle == familyStyles.cend()) {
-            return line.usageError(QStringLiteral("--style: %1 has no style \"%2\"; it has: %3")
-                                       .arg(family, style, familyStyles.join(QStringLiteral(", "))));
-        }
-        styles->append(*knownStyle);
-    } else {
-        styles->append(FontSources::defaultStyle(familyStyles));
-    }
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with the installed families' faces added; otherwise the status of the usage error it printed.
-int readFamilies(const Cli::CommandLine &line, Options *options)
-{
-    const bool all = line.isSet(QStringLiteral("all-families"));
-    QStringList names = line.values(QStringLiteral("family"));
-    if (all && !names.isEmpty()) {
-        return line.usageError(QStringLiteral("--family and --all-families exclude each other"));
-    }
-    if (line.isSet(QStringLiteral("style")) && line.isSet(QStringLiteral("all-styles"))) {
-        return line.usageError(QStringLiteral("--style and --all-styles exclude each other"));
-    }
-    const bool fromFiles = line.isSet(QStringLiteral("font-file")) || line.isSet(QStringLiteral("font-dir"));
-    const QFontDatabase database;
-    QStringList families;
-    if (all) {
-        for (const QString &family : database.families()) {
-            // Generic names such as "Monospace" are listed too; their fonts come with the real family.
-            if (!database.isPrivateFamily(family) && FontSources::installedFamily(database, family) == family) {
-                families.append(family);
-            }
-        }
-    } else if (names.isEmpty() && !fromFiles) {
-        names.append(defaultFamily);
-    }
-    for (const QString &name : names) {
-        const QString family = FontSources::installedFamily(database, name);
-        if (family.isEmpty()) {
-            return line.usageError(QStringLiteral("--family: no installed font family is called \"%1\" "
-                                                  "(fc-list : family lists them)").arg(name));
-        }
-        if (family.compare(name, Qt::CaseInsensitive) != 0 && !name.startsWith(family + QLatin1Char(','))) {
-            line.note(QStringLiteral("\"%1\" is %2").arg(name, family));
-        }
-        if (!families.contains(family)) {
-            families.append(family);
-        }
-    }
-    for (const QString &family : families) {
-        QStringList styles;
-        if (families.size() > 1 && line.isSet(QStringLiteral("style"))
-            && !database.styles(family).contains(line.value(QStringLiteral("style")), Qt::CaseInsensitive)) {
-            line.note(QStringLiteral("%1 has no style \"%2\"; skipped").arg(family, line.value(QStringLiteral("style"))));
-            ++options->skippedFonts;
-            continue;
-        }
-        const int status = readStyles(line, database, family, &styles);
-        if (status != Cli::exitOk) {
-            return status;
-        }
-        for (const QString &style : styles) {
-            options->faces.append(FontSources::Face{family, style, family, QString(), -1});
-        }
-    }
-    return Cli::exitOk;
-}
-
-// Registers every font file named or found; each one refused gets a line and is counted.
-void readFontFiles(const Cli::CommandLine &line, Options *options)
-{
-    QStringList specs = line.values(QStringLiteral("font-file"));
-    for (const QString &directory : line.values(QStringLiteral("font-dir"))) {
-        if (!QFileInfo(directory).isDir()) {
-            line.note(QStringLiteral("--font-dir: %1: not a directory").arg(directory));
-            ++options->refusedFiles;
-            continue;
-        }
-        QStringList problems;
-        int scanned = 0;
-        const QStringList found = FontSources::filesIn(directory, &problems, &scanned);
-        for (const QString &problem : problems) {
-            line.note(problem);
-        }
-        options->refusedFiles += problems.size();
-        if (found.isEmpty() && problems.isEmpty()) {
-            line.note(QStringLiteral("--font-dir: %1: no font files among its %2 files").arg(directory).arg(scanned));
-            ++options->refusedFiles;
-        }
-        specs += found;
-    }
-    for (const QString &spec : specs) {
-        QString error;
-        if (!FontSources::addFile(spec, &options->faces, &error)) {
-            line.note(QStringLiteral("%1: %2").arg(spec, error));
-            ++options->refusedFiles;
-        }
-    }
-}
-
-// Cli::exitOk with where fileCount files go, a directory made when missing; otherwise the status of the error it printed.
-int resolveDestination(const Cli::CommandLine &line, const QString &output, int fileCount, Destination *destination)
-{
-    if (output.isEmpty()) {
-        return Cli::exitOk;
-    }
-    const bool namesDirectory = output.endsWith(QLatin1Char('/')) || QFileInfo(output).isDir();
-    if (fileCount == 1 && !namesDirectory) {
-        destination->singlePath = QFileInfo(output).absoluteFilePath();
-        return Cli::exitOk;
-    }
-    if (QFileInfo::exists(output) && !QFileInfo(output).isDir()) {
-        return line.usageError(QStringLiteral("--output: %1 files go into a directory, and \"%2\" is a file")
-                                   .arg(fileCount).arg(output));
-    }
-    if (!namesDirectory && output.endsWith(QLatin1String(".of"), Qt::CaseInsensitive)) {
-        return line.usageError(QStringLiteral("--output: %1 files go into a directory, and \"%2\" ends in .of like "
-                                              "a file; end it with \"/\" to make it a directory")
-                                   .arg(fileCount).arg(output));
-    }
-    // A directory literally named "~" is a trap: removing it later with rm -rf ~ removes the home directory.
-    if (output.startsWith(QLatin1Char('~')) && !QFileInfo::exists(output)) {
-        return line.usageError(QStringLiteral("--output: \"%1\" starts with \"~\", which the shell did not expand "
-                                              "(it does not inside quotes or after \"=\"); use $HOME").arg(output));
-    }
-    if (!QDir().mkpath(output)) {
-        return line.failure(QStringLiteral("cannot create the directory %1").arg(output));
-    }
-    destination->directory = QDir(output);
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with the flags read; otherwise the status of the usage error it printed.
-int readFlags(const Cli::CommandLine &line, Options *options)
-{
-    const QString dpiText = line.peek(QStringLiteral("dpi"));
-    if (!parseDpi(dpiText, &options->dpi)) {
-        return line.usageError(QStringLiteral("--dpi: \"%1\" is not a number from 1 to 10000").arg(dpiText));
-    }
-    const QList<QPair<QString, Missing>> modes{{QStringLiteral("strict"), Missing::Strict},
-                                              {QStringLiteral("skip-missing"), Missing::Skip},
-                                              {QStringLiteral("skip-incomplete"), Missing::SkipFont}};
-    QStringList given;
-    for (const auto &mode : modes) {
-        if (line.isSet(mode.first)) {
-            given.append(QStringLiteral("--") + mode.first);
-            options->missing = mode.second;
-        }
-    }
-    if (given.size() > 1) {
-        return line.usageError(QStringLiteral("%1 exclude each other").arg(given.join(QStringLiteral(" and "))));
-    }
-    options->threads = QThread::idealThreadCount();
-    if (line.isSet(QStringLiteral("jobs"))) {
-        bool ok = false;
-        options->threads = line.value(QStringLiteral("jobs")).toInt(&ok, 10);
-        if (!ok || options->threads < 1 || options->threads > maxThreads) {
-            return line.usageError(QStringLiteral("-j: \"%1\" is not a number of threads from 1 to %2")
-                                       .arg(line.value(QStringLiteral("jobs")), QString::number(maxThreads)));
-        }
-    }
-    options->manifest = line.value(QStringLiteral("manifest"));
-    options->output = line.value(QStringLiteral("output"));
-    options->into = line.value(QStringLiteral("into"));
-    if (!options->into.isEmpty() && (!options->output.isEmpty() || !options->manifest.isEmpty())) {
-        return line.usageError(QStringLiteral("--into writes one file, so --output and --manifest do not go with it"));
-    }
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with every option read and the output directory made; otherwise the status of the error it printed.
-int readOptions(const Cli::CommandLine &line, Options *options)
-{
-    int status = readFlags(line, options);
-    if (status == Cli::exitOk) {
-        status = readSizes(line, options);
-    }
-    if (status == Cli::exitOk && !options->into.isEmpty() && options->sizes.size() != 1) {
-        status = line.usageError(QStringLiteral("--into takes the fonts at one size; %1 are given").arg(options->sizes.size()));
-    }
-    if (status == Cli::exitOk) {
-        status = readCharacters(line, &options->codePoints);
-    }
-    // Only now: the database reads every installed font, and the checks above need none.
-    if (status == Cli::exitOk) {
-        status = readFamilies(line, options);
-    }
-    if (status == Cli::exitOk) {
-        readFontFiles(line, options);
-        const int fileCount = options->faces.size() * options->sizes.size();
-        status = resolveDestination(line, options->output, fileCount, &options->destination);
-    }
-    return status;
-}
 
 // Characters that the font itself lacks; Qt would otherwise draw them from a fallback font.
 QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
@@ -378,6 +77,24 @@ QString lackText(const Job &job)
         .arg(names.join(QLatin1Char(' ')), job.missing.size() > shownCodePoints ? QStringLiteral(" ...") : QString());
 }
 
+// A job with everything but the characters its font lacks.
+Job makeJob(const Options &options, const FontSources::Face &face, int size)
+{
+    Job job;
+    job.face = face;
+    job.size = size;
+    job.pixels = options.pixels;
+    job.dpi = options.dpi;
+    job.typedOutput = options.output;
+    const QString sizeName = options.pixels ? QStringLiteral("%1px").arg(size) : QString::number(size);
+    job.fontName = defaultFontFileName(face.family, face.style, sizeName);
+    job.path = options.destination.singlePath.isEmpty() ? options.destination.directory.absoluteFilePath(job.fontName)
+                                                        : options.destination.singlePath;
+    job.requested = options.codePoints;
+    job.keepFont = !options.into.isEmpty();
+    return job;
+}
+
 /* The batch once planned: the jobs to render, and what was decided without rendering. */
 struct Plan {
     QList<Job> jobs;
@@ -396,24 +113,13 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
     QSet<QString> paths;
     for (const FontSources::Face &face : options.faces) {
         for (const int size : options.sizes) {
-            Job job;
-            job.face = face;
-            job.size = size;
-            job.pixels = options.pixels;
-            job.dpi = options.dpi;
-            job.typedOutput = options.output;
-            const QString sizeName = options.pixels ? QStringLiteral("%1px").arg(size) : QString::number(size);
-            job.fontName = defaultFontFileName(face.family, face.style, sizeName);
-            job.path = options.destination.singlePath.isEmpty() ? options.destination.directory.absoluteFilePath(job.fontName)
-                                                                : options.destination.singlePath;
-            job.requested = options.codePoints;
+            Job job = makeJob(options, face, size);
             const QString key = face.queryFamily + QLatin1Char('\n') + face.style;
             if (!missingByFont.contains(key)) {
                 missingByFont.insert(key, missingFrom(jobFont(job), options.codePoints));
             }
             job.missing = missingByFont.value(key);
             job.letters = lettersOf(options.codePoints, options.missing == Missing::Skip ? job.missing : QVector<uint>());
-            job.keepFont = !options.into.isEmpty();
 
             if (paths.contains(job.path) && !job.keepFont) {
                 line.note(QStringLiteral("%1: %2 %3 would replace the file another font of this run writes; not written")
@@ -473,6 +179,18 @@ struct Outcome {
     int stopped = 0;
 };
 
+// Writes the font of --into, printing its path; false with a line otherwise.
+bool saveInto(const Models::Font &font, const QString &path)
+{
+    if (!IOManager::FontFileManager::fontToFile(&font, path)) {
+        Cli::note("render", Cli::writeFailure(path, path, QStringLiteral("could not write %1").arg(path)));
+        return false;
+    }
+    std::printf("%s\n", QFileInfo(path).absoluteFilePath().toUtf8().constData());
+    std::fflush(stdout);
+    return true;
+}
+
 // Renders the plan's jobs, printing the path of each file once it is in place.
 Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
 {
@@ -524,15 +242,9 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     outcome.stopped = plan.jobs.size() - tried;
     // Fonts cut short by a signal would make a file that looks whole; none is written then.
     if (into && StopSignals::received() == 0 && tried > outcome.failed) {
-        if (IOManager::FontFileManager::fontToFile(into.get(), options.into)) {
-            outcome.written = tried - outcome.failed;
-            std::printf("%s\n", QFileInfo(options.into).absoluteFilePath().toUtf8().constData());
-            std::fflush(stdout);
-        } else {
-            progress.note(QStringLiteral("oftool render: ")
-                          + Cli::writeFailure(options.into, options.into, QStringLiteral("could not write %1").arg(options.into)));
-            outcome.failed = tried;
-        }
+        const bool saved = saveInto(*into, options.into);
+        outcome.written = saved ? tried - outcome.failed : 0;
+        outcome.failed = saved ? outcome.failed : tried;
     }
     return outcome;
 }
@@ -586,7 +298,7 @@ void prepareRender(const Cli::CommandLine &line)
 {
     // The logical DPI has to be fixed before the application object exists.
     int dpi = 0;
-    if (parseDpi(line.peek(QStringLiteral("dpi")), &dpi)) {
+    if (Render::parseDpi(line.peek(QStringLiteral("dpi")), &dpi)) {
         qputenv("QT_FONT_DPI", QByteArray::number(dpi));
     }
 }
@@ -608,25 +320,25 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
     line.addOptions({
         {QStringLiteral("family"), QStringLiteral("Installed font family, as many times as wanted (default: %1). A comma list as "
                                                   "fc-list prints it stands for its first name; Sans, Serif and Monospace for the "
-                                                  "families they stand for.").arg(defaultFamily), QStringLiteral("name")},
+                                                  "families they stand for.").arg(Render::defaultFamily), QStringLiteral("name")},
         {QStringLiteral("all-families"), QStringLiteral("Render every installed family.")},
         {QStringLiteral("font-file"), QStringLiteral("A font file to render, installed or not, as many times as wanted; PATH#N "
                                                      "for the Nth face of a collection, every face without."), QStringLiteral("path")},
         {QStringLiteral("font-dir"), QStringLiteral("Render the font files (.ttf, .otf, .ttc, .otc, .pfa, .pfb, .woff, .woff2) in "
                                                     "a directory and its subdirectories."), QStringLiteral("dir")},
-        {QStringLiteral("style"), QStringLiteral("Style of the installed families (default: %1, or the family's regular style).").arg(defaultStyle),
+        {QStringLiteral("style"), QStringLiteral("Style of the installed families (default: %1, or the family's regular style).").arg(Render::defaultStyle),
          QStringLiteral("name")},
         {QStringLiteral("all-styles"), QStringLiteral("Render every style of the installed families.")},
         {QStringLiteral("size"), QStringLiteral("Point sizes: a size, a range such as 8-72, every Nth size of one such as 8-72/4, or a "
                                                 "comma list of these (default: %1). Very large sizes are limited by a pixel budget "
-                                                "that depends on the font.").arg(defaultSize),
+                                                "that depends on the font.").arg(Render::defaultSize),
          QStringLiteral("points")},
         {QStringLiteral("px"), QStringLiteral("Pixel sizes instead of point sizes, written as for --size."), QStringLiteral("pixels")},
         {QStringLiteral("output"), QStringLiteral("Output file for one font, directory for several; a path ending in \"/\" or naming "
                                                   "a directory is taken as one, made when missing (default: current "
                                                   "directory)."),
          QStringLiteral("path")},
-        {QStringLiteral("dpi"), QStringLiteral("Logical dots per inch, so sizes do not depend on the machine (default: %1).").arg(defaultDpi),
+        {QStringLiteral("dpi"), QStringLiteral("Logical dots per inch, so sizes do not depend on the machine (default: %1).").arg(Render::defaultDpi),
          QStringLiteral("dpi")},
         {QStringLiteral("chars"), QStringLiteral("Characters to draw instead of the usual 99: code points and ranges, "
                                                  "such as 33-126,0xA8,0xE0-0xE9."), QStringLiteral("list")},
@@ -646,5 +358,5 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
 
 int runRender(const Cli::CommandLine &line)
 {
-    return Cli::runSteps(line, readOptions, renderFonts);
+    return Cli::runSteps(line, Render::readOptions, renderFonts);
 }
