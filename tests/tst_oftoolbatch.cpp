@@ -33,7 +33,7 @@ QStringList errLines(const OftoolRun &run)
 QStringList filesUnder(const QString &directory)
 {
     QStringList files;
-    for (QDirIterator it(directory, QDir::Files | QDir::System, QDirIterator::Subdirectories); it.hasNext();) {
+    for (QDirIterator it(directory, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
         files.append(QDir(directory).relativeFilePath(it.next()));
     }
     files.sort();
