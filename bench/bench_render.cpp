@@ -2,13 +2,13 @@
 #include "benchsupport.h"
 
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -20,7 +20,7 @@ namespace {
 
 QFont dejaVuSans(int size)
 {
-    return QFontDatabase().font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), size);
+    return InstalledFonts::font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), size);
 }
 
 QString fontName(int size)

@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
     g++ make cmake pkg-config
     qtbase5-dev qtbase5-dev-tools
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
     fonts-dejavu-core
     xvfb xauth
     clang libclang-rt-14-dev
-    libqt5svg5
+    libqt5svg5 libqt6svg6
     desktop-file-utils dpkg-dev file man-db
     time
 )

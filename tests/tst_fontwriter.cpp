@@ -64,6 +64,30 @@ QImage noisyImage(int width, int height, QImage::Format format, quint32 seed, bo
     return image.convertToFormat(format);
 }
 
+// A 5 x 3 picture in format whose scan lines hold the same pseudo-random bytes under any Qt.
+Character *rawBytesLetter(int format)
+{
+    QImage image(5, 3, QImage::Format(format));
+    if (format <= QImage::Format_Indexed8) {
+        QVector<QRgb> colours;
+        for (int i = 0; i < 256; ++i) {
+            colours.append(qRgba(i, 255 - i, i * 7 % 256, i * 13 % 256));
+        }
+        image.setColorTable(format == QImage::Format_Indexed8 ? colours : colours.mid(0, 2));
+    }
+    quint32 state = 12345u + quint32(format);
+    for (int y = 0; y < image.height(); ++y) {
+        uchar *line = image.scanLine(y);
+        for (int i = 0; i < image.bytesPerLine(); ++i) {
+            state = state * 1103515245u + 12345u;
+            line[i] = uchar(state >> 16);
+        }
+    }
+    auto *letter = new Character(QStringLiteral("f%1").arg(format, 2, 10, QLatin1Char('0')));
+    letter->addPicture(new CharacterPicture(image, format, 0.5f));
+    return letter;
+}
+
 } // namespace
 
 class tst_FontWriter : public QObject
@@ -88,6 +112,7 @@ private slots:
     void failedWriteKeepsOldFile();
     void textXmlCannotHold_data();
     void textXmlCannotHold();
+    void sameBytesUnderQt5AndQt6();
 
 private:
     QByteArray writeToBytes(const Font &font);
@@ -380,6 +405,7 @@ void tst_FontWriter::textXmlCannotHold_data()
     QTest::newRow("lone surrogate in char") << QStringLiteral("f") << QString(QChar(0xD800));
     QTest::newRow("noncharacter in char") << QStringLiteral("f") << QString(QChar(0xFFFE));
     QTest::newRow("control in name") << QStringLiteral("f\x1B") << QStringLiteral("a");
+    QTest::newRow("lone surrogate ending the name") << QStringLiteral("f") + QChar(0xD800) << QStringLiteral("a");
 }
 
 void tst_FontWriter::textXmlCannotHold()
@@ -396,6 +422,16 @@ void tst_FontWriter::textXmlCannotHold()
     QCOMPARE(capture.text(), "Warning: unable to write output font file: " + path.toUtf8() + "\n");
     QVERIFY(!written);
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+void tst_FontWriter::sameBytesUnderQt5AndQt6()
+{
+    // Every format both know, from the same bytes; the file was written under Qt 5.
+    Font font(QStringLiteral("formats"));
+    for (int format = QImage::Format_Mono; format <= QImage::Format_BGR888; ++format) {
+        font.addCharacter(rawBytesLetter(format));
+    }
+    QCOMPARE(writeToBytes(font), readAll(QStringLiteral(QMF_TEST_DATA "/formats.of")));
 }
 
 QTEST_GUILESS_MAIN(tst_FontWriter)

@@ -29,6 +29,9 @@ void tst_GlyphFileName::parse_data()
     const QString none;
     QTest::newRow("letter") << "a.b_A_1.2.png" << GlyphFileName::Accepted << "A" << 1 << none;
     QTest::newRow("code") << "x_U+00E9_12.BMP" << GlyphFileName::Accepted << QString(QChar(0xE9)) << 12 << "00E9";
+    // The id as Qt 5's toInt() reads it, past the no-break space that Qt 6's alone would stop at.
+    QTest::newRow("id after a no-break space") << QString("x_A_\u00A07.png") << GlyphFileName::Accepted << "A" << 7
+                                               << none;
     QTest::newRow("hidden") << ".x_A_3.png" << GlyphFileName::Hidden << none << 0 << none;
     QTest::newRow("mixed case extension") << "x_A_1.Png" << GlyphFileName::OtherExtension << none << 0 << none;
     QTest::newRow("one underscore") << "A_1.png" << GlyphFileName::TooFewUnderscores << none << 0 << none;

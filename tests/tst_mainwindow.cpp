@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
@@ -100,7 +101,7 @@ private slots:
 
 void tst_MainWindow::initTestCase()
 {
-    QVERIFY2(QFontDatabase().families().contains(sans), "DejaVu Sans is not installed");
+    QVERIFY2(InstalledFonts::families().contains(sans), "DejaVu Sans is not installed");
     // The window remembers its output directory; the user's own settings stay out of reach.
     QStandardPaths::setTestModeEnabled(true);
 }
@@ -121,7 +122,7 @@ void tst_MainWindow::startState()
     QVERIFY(c.run->isEnabled());
     // The lists and the name are those of the family the font list shows, not of the default font.
     QCOMPARE(c.font->currentFont().family(), c.font->currentText());
-    QCOMPARE(c.style->count(), QFontDatabase().styles(c.font->currentText()).size());
+    QCOMPARE(c.style->count(), InstalledFonts::styles(c.font->currentText()).size());
     QVERIFY(c.style->count() > 0);
     // The size list was refilled from the single item 32.
     if (c.size->count() > 0 && c.size->findText(QStringLiteral("32")) < 0) {
@@ -347,7 +348,7 @@ void tst_MainWindow::run()
         QCOMPARE(c.status->currentMessage(), "saved " + path);
         QCOMPARE(messages, QByteArray());
         Models::Font expected(QStringLiteral("DejaVu_Sans__Bold__12.of"));
-        QVERIFY(renderGlyphs(QFontDatabase().font(sans, QStringLiteral("Bold"), 12), &expected));
+        QVERIFY(renderGlyphs(InstalledFonts::font(sans, QStringLiteral("Bold"), 12), &expected));
         QCOMPARE(readAll(path), referenceFontBytes(expected));
         const std::unique_ptr<Models::Font> stored(IOManager::FontFileManager::fontFromFile(path));
         int shown = 0;
@@ -378,7 +379,7 @@ void tst_MainWindow::refusal_data()
     QTest::addColumn<QString>("made");
     QTest::addColumn<QString>("reason");
     // Typed family and size; %1 is a temporary directory; "made" is put there first.
-    const QFont book = QFontDatabase().font(sans, QStringLiteral("Book"), 12);
+    const QFont book = InstalledFonts::font(sans, QStringLiteral("Book"), 12);
     const QString largest = QString::number(largestFittingPointSize(book, defaultLetters()));
     const QString notWhole = QStringLiteral("the size \"%1\" is not a whole number from 1 to ") + largest;
     const QString tooLarge = QStringLiteral("glyphs too large at %1 pt: the largest size for this font is %2 pt");

@@ -1,4 +1,5 @@
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 #include "oftoolrun.h"
 #include "testfiles.h"
 
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QFontDatabase>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -42,6 +42,10 @@ private slots:
     void defaultRun();
     void sameBytesAsWindow_data();
     void sameBytesAsWindow();
+    void dpiOnThePaintingSide_data();
+    void dpiOnThePaintingSide();
+    void charsFileNotUtf8_data();
+    void charsFileNotUtf8();
     void sizeList();
     void customCharacters();
     void missingGlyphs_data();
@@ -92,7 +96,7 @@ void tst_OftoolRender::sameBytesAsWindow()
     QFETCH(int, size);
     QFETCH(QStringList, extra);
     // This process runs with QT_FONT_DPI=96, the command's default.
-    const QFont font = QFontDatabase().font(QStringLiteral("DejaVu Sans"), style, size);
+    const QFont font = InstalledFonts::font(QStringLiteral("DejaVu Sans"), style, size);
     const QString name = defaultFontFileName(QStringLiteral("DejaVu Sans"), style, QString::number(size));
     const QString windowPath = m_dir->filePath(QStringLiteral("window.of"));
     QVERIFY(produceFontFile(font, name, windowPath));
@@ -104,6 +108,59 @@ void tst_OftoolRender::sameBytesAsWindow()
     const QByteArray tool = readAll(m_dir->filePath(QStringLiteral("tool.of")));
     QVERIFY(!tool.isEmpty());
     QVERIFY(tool == readAll(windowPath));
+}
+
+void tst_OftoolRender::dpiOnThePaintingSide_data()
+{
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<QByteArray>("inherited"); // QT_FONT_DPI in oftool's environment, if not empty
+    QTest::addColumn<int>("pixels");           // 12 pt at dpi, the same under Qt 5 and Qt 6
+    QTest::newRow("72 dpi") << 72 << QByteArray() << 12;
+    QTest::newRow("100 dpi") << 100 << QByteArray() << 17;
+    // Qt 6 would take QT_FONT_DPI=120 as a 1.25 scale factor and draw without hinting.
+    QTest::newRow("120 dpi, QT_FONT_DPI=120") << 120 << QByteArray("120") << 20;
+    QTest::newRow("144 dpi, QT_FONT_DPI=90") << 144 << QByteArray("90") << 24;
+}
+
+void tst_OftoolRender::dpiOnThePaintingSide()
+{
+    QFETCH(int, dpi);
+    QFETCH(QByteArray, inherited);
+    QFETCH(int, pixels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_FONT_DPI"));
+    if (!inherited.isEmpty()) {
+        environment.insert(QStringLiteral("QT_FONT_DPI"), QString::fromLatin1(inherited));
+    }
+    const OftoolRun run = runOftool({"render", "--size", "12", "--dpi", QString::number(dpi), "--output", "tool.of"},
+                                    m_dir->path(), environment);
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.err.contains(QStringLiteral("(DejaVu Sans, Book, %1 px at %2 dpi)").arg(pixels).arg(dpi).toUtf8()),
+             run.err.constData());
+    // Drawn here at the same DPI, by a process whose own DPI is 96 and that does not scale.
+    const QString here = m_dir->filePath(QStringLiteral("here.of"));
+    QVERIFY(produceFontFile(InstalledFonts::font("DejaVu Sans", "Book", 12), "DejaVu_Sans__Book__12.of", here,
+                            defaultLetters(), nullptr, dpi));
+    QVERIFY(readAll(m_dir->filePath(QStringLiteral("tool.of"))) == readAll(here));
+}
+
+void tst_OftoolRender::charsFileNotUtf8_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("invalid byte") << QByteArray("ab\xFF");
+    QTest::newRow("cut short") << QByteArray("ab\xE2\x82");
+    QTest::newRow("overlong") << QByteArray("a\xC1\x81");
+    QTest::newRow("surrogate") << QByteArray("a\xED\xA0\x80");
+}
+
+void tst_OftoolRender::charsFileNotUtf8()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(writeAll(m_dir->filePath(QStringLiteral("chars.txt")), bytes));
+    const OftoolRun run = runOftool({"render", "--chars-file", "chars.txt"}, m_dir->path());
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.startsWith("oftool render: --chars-file: chars.txt is not valid UTF-8\n"), run.err.constData());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("chars.txt")});
 }
 
 void tst_OftoolRender::sizeList()
@@ -306,8 +363,8 @@ void tst_OftoolRender::sizeBeyondBudget()
     QVERIFY2(match.hasMatch(), run.err.constData());
     // The size named is the renderer's own limit.
     Models::Font refused(QStringLiteral("refused")), drawn(QStringLiteral("drawn"));
-    QVERIFY(!renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", match.captured(1).toInt() + 1), &refused));
-    QVERIFY(renderGlyphs(QFontDatabase().font("DejaVu Sans", "Book", match.captured(1).toInt()), &drawn));
+    QVERIFY(!renderGlyphs(InstalledFonts::font("DejaVu Sans", "Book", match.captured(1).toInt() + 1), &refused));
+    QVERIFY(renderGlyphs(InstalledFonts::font("DejaVu Sans", "Book", match.captured(1).toInt()), &drawn));
 }
 
 QTEST_MAIN(tst_OftoolRender)

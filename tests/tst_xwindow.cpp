@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
@@ -16,7 +17,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFontComboBox>
-#include <QFontDatabase>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -92,7 +92,7 @@ void tst_XWindow::refusal_data()
     QTest::addColumn<QString>("size");
     QTest::addColumn<QString>("reason");
     const QString largest =
-        QString::number(largestFittingPointSize(QFontDatabase().font(sans, book, 12), defaultLetters()));
+        QString::number(largestFittingPointSize(InstalledFonts::font(sans, book, 12), defaultLetters()));
     const QString notWhole = QStringLiteral("the size \"%1\" is not a whole number from 1 to ") + largest;
     QTest::newRow("misspelled family") << "DejaVu Sanz" << "" << "no installed font family is called \"DejaVu Sanz\"";
     QTest::newRow("abc") << sans << "abc" << notWhole.arg("abc");
@@ -177,7 +177,7 @@ void tst_XWindow::runOnX()
     QVERIFY(bytes.endsWith("</font>\n"));
     QCOMPARE(bytes.count("<letter "), 100);
     Models::Font expected(QStringLiteral("DejaVu_Sans__Book__24.of"));
-    QVERIFY(renderGlyphs(QFontDatabase().font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), 24), &expected));
+    QVERIFY(renderGlyphs(InstalledFonts::font(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), 24), &expected));
     QCOMPARE(bytes, referenceFontBytes(expected));
 
     // oftool at the DPI the window shows writes the same bytes, at the same pixel size.

@@ -3,6 +3,7 @@
 #include "GlyphPreview.h"
 #include "fontchoice.h"
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 #include "savefailure.h"
 
 #include "iomanager/fontfilemanager.h"
@@ -186,8 +187,7 @@ void MainWindow::produceOutput()
         reportFailure(filename, problem);
         return;
     }
-    QFontDatabase fontDatabase;
-    const QFont font = fontDatabase.font(family, style, sizeCombo->currentText().toInt(nullptr, 10));
+    const QFont font = InstalledFonts::font(family, style, sizeCombo->currentText().toInt(nullptr, 10));
     const QString fontName = makeOutputFilename(font);
     if (!produceFontFile(font, fontName, filename)) {
         reportFailure(filename, saveFailureReason(filename));
@@ -279,8 +279,7 @@ void MainWindow::fillStyles(const QFont &font)
 {
     const QString currentItem = styleCombo->currentText();
     styleCombo->clear();
-    QFontDatabase fontDatabase;
-    const QStringList styles = fontDatabase.styles(font.family());
+    const QStringList styles = InstalledFonts::styles(font.family());
     for (const QString &style : styles) {
         styleCombo->addItem(style);
     }
@@ -294,16 +293,15 @@ void MainWindow::fillSizes(const QFont &font)
     {
         const QSignalBlocker blocker(sizeCombo);
         sizeCombo->clear();
-        QFontDatabase fontDatabase;
-        const QString style = fontDatabase.styleString(font);
-        if (fontDatabase.isSmoothlyScalable(font.family(), style)) {
+        const QString style = InstalledFonts::styleString(font);
+        if (InstalledFonts::isSmoothlyScalable(font.family(), style)) {
             const QList<int> sizes = QFontDatabase::standardSizes();
             for (const int size : sizes) {
                 sizeCombo->addItem(QString::number(size));
                 sizeCombo->setEditable(true);
             }
         } else {
-            const QList<int> sizes = fontDatabase.smoothSizes(font.family(), style);
+            const QList<int> sizes = InstalledFonts::smoothSizes(font.family(), style);
             for (const int size : sizes) {
                 sizeCombo->addItem(QString::number(size));
                 sizeCombo->setEditable(false);
@@ -339,7 +337,7 @@ void MainWindow::updatePixelSize()
     const QString family = fontCombo->currentFont().family();
     const QString style = styleCombo->currentText();
     sizeValidator->setFont(family, style);
-    const QFont font = QFontDatabase().font(family, style, defaultPointSize);
+    const QFont font = InstalledFonts::font(family, style, defaultPointSize);
     pixelSizeLabel->setText(pixelSizeText(font, sizeCombo->currentText()));
 }
 

@@ -1,10 +1,10 @@
 #include "fontchoice.h"
 
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 
 #include <QCoreApplication>
 #include <QFont>
-#include <QFontDatabase>
 #include <QFontInfo>
 #include <QImage>
 #include <QString>
@@ -22,12 +22,12 @@ QString tr(const char *text)
 
 int largestSize(const QString &family, const QString &style)
 {
-    return largestFittingPointSize(QFontDatabase().font(family, style, 12), defaultLetters());
+    return largestFittingPointSize(InstalledFonts::font(family, style, 12), defaultLetters());
 }
 
 bool isInstalled(const QString &family)
 {
-    const QStringList families = QFontDatabase().families();
+    const QStringList families = InstalledFonts::families();
     return families.contains(family, Qt::CaseInsensitive);
 }
 
@@ -38,7 +38,7 @@ QString fontChoiceProblem(const QString &family, const QString &style, const QSt
     if (!isInstalled(family)) {
         return tr("no installed font family is called \"%1\"").arg(family);
     }
-    if (!QFontDatabase().styles(family).contains(style)) {
+    if (!InstalledFonts::styles(family).contains(style)) {
         return tr("%1 has no style \"%2\"").arg(family, style);
     }
     return sizeProblem(sizeText, largestSize(family, style));

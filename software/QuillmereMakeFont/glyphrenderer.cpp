@@ -7,12 +7,15 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QString>
 #include <QStringList>
+#include <QtMath>
 
 #include <iostream>
 
@@ -29,34 +32,93 @@ const QString &characterSet()
     return set;
 }
 
+/*
+ * An image that QPainter draws point sizes into at dpi. The DPI belongs to the painting, not to the
+ * application: QT_FONT_DPI would be a scale factor under Qt 6, which turns Qt's default hinting off.
+ */
+QImage glyphImage(int width, int height, int dpi)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    if (dpi > 0) {
+        // QImage keeps dots per metre and rounds them back to the same whole DPI.
+        const int dotsPerMeter = qRound(dpi / 0.0254);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+    }
+    return image;
+}
+
+// The metrics of font as the painter takes them on glyphImage(..., dpi): QFontMetrics or QFontMetricsF.
+template <typename Metrics>
+Metrics metricsAt(const QFont &font, int dpi)
+{
+    if (dpi <= 0) {
+        return Metrics(font);
+    }
+    const QImage canvas = glyphImage(1, 1, dpi);
+    return Metrics(font, &canvas);
+}
+
+// Advances as QFontMetrics gives them; the baseline's row and the image height of every glyph.
+struct GlyphMetrics
+{
+    QFontMetrics advances;
+    int ascent;
+    int height;
+};
+
+GlyphMetrics glyphMetricsAt(const QFont &font, int dpi)
+{
+    const QFontMetrics metrics = metricsAt<QFontMetrics>(font, dpi);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 5's ascent and descent are whole pixels, rounded up as FreeType grid-fits them. Qt 6 keeps them
+    // fractional and QFontMetrics rounds them to the nearest, which cuts the top or bottom row of ink off
+    // some glyphs; rounded up, they give Qt 5's image heights and baseline.
+    const QFontMetricsF exact = metricsAt<QFontMetricsF>(font, dpi);
+    const int ascent = qCeil(exact.ascent());
+    return {metrics, ascent, ascent + qCeil(exact.descent())};
+#else
+    return {metrics, metrics.ascent(), metrics.height()};
+#endif
+}
+
 // A single UTF-16 unit takes the character's own advance; only longer letters need text layout.
 int advanceOf(const QFontMetrics &fontMetrics, const QString &letter)
 {
     return letter.size() == 1 ? fontMetrics.horizontalAdvance(letter.at(0)) : fontMetrics.horizontalAdvance(letter);
 }
 
-bool fitsPixelBudget(const QFontMetrics &fontMetrics, const QStringList &letters)
+bool fitsPixelBudget(const GlyphMetrics &metrics, const QStringList &letters)
 {
     qint64 pixels = 0;
     for (const QString &letter : letters) {
-        pixels += qint64(qMax(0, advanceOf(fontMetrics, letter))) * qMax(0, fontMetrics.height());
+        pixels += qint64(qMax(0, advanceOf(metrics.advances, letter))) * qMax(0, metrics.height);
     }
     return pixels <= maxGlyphPixels;
 }
 
 } // namespace
 
-bool fitsPixelBudget(const QFont &font, const QStringList &letters)
+bool fitsPixelBudget(const QFont &font, const QStringList &letters, int dpi)
 {
-    return fitsPixelBudget(QFontMetrics(font), letters);
+    return fitsPixelBudget(glyphMetricsAt(font, dpi), letters);
+}
+
+int renderedPixelSize(const QFont &font, int dpi)
+{
+    if (dpi <= 0) {
+        return QFontInfo(font).pixelSize();
+    }
+    const QImage canvas = glyphImage(1, 1, dpi);
+    return QFontInfo(QFont(font, &canvas)).pixelSize();
 }
 
 namespace {
 
-bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters)
+bool fitsAtPointSize(QFont font, int pointSize, const QStringList &letters, int dpi)
 {
     font.setPointSize(pointSize);
-    return fitsPixelBudget(QFontMetrics(font), letters);
+    return fitsPixelBudget(glyphMetricsAt(font, dpi), letters);
 }
 
 bool hasInk(const QImage &image)
@@ -102,13 +164,14 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont)
     return renderGlyphs(font, defaultLetters(), docFont);
 }
 
-bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters)
+bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters,
+                  int dpi)
 {
-    const QFontMetrics fontMetrics(font);
+    const GlyphMetrics metrics = glyphMetricsAt(font, dpi);
     if (emptyLetters) {
         emptyLetters->clear();
     }
-    if (!fitsPixelBudget(fontMetrics, letters)) {
+    if (!fitsPixelBudget(metrics, letters)) {
         return false;
     }
 
@@ -116,17 +179,17 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
     int heightSum = 0;
     int count = 0;
     for (const QString &letter : letters) {
-        const int w = advanceOf(fontMetrics, letter);
-        const int h = fontMetrics.height();
+        const int w = advanceOf(metrics.advances, letter);
+        const int h = metrics.height;
 
-        QImage img(w, h, QImage::Format_ARGB32);
+        QImage img = glyphImage(w, h, dpi);
         // A painter on an image without pixels only warns; the empty image is stored all the same.
         if (!img.isNull()) {
             img.fill(qRgba(255, 255, 255, 0));
             QPainter p(&img);
             p.setFont(font);
             p.setPen(QPen(QColor(Qt::black)));
-            p.drawText(0, fontMetrics.ascent(), letter);
+            p.drawText(0, metrics.ascent, letter);
         }
         if (emptyLetters && !hasInk(img)) {
             emptyLetters->append(letter);
@@ -140,18 +203,18 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
     }
 
     // No letters at all (every one left out) gives an empty space image rather than a division by zero.
-    QImage spaceImg(count ? widthSum / count : 0, count ? heightSum / count : 0, QImage::Format_ARGB32);
+    QImage spaceImg = glyphImage(count ? widthSum / count : 0, count ? heightSum / count : 0, dpi);
     spaceImg.fill(0);
     docFont->addCharacter(newLetter(QStringLiteral(" "), spaceImg));
     return true;
 }
 
-int largestFittingPointSize(const QFont &font, const QStringList &letters)
+int largestFittingPointSize(const QFont &font, const QStringList &letters, int dpi)
 {
-    if (!fitsAtPointSize(font, 1, letters)) {
+    if (!fitsAtPointSize(font, 1, letters, dpi)) {
         return 0;
     }
-    if (fitsAtPointSize(font, largestPointSize, letters)) {
+    if (fitsAtPointSize(font, largestPointSize, letters, dpi)) {
         return largestPointSize;
     }
     // low always fits and high never does, so the answer has a refused neighbour even where the
@@ -160,7 +223,7 @@ int largestFittingPointSize(const QFont &font, const QStringList &letters)
     int high = largestPointSize;
     while (high - low > 1) {
         const int middle = low + (high - low) / 2;
-        if (fitsAtPointSize(font, middle, letters)) {
+        if (fitsAtPointSize(font, middle, letters, dpi)) {
             low = middle;
         } else {
             high = middle;
@@ -181,10 +244,10 @@ bool produceFontFile(const QFont &font, const QString &fontName, const QString &
 }
 
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters, QStringList *emptyLetters)
+                     const QStringList &letters, QStringList *emptyLetters, int dpi)
 {
     Models::Font docFont(fontName);
-    if (!renderGlyphs(font, letters, &docFont, emptyLetters)) {
+    if (!renderGlyphs(font, letters, &docFont, emptyLetters, dpi)) {
         std::cerr << "Warning: glyphs too large for output font file: " << outputFilename.toStdString() << "\n";
         return false;
     }

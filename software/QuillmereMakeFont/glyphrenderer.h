@@ -1,12 +1,12 @@
 #ifndef GLYPHRENDERER_H
 #define GLYPHRENDERER_H
 
+#include <QStringList>
 #include <QtGlobal>
 
 QT_BEGIN_NAMESPACE
 class QFont;
 class QString;
-class QStringList;
 QT_END_NAMESPACE
 
 namespace Models {
@@ -19,6 +19,11 @@ QStringList defaultLetters();
 /** family__style__size.of with every space turned into "_". */
 QString defaultFontFileName(const QString &family, const QString &style, const QString &size);
 
+/*
+ * Every function below that takes a dpi takes font's point size at dpi logical dots per inch, set on the
+ * images it draws into. 0 stands for the application's DPI, that of its screen: QImage's default.
+ */
+
 /**
  * Adds to docFont one letter per character of the set, drawn with font, and the blank " " letter.
  * Returns false, adding nothing, when the glyph images would be too large to hold.
@@ -30,28 +35,31 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont);
  * (zero width or height, or every pixel transparent); the blank " " letter added at the end is not counted.
  */
 bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont,
-                  QStringList *emptyLetters = nullptr);
+                  QStringList *emptyLetters = nullptr, int dpi = 0);
+
+/** The pixel size Qt draws font at, dpi as above; a bitmap font's strike may differ from the conversion. */
+int renderedPixelSize(const QFont &font, int dpi = 0);
 
 /** All glyph images of one font together, in pixels; beyond this a typed size would take gigabytes. */
 constexpr qint64 maxGlyphPixels = qint64(1) << 26;
 
 /** Whether renderGlyphs accepts letters drawn with font: the sum of their advances times the line height. */
-bool fitsPixelBudget(const QFont &font, const QStringList &letters);
+bool fitsPixelBudget(const QFont &font, const QStringList &letters, int dpi = 0);
 
 /**
  * The largest point size from 1 to 1024 at which renderGlyphs accepts letters in font's family and style,
  * or 0 when none does. The size returned is accepted and the next one is refused (unless it is 1024); hinting
  * may let a still larger size fit again, which this does not look for.
  */
-int largestFittingPointSize(const QFont &font, const QStringList &letters);
+int largestFittingPointSize(const QFont &font, const QStringList &letters, int dpi = 0);
 
 /** Renders font into a font named fontName and writes it to outputFilename; true when the file was written. */
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename);
 /** The same for other letters; the blank " " letter is added as always. */
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
                      const QStringList &letters);
-/** The same, setting emptyLetters to the letters that came out without ink, as renderGlyphs does. */
+/** The same, dpi as above, setting emptyLetters to the letters that came out without ink, as renderGlyphs does. */
 bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters, QStringList *emptyLetters);
+                     const QStringList &letters, QStringList *emptyLetters, int dpi = 0);
 
 #endif // GLYPHRENDERER_H

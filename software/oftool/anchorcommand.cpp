@@ -67,7 +67,8 @@ int readOptions(const Cli::CommandLine &line, Options *options)
             return line.usageError(QStringLiteral("--code: \"%1\" is not a code point such as U+00E9, 0xE9 or 233")
                                        .arg(line.value(QStringLiteral("code"))));
         }
-        options->letter = QString::fromUcs4(&codePoint, 1);
+        const char32_t character = codePoint;
+        options->letter = QString::fromUcs4(&character, 1);
     }
     const QString names[2] = {QStringLiteral("baseline"), QStringLiteral("rightline")};
     double *const values[2] = {&options->baseLine, &options->rightLine};

@@ -1,9 +1,9 @@
 #include "charset.h"
+#include "textencoding.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QTextCodec>
 
 namespace Charset {
 
@@ -139,9 +139,8 @@ FileRead readFile(const QString &path, QVector<uint> *codePoints, QString *error
         *error = QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(maxFileBytes));
         return FileRead::Refused;
     }
-    QTextCodec::ConverterState state;
-    const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-    if (state.invalidChars > 0 || state.remainingChars > 0) {
+    QString text;
+    if (!TextEncoding::decodeUtf8(bytes, &text)) {
         *error = QStringLiteral("%1 is not valid UTF-8").arg(path);
         return FileRead::Refused;
     }

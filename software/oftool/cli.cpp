@@ -1,10 +1,10 @@
 #include "cli.h"
 #include "charset.h"
+#include "textencoding.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
-#include <QTextCodec>
 
 #include <cstdio>
 #include <cstring>
@@ -95,7 +95,7 @@ Parsed parse(QCommandLineParser &parser, const char *command, const QString &syn
     const QCommandLineOption version = parser.addVersionOption();
     if (!notText.isEmpty()) {
         usageError(command, QStringLiteral("\"%1\" is not valid %2 text; file names and values must be, or they would change on the way")
-                                .arg(escaped(notText), QString::fromLatin1(QTextCodec::codecForLocale()->name())));
+                                .arg(escaped(notText), TextEncoding::localEncodingName()));
         return Parsed::Failed;
     }
     arguments.removeAt(1); // the subcommand

@@ -2,6 +2,8 @@
 
 #include "sfnt.h"
 
+#include "installedfonts.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -65,11 +67,10 @@ bool drawsFrom(const QFont &font, const QByteArray &data, const Sfnt::Face &face
 // The styles of the fonts registered as id whose glyphs come from face, as faces named after family.
 QList<Face> facesDrawnFrom(int id, const QByteArray &data, const Sfnt::Face &face)
 {
-    QFontDatabase database;
     QList<Face> found;
     for (const QString &family : QFontDatabase::applicationFontFamilies(id)) {
-        for (const QString &style : database.styles(family)) {
-            if (drawsFrom(database.font(family, style, 12), data, face)) {
+        for (const QString &style : InstalledFonts::styles(family)) {
+            if (drawsFrom(InstalledFonts::font(family, style, 12), data, face)) {
                 found.append(Face{family, style, family, QString(), -1});
             }
         }
@@ -130,8 +131,7 @@ bool addSfnt(const QString &path, const QByteArray &data, int wanted, QList<Face
 // A font whose tables cannot be compared: taken only when no other font has its family.
 bool addOther(const QString &path, QList<Face> *faces, QString *error)
 {
-    QFontDatabase database;
-    const QStringList before = database.families();
+    const QStringList before = InstalledFonts::families();
     const int id = QFontDatabase::addApplicationFont(path);
     if (id < 0) {
         *error = QStringLiteral("Qt's font database does not load it");
@@ -146,9 +146,8 @@ bool addOther(const QString &path, QList<Face> *faces, QString *error)
             return false;
         }
     }
-    QFontDatabase after;
     for (const QString &family : families) {
-        for (const QString &style : after.styles(family)) {
+        for (const QString &style : InstalledFonts::styles(family)) {
             faces->append(Face{family, style, family, path, 0});
         }
     }
@@ -287,9 +286,8 @@ QStringList filesIn(const QString &directory, QStringList *problems, int *scanne
     return files;
 }
 
-QString installedFamily(const QFontDatabase &database, const QString &name)
+QString installedFamily(const QStringList &families, const QString &name)
 {
-    const QStringList families = database.families();
     // The font configuration lists generic names as families of their own; the output is named after the real one.
     static const QStringList generic{QStringLiteral("sans"), QStringLiteral("sans-serif"), QStringLiteral("sans serif"),
                                      QStringLiteral("serif"), QStringLiteral("monospace"), QStringLiteral("mono"),

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-class QFontDatabase;
-
 /* Where the fonts of a batch come from: installed families, and font files registered with Qt. */
 namespace FontSources {
 
@@ -35,11 +33,11 @@ bool addFile(const QString &spec, QList<Face> *faces, QString *error);
 QStringList filesIn(const QString &directory, QStringList *problems, int *scanned);
 
 /**
- * The installed family that name means, or empty: a family in any case, the first name of a
+ * The family of families (those installed) that name means, or empty: a family in any case, the first name of a
  * comma-separated list as fc-list prints it, or a generic name ("Monospace", "Serif", "Sans")
  * that the font configuration maps to a family.
  */
-QString installedFamily(const QFontDatabase &database, const QString &name);
+QString installedFamily(const QStringList &families, const QString &name);
 
 /** The style picked when none is asked for: Book, Regular, Normal, Roman or Medium, else the first. */
 QString defaultStyle(const QStringList &styles);

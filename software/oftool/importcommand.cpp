@@ -139,7 +139,7 @@ int importDirectory(const Cli::CommandLine &line, const Options &options)
     }
 
     std::printf("%s: %d letters, %d pictures imported from %s%s\n", options.output.toUtf8().constData(),
-                font->getCharacters().size(), pictures, options.directory.toUtf8().constData(),
+                int(font->getCharacters().size()), pictures, options.directory.toUtf8().constData(),
                 refused.isEmpty() ? "" : QStringLiteral(" (%1 files passed over)").arg(refused.size()).toUtf8().constData());
     return Cli::exitOk;
 }

@@ -75,7 +75,7 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
     }
 
     std::printf("%s: %d x %d pixels, %d letters\n", options.output.toUtf8().constData(), sheet.width(), sheet.height(),
-                font->getCharacters().size());
+                int(font->getCharacters().size()));
     if (!layout.missing().isEmpty()) {
         QStringList names;
         for (const QString &letter : layout.missing()) {

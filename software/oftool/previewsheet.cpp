@@ -136,7 +136,7 @@ void PreviewSheet::addLetters(const Models::Font &font)
 
 void PreviewSheet::addMissing(const Models::Font &font, const QVector<uint> &text)
 {
-    for (const uint codePoint : text) {
+    for (const char32_t codePoint : text) {
         const QString letter = QString::fromUcs4(&codePoint, 1);
         if (!font.getCharacter(letter) && !m_missing.contains(letter)) {
             m_missing.append(letter);
@@ -165,7 +165,7 @@ void PreviewSheet::layOutText(const Models::Font &font, const QVector<uint> &tex
     const qint64 lineLimit = qMax<qint64>(m_grid.width, minTextWidth);
     qint64 lineWidth = 0;
     qint64 textWidth = 0;
-    for (const uint codePoint : text) {
+    for (const char32_t codePoint : text) {
         const Models::Character *letter = font.getCharacter(QString::fromUcs4(&codePoint, 1));
         Glyph glyph;
         glyph.image = firstImage(letter);

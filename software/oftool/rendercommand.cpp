@@ -51,7 +51,7 @@ QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leav
     const QSet<uint> left(leaveOut.cbegin(), leaveOut.cend());
     QStringList letters;
     letters.reserve(codePoints.size());
-    for (const uint codePoint : codePoints) {
+    for (const char32_t codePoint : codePoints) {
         if (!left.contains(codePoint)) {
             letters.append(QString::fromUcs4(&codePoint, 1));
         }
@@ -294,13 +294,11 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
 
 } // namespace
 
-void prepareRender(const Cli::CommandLine &line)
+void prepareRender(const Cli::CommandLine &)
 {
-    // The logical DPI has to be fixed before the application object exists.
-    int dpi = 0;
-    if (Render::parseDpi(line.peek(QStringLiteral("dpi")), &dpi)) {
-        qputenv("QT_FONT_DPI", QByteArray::number(dpi));
-    }
+    // The renderer sets the DPI on the images it draws into. Qt 6 takes an inherited QT_FONT_DPI as a scale
+    // factor, which turns its default hinting off: the bytes would depend on the environment.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
 }
 
 void declareRender(Cli::CommandLine &line)

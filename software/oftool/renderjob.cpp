@@ -4,17 +4,17 @@
 #include "stagedfiles.h"
 
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 
 #include "models/font.h"
 
 #include <QFileInfo>
 #include <QFont>
-#include <QFontDatabase>
 #include <QFontInfo>
 
 QFont jobFont(const Job &job)
 {
-    QFont font = QFontDatabase().font(job.face.queryFamily, job.face.style, job.pixels ? 12 : job.size);
+    QFont font = InstalledFonts::font(job.face.queryFamily, job.face.style, job.pixels ? 12 : job.size);
     if (job.pixels) {
         font.setPixelSize(job.size);
     }
@@ -30,7 +30,7 @@ namespace {
 
 QString whyNotWritten(const Job &job, const QFont &font, const QString &writeError)
 {
-    if (fitsPixelBudget(font, job.letters)) {
+    if (fitsPixelBudget(font, job.letters, job.dpi)) {
         return QStringLiteral("oftool render: ")
                + Cli::writeFailure(job.path, job.typedOutput, QStringLiteral("cannot write %1: %2").arg(job.path, writeError));
     }
@@ -39,7 +39,7 @@ QString whyNotWritten(const Job &job, const QFont &font, const QString &writeErr
     if (job.pixels) {
         return what + QStringLiteral("draw fewer characters or a smaller size");
     }
-    const int largest = largestFittingPointSize(font, job.letters);
+    const int largest = largestFittingPointSize(font, job.letters, job.dpi);
     return what + (largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
                                : QStringLiteral("not even 1 pt fits; draw fewer characters"));
 }
@@ -53,10 +53,10 @@ JobResult renderJob(const Job &job)
     JobResult result;
     result.resolvedFamily = info.family();
     result.resolvedStyle = info.styleName();
-    result.pixelSize = info.pixelSize();
+    result.pixelSize = renderedPixelSize(font, job.dpi);
     const auto docFont = std::make_shared<Models::Font>(job.fontName);
     QString error;
-    if (renderGlyphs(font, job.letters, docFont.get(), &result.emptyLetters)) {
+    if (renderGlyphs(font, job.letters, docFont.get(), &result.emptyLetters, job.dpi)) {
         if (job.keepFont) {
             result.font = docFont;
             return result;

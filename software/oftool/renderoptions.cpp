@@ -5,9 +5,9 @@
 #include "sizelist.h"
 
 #include "glyphrenderer.h"
+#include "installedfonts.h"
 
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QThread>
 
 #include <algorithm>
@@ -73,9 +73,9 @@ int readCharacters(const Cli::CommandLine &line, QVector<uint> *codePoints)
 }
 
 // Cli::exitOk with the styles of family to render; otherwise the status of the usage error it printed.
-int readStyles(const Cli::CommandLine &line, const QFontDatabase &database, const QString &family, QStringList *styles)
+int readStyles(const Cli::CommandLine &line, const QString &family, QStringList *styles)
 {
-    const QStringList familyStyles = database.styles(family);
+    const QStringList familyStyles = InstalledFonts::styles(family);
     if (line.isSet(QStringLiteral("all-styles"))) {
         *styles = familyStyles;
         std::sort(styles->begin(), styles->end());
@@ -107,12 +107,12 @@ int readFamilies(const Cli::CommandLine &line, Options *options)
         return line.usageError(QStringLiteral("--style and --all-styles exclude each other"));
     }
     const bool fromFiles = line.isSet(QStringLiteral("font-file")) || line.isSet(QStringLiteral("font-dir"));
-    const QFontDatabase database;
+    const QStringList installed = InstalledFonts::families();
     QStringList families;
     if (all) {
-        for (const QString &family : database.families()) {
+        for (const QString &family : installed) {
             // Generic names such as "Monospace" are listed too; their fonts come with the real family.
-            if (!database.isPrivateFamily(family) && FontSources::installedFamily(database, family) == family) {
+            if (!InstalledFonts::isPrivateFamily(family) && FontSources::installedFamily(installed, family) == family) {
                 families.append(family);
             }
         }
@@ -120,7 +120,7 @@ int readFamilies(const Cli::CommandLine &line, Options *options)
         names.append(defaultFamily);
     }
     for (const QString &name : names) {
-        const QString family = FontSources::installedFamily(database, name);
+        const QString family = FontSources::installedFamily(installed, name);
         if (family.isEmpty()) {
             return line.usageError(QStringLiteral("--family: no installed font family is called \"%1\" "
                                                   "(fc-list : family lists them)").arg(name));
@@ -135,12 +135,12 @@ int readFamilies(const Cli::CommandLine &line, Options *options)
     for (const QString &family : families) {
         QStringList styles;
         if (families.size() > 1 && line.isSet(QStringLiteral("style"))
-            && !database.styles(family).contains(line.value(QStringLiteral("style")), Qt::CaseInsensitive)) {
+            && !InstalledFonts::styles(family).contains(line.value(QStringLiteral("style")), Qt::CaseInsensitive)) {
             line.note(QStringLiteral("%1 has no style \"%2\"; skipped").arg(family, line.value(QStringLiteral("style"))));
             ++options->skippedFonts;
             continue;
         }
-        const int status = readStyles(line, database, family, &styles);
+        const int status = readStyles(line, family, &styles);
         if (status != Cli::exitOk) {
             return status;
         }

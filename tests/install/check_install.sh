@@ -3,10 +3,23 @@
 # the programs run from there, the desktop entry is valid, the man pages cover every oftool command,
 # a consumer builds against the installed framework (CMake package and pkg-config) and round-trips
 # a font, and the .deb holds all of it with the right dependencies.
-# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR
+# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR [QT_MAJOR]   (5, the default, or 6)
 set -euo pipefail
 build=$(cd "$1" && pwd)
 consumer=$(cd "$2" && pwd)
+qt=${3:-5}
+# The Qt 6 framework is named apart, so that both can be installed side by side.
+if [ "$qt" = 5 ]; then
+    name=quillmeremakefont
+    package=QuillmereMakeFont
+    qtpackages="libqt5core5a libqt5gui5 libqt5widgets5 libqt5xml5"
+    otherqt=6
+else
+    name=quillmeremakefont-qt6
+    package=QuillmereMakeFontQt6
+    qtpackages="libqt6core6 libqt6gui6 libqt6widgets6 libqt6xml6"
+    otherqt=5
+fi
 work=$build/install-check
 stage=$work/stage
 export QT_QPA_PLATFORM=offscreen
@@ -24,30 +37,30 @@ mkdir -p "$work"
 
 step "install into $stage"
 cmake --install "$build" --prefix "$stage" >"$work/install.log"
-libdir=$(sed -n 's/^libdir=\${prefix}\///p' "$build/framework/quillmeremakefont.pc.in")
+libdir=$(sed -n 's/^libdir=\${prefix}\///p' "$build/framework/$name.pc.in")
 for file in bin/QuillmereMakeFont bin/oftool \
-    "$libdir/libquillmeremakefont.so" "$libdir/libquillmeremakefont.so.0" \
-    include/quillmeremakefont/models/font.h include/quillmeremakefont/models/character.h \
-    include/quillmeremakefont/models/characterpicture.h include/quillmeremakefont/iomanager/fontfilemanager.h \
-    include/quillmeremakefont/iomanager/diagnostic.h include/quillmeremakefont/iomanager/glyphfilename.h \
-    include/quillmeremakefont/quillmeremakefont_export.h \
-    "$libdir/cmake/QuillmereMakeFont/QuillmereMakeFontConfig.cmake" "$libdir/pkgconfig/quillmeremakefont.pc" \
+    "$libdir/lib$name.so" "$libdir/lib$name.so.0" \
+    "include/$name/models/font.h" "include/$name/models/character.h" \
+    "include/$name/models/characterpicture.h" "include/$name/iomanager/fontfilemanager.h" \
+    "include/$name/iomanager/diagnostic.h" "include/$name/iomanager/glyphfilename.h" \
+    "include/$name/quillmeremakefont_export.h" \
+    "$libdir/cmake/$package/${package}Config.cmake" "$libdir/pkgconfig/$name.pc" \
     share/applications/quillmeremakefont.desktop share/icons/hicolor/scalable/apps/quillmeremakefont.svg \
     share/icons/hicolor/48x48/apps/quillmeremakefont.png share/man/man1/QuillmereMakeFont.1 share/man/man1/oftool.1; do
     [ -e "$stage/$file" ] || fail "not installed: $file"
 done
 private=$(find "$stage/include" -name '*_p.h')
 [ -z "$private" ] || fail "private headers installed: $private"
-soname=$(objdump -p "$stage/$libdir/libquillmeremakefont.so" | awk '$1 == "SONAME" { print $2 }')
-[ "$soname" = libquillmeremakefont.so.0 ] || fail "SONAME is '$soname'"
+soname=$(objdump -p "$stage/$libdir/lib$name.so" | awk '$1 == "SONAME" { print $2 }')
+[ "$soname" = "lib$name.so.0" ] || fail "SONAME is '$soname'"
 # The library exports its own API and nothing else.
-foreign=$(nm -D --defined-only "$stage/$libdir/libquillmeremakefont.so.0" | c++filt | awk '{ $1 = ""; $2 = ""; print }' \
+foreign=$(nm -D --defined-only "$stage/$libdir/lib$name.so.0" | c++filt | awk '{ $1 = ""; $2 = ""; print }' \
     | grep -Ev '^  (IOManager|Models)::' || true)
 [ -z "$foreign" ] || fail "the library exports more than its API: $foreign"
 # The installed programs must use the installed library, not the one in the build tree.
 for program in QuillmereMakeFont oftool; do
-    loaded=$(ldd "$stage/bin/$program" | awk '$1 == "libquillmeremakefont.so.0" { print $3 }')
-    [ "$(realpath "$loaded")" = "$(realpath "$stage/$libdir/libquillmeremakefont.so.0")" ] \
+    loaded=$(ldd "$stage/bin/$program" | awk -v library="lib$name.so.0" '$1 == library { print $3 }')
+    [ "$(realpath "$loaded")" = "$(realpath "$stage/$libdir/lib$name.so.0")" ] \
         || fail "$program loads the framework from '$loaded', not from the staging prefix"
 done
 "$stage/bin/oftool" render --size 12 --output "$work/oftool.of" >/dev/null 2>"$work/oftool.err" \
@@ -86,42 +99,62 @@ else
     echo "man is not installed: the pages were not rendered"
 fi
 
+# A consumer that loaded both Qt versions would crash: the framework has to bring its own Qt along.
+same_qt_only() {
+    local libraries
+    libraries=$(ldd "$1")
+    grep -q "libQt${qt}Core" <<<"$libraries" || fail "$1 does not load Qt $qt"
+    ! grep "libQt${otherqt}" <<<"$libraries" || fail "$1 loads Qt $otherqt"
+}
+
 step "consumer with find_package"
-cmake -S "$consumer" -B "$work/cmake-consumer" -DCMAKE_PREFIX_PATH="$stage" \
+grep -q "^find_dependency(Qt$qt " "$stage/$libdir/cmake/$package/${package}Config.cmake" \
+    || fail "the CMake package does not name Qt $qt: $(grep find_dependency "$stage/$libdir/cmake/$package/${package}Config.cmake")"
+cmake -S "$consumer" -B "$work/cmake-consumer" -DCMAKE_PREFIX_PATH="$stage" -DQMF_PACKAGE="$package" \
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF >"$work/consumer.log" || fail "configure: $(cat "$work/consumer.log")"
-grep -qx "QuillmereMakeFont_DIR:PATH=$stage/$libdir/cmake/QuillmereMakeFont" "$work/cmake-consumer/CMakeCache.txt" \
-    || fail "find_package found another QuillmereMakeFont: $(grep QuillmereMakeFont_DIR "$work/cmake-consumer/CMakeCache.txt")"
+grep -qx "${package}_DIR:PATH=$stage/$libdir/cmake/$package" "$work/cmake-consumer/CMakeCache.txt" \
+    || fail "find_package found another $package: $(grep "${package}_DIR" "$work/cmake-consumer/CMakeCache.txt")"
 cmake --build "$work/cmake-consumer" >>"$work/consumer.log" 2>&1 || fail "build: $(cat "$work/consumer.log")"
+same_qt_only "$work/cmake-consumer/consumer"
 "$work/cmake-consumer/consumer" "$work/cmake-first.of" "$work/cmake-second.of"
 
 step "consumer with pkg-config"
 export PKG_CONFIG_PATH=$stage/$libdir/pkgconfig
-flags=$(pkg-config --cflags --libs quillmeremakefont) || fail "pkg-config does not know quillmeremakefont"
+requires=$(pkg-config --print-requires "$name") || fail "pkg-config does not know $name"
+[ "$(awk '{ print $1 }' <<<"$requires" | sort | tr '\n' ' ')" = "Qt${qt}Core Qt${qt}Gui Qt${qt}Xml " ] \
+    || fail "$name.pc requires: $requires"
+flags=$(pkg-config --cflags --libs "$name") || fail "pkg-config does not know $name"
 # shellcheck disable=SC2086 # the flags are words
 "${CXX:-c++}" -std=c++17 -Wall -Wextra -Werror -o "$work/pkg-consumer" "$consumer/consumer.cpp" $flags \
     || fail "the pkg-config consumer does not build"
+LD_LIBRARY_PATH=$stage/$libdir same_qt_only "$work/pkg-consumer"
 LD_LIBRARY_PATH=$stage/$libdir "$work/pkg-consumer" "$work/pkg-first.of" "$work/pkg-second.of"
 cmp "$work/cmake-first.of" "$work/pkg-first.of" || fail "both consumers should write the same bytes"
 
 step "Debian package"
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || fail "cpack: $(cat "$work/cpack.log")"
-deb=$(ls "$work"/deb/quillmeremakefont_*.deb)
+deb=$(ls "$work/deb/${name}"_*.deb)
 dpkg-deb -f "$deb"
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libqt5core5a libqt5gui5 libqt5widgets5 libqt5xml5 libstdc++6 libc6; do
-    grep -Eq "(^|, )${package//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
+for dependency in $qtpackages libstdc++6 libc6; do
+    grep -Eq "(^|, )${dependency//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $dependency: $depends"
 done
+! grep -Eo "libqt${otherqt}[a-z0-9-]*" <<<"$depends" || fail "Depends names Qt $otherqt: $depends"
 [ "$(dpkg-deb -f "$deb" Recommends)" = fonts-dejavu-core ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
+if [ "$qt" = 6 ]; then
+    # Its programs have the Qt 5 package's paths.
+    [ "$(dpkg-deb -f "$deb" Conflicts)" = quillmeremakefont ] || fail "Conflicts: $(dpkg-deb -f "$deb" Conflicts)"
+fi
 dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/deb-contents"
 for file in ./usr/bin/QuillmereMakeFont ./usr/bin/oftool ./usr/share/applications/quillmeremakefont.desktop \
     ./usr/share/icons/hicolor/scalable/apps/quillmeremakefont.svg ./usr/share/man/man1/oftool.1 \
-    ./usr/share/man/man1/QuillmereMakeFont.1 ./usr/include/quillmeremakefont/models/font.h \
-    "./usr/$libdir/libquillmeremakefont.so.0" "./usr/$libdir/pkgconfig/quillmeremakefont.pc" \
-    "./usr/$libdir/cmake/QuillmereMakeFont/QuillmereMakeFontConfig.cmake"; do
+    ./usr/share/man/man1/QuillmereMakeFont.1 "./usr/include/$name/models/font.h" \
+    "./usr/$libdir/lib$name.so.0" "./usr/$libdir/pkgconfig/$name.pc" \
+    "./usr/$libdir/cmake/$package/${package}Config.cmake"; do
     grep -qxF "$file" "$work/deb-contents" || fail ".deb lacks $file"
 done
 dpkg-deb -x "$deb" "$work/debroot"
-grep -qx 'prefix=/usr' "$work/debroot/usr/$libdir/pkgconfig/quillmeremakefont.pc" || fail "the packaged .pc has another prefix"
+grep -qx 'prefix=/usr' "$work/debroot/usr/$libdir/pkgconfig/$name.pc" || fail "the packaged .pc has another prefix"
 ! grep -rlF "$build" "$work/debroot" || fail "the .deb refers to the build directory"
 
 echo "install check passed"

@@ -18,8 +18,6 @@ inline OftoolRun runOftool(const QStringList &arguments, const QString &workingD
 {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
-    // The command sets its own DPI; one inherited from the test must not get in the way.
-    environment.remove(QStringLiteral("QT_FONT_DPI"));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(OFTOOL_PATH), arguments);
     OftoolRun run;

@@ -9,7 +9,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QStringList>
-#include <QTextCodec>
 #include <QXmlStreamWriter>
 
 /* The OF font file built the obvious way, one QString per pixel: the yardstick for the real writer. */
@@ -21,7 +20,6 @@ inline QByteArray referenceFontBytes(const Models::Font &font)
     QXmlStreamWriter writer;
     writer.setAutoFormatting(true);
     writer.setAutoFormattingIndent(2);
-    writer.setCodec(QTextCodec::codecForName("utf8"));
     writer.setDevice(&buffer);
     writer.writeStartDocument();
     writer.writeStartElement("font");

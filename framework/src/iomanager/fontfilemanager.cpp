@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
-#include <QTextCodec>
 #include <QTextStream>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -58,15 +57,15 @@ bool FontFileManager::fontToDevice(const Models::Font *font, QIODevice *device)
     QXmlStreamWriter writer;
     writer.setAutoFormatting(true);
     writer.setAutoFormattingIndent(2);
-    writer.setCodec(QTextCodec::codecForName("utf8"));
     writer.setDevice(device);
 
     writer.writeStartDocument();
     writer.writeStartElement(QStringLiteral("font"));
     writer.writeAttribute(QStringLiteral("name"), font->getName());
-    bool written = true;
+    // Qt 5's writer drops a lone surrogate that ends an attribute without an error; Qt 6's fails.
+    bool written = font->getName().isValidUtf16();
     for (const Models::Character *character : font->getCharacters()) {
-        if (!writeLetter(character, writer)) {
+        if (!written || !writeLetter(character, writer)) {
             written = false;
             break;
         }
@@ -233,7 +232,8 @@ Models::CharacterPicture *FontFileManager::readPicture(QXmlStreamReader &reader,
                                                        const QString &letter, const DiagnosticSink &sink,
                                                        Private::ImageArena *arena)
 {
-    const int id = reader.attributes().value(QLatin1String("id")).toInt(nullptr, 10);
+    // trimmed(): Qt 6's toInt() passes over ASCII white space only, Qt 5's over all that QChar::isSpace() knows.
+    const int id = reader.attributes().value(QLatin1String("id")).trimmed().toInt(nullptr, 10);
     int width = 0;
     int height = 0;
     int format = QImage::Format_Invalid;
@@ -245,15 +245,15 @@ Models::CharacterPicture *FontFileManager::readPicture(QXmlStreamReader &reader,
         }
         if (isStartElement(reader, QLatin1String("width"))) {
             readToken(reader);
-            width = reader.text().toInt(nullptr, 10);
+            width = reader.text().trimmed().toInt(nullptr, 10);
         }
         if (isStartElement(reader, QLatin1String("height"))) {
             readToken(reader);
-            height = reader.text().toInt(nullptr, 10);
+            height = reader.text().trimmed().toInt(nullptr, 10);
         }
         if (isStartElement(reader, QLatin1String("format"))) {
             readToken(reader);
-            format = reader.text().toInt(nullptr, 10);
+            format = reader.text().trimmed().toInt(nullptr, 10);
         }
         if (isStartElement(reader, QLatin1String("data"))) {
             readToken(reader);
@@ -354,7 +354,10 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
     }
     // Streamed: the same bytes as toByteArray(1), without two more copies of the whole text.
     QTextStream stream(&output);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6's text streams write UTF-8 unless told otherwise; Qt 5's follow the locale.
     stream.setCodec("UTF-8");
+#endif
     fontDocument.save(stream, 1);
     stream.flush();
     if (stream.status() != QTextStream::Ok) {

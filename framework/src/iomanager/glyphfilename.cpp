@@ -120,7 +120,8 @@ GlyphFileName GlyphFileName::parse(const QString &fileName)
         result.m_refusal = isStorableLetter(result.m_letter) ? Accepted : UnstorableCode;
     }
     if (result.m_refusal == Accepted) {
-        result.m_id = idField.toInt();
+        // trimmed(): Qt 6's toInt() passes over ASCII white space only.
+        result.m_id = idField.trimmed().toInt();
     }
     return result;
 }

@@ -4,7 +4,7 @@
 #include <QIODevice>
 #include <QtAlgorithms>
 #include <QString>
-#include <QStringRef>
+#include <QStringView>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -93,7 +93,8 @@ PixelWord parsePixelValue(const ushort *&pos, const ushort *end)
         while (pos != end && *pos != u',') {
             ++pos;
         }
-        word = QString::fromRawData(reinterpret_cast<const QChar *>(start), int(pos - start)).toUInt(nullptr, 10);
+        // trimmed(): Qt 6's toUInt() passes over ASCII white space only.
+        word = QString::fromRawData(reinterpret_cast<const QChar *>(start), int(pos - start)).trimmed().toUInt(nullptr, 10);
     }
     if (pos != end) {
         ++pos;
@@ -197,13 +198,13 @@ bool writePixels(const QImage &image, QIODevice *device)
     return device->write(begin, out - begin) == out - begin;
 }
 
-void PixelValues::read(const QStringRef &text, int width, int height)
+void PixelValues::read(QStringView text, int width, int height)
 {
     dropImage();
     std::vector<PixelWord>().swap(m_words);
     m_tooLarge = false;
 
-    const ushort *begin = reinterpret_cast<const ushort *>(text.unicode());
+    const ushort *begin = reinterpret_cast<const ushort *>(text.utf16());
     const ushort *end = begin + text.size();
     m_count = countPixelValues(begin, text.size());
     if (m_count == 0) {
@@ -253,7 +254,9 @@ bool PixelValues::image(int width, int height, int format, QImage *image, Diagno
         return false;
     }
     *problem = Diagnostic::PictureTooLarge;
-    if (m_tooLarge) {
+    // Qt 6's floating-point formats take up to 16 bytes a pixel: hold them to the bytes ARGB32 may take.
+    const qint64 imageBytes = m_count * QImage::toPixelFormat(QImage::Format(format)).bitsPerPixel() / 8;
+    if (m_tooLarge || imageBytes > maxPixelCount * qint64(sizeof(PixelWord))) {
         return false;
     }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 class QIODevice;
-class QStringRef;
+class QStringView;
 
 namespace IOManager {
 namespace Private {
@@ -36,7 +36,7 @@ public:
     ~PixelValues();
 
     /* Reads every value as QString::toUInt(base 10) reads it; width and height as known so far. */
-    void read(const QStringRef &text, int width, int height);
+    void read(QStringView text, int width, int height);
 
     /*
      * The picture's image for its final size and format. False, with a null image and the

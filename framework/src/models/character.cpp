@@ -1,6 +1,7 @@
 #include "models/character.h"
 #include "models/characterpicture.h"
 
+#include <QRandomGenerator>
 #include <QtGlobal>
 
 namespace Models {
@@ -53,12 +54,17 @@ CharacterPicture *Character::getRandomPicture() const
     if (m_pictures.isEmpty()) {
         return nullptr;
     }
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     // qrand() rather than QRandomGenerator: callers seed it with qsrand() to replay a choice.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     const int draw = qrand();
 #pragma GCC diagnostic pop
     return m_pictures.at(draw % m_pictures.size());
+#else
+    // Qt 6 has no qrand(), and so no qsrand() to replay a choice with.
+    return m_pictures.at(QRandomGenerator::global()->bounded(int(m_pictures.size())));
+#endif
 }
 
 CharacterPicture *Character::getPictureById(int id) const

@@ -29,7 +29,7 @@ public:
     const QList<CharacterPicture *> &getPictures() const;
     /** The number of pictures. */
     int pictureCount() const;
-    /** A picture chosen with qrand(), or null when there is none. */
+    /** A picture chosen with qrand() (QRandomGenerator::global() under Qt 6), or null when there is none. */
     CharacterPicture *getRandomPicture() const;
     /** The first picture with this id, or null. */
     CharacterPicture *getPictureById(int id) const;
