@@ -49,7 +49,7 @@ int mergeFiles(const Cli::CommandLine &line, const Options &options)
         return line.failure(Cli::writeFailure(options.output, options.output, QStringLiteral("could not write %1").arg(options.output)));
     }
     std::printf("%s: %d letters, %d pictures from %d files\n", options.output.toUtf8().constData(),
-                merged.getCharacters().size(), pictures, options.inputs.size());
+                int(merged.getCharacters().size()), pictures, int(options.inputs.size()));
     return Cli::exitOk;
 }
 
