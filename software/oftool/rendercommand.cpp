@@ -195,7 +195,14 @@ bool saveInto(const Models::Font &font, const QString &path)
 Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
 {
     Progress progress(plan.jobs.size());
-    StagedFiles staged;
+    QStringList directories;
+    for (const Job &job : plan.jobs) {
+        const QString directory = QFileInfo(job.path).absolutePath();
+        if (!directories.contains(directory)) {
+            directories.append(directory);
+        }
+    }
+    StagedFiles staged(directories);
     QHash<int, JobResult> waiting; // rendered, until their files are committed
     const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(QFileInfo(options.into).fileName()));
     Outcome outcome;

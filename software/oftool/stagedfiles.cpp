@@ -5,8 +5,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 #include <cstring>
@@ -26,8 +26,11 @@ QString systemError(int error)
 
 } // namespace
 
-StagedFiles::StagedFiles()
+StagedFiles::StagedFiles(const QStringList &directories)
 {
+    for (const QString &directory : directories) {
+        directoryHandle(directory);
+    }
     m_sinceCommit.start();
 }
 
@@ -36,6 +39,20 @@ StagedFiles::~StagedFiles()
     for (const Entry &entry : qAsConst(m_entries)) {
         QFile::remove(entry.staged);
     }
+    for (const int handle : qAsConst(m_directories)) {
+        if (handle >= 0) {
+            ::close(handle);
+        }
+    }
+}
+
+int StagedFiles::directoryHandle(const QString &directory)
+{
+    const QString path = QFileInfo(directory).absoluteFilePath();
+    if (!m_directories.contains(path)) {
+        m_directories.insert(path, ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    return m_directories.value(path);
 }
 
 QString StagedFiles::write(const Models::Font *font, const QString &path, QString *error)
@@ -92,21 +109,18 @@ bool StagedFiles::due() const
 QList<StagedFiles::Outcome> StagedFiles::commit()
 {
     QList<Outcome> outcomes;
-    QHash<QString, int> directories; // each target directory, open
-    QHash<dev_t, int> syncErrors;     // per file system, the error of its one sync
+    QSet<int> used;               // the handles of this commit's directories
+    QHash<dev_t, int> syncErrors; // per file system, the error of its one sync
     for (const Entry &entry : qAsConst(m_entries)) {
-        const QString directory = QFileInfo(entry.target).absolutePath();
-        if (!directories.contains(directory)) {
-            const int handle = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            directories.insert(directory, handle);
-            struct stat status = {};
-            if (handle >= 0 && ::fstat(handle, &status) == 0 && !syncErrors.contains(status.st_dev)) {
-                syncErrors.insert(status.st_dev, ::syncfs(handle) == 0 ? 0 : errno);
-            }
+        const int handle = directoryHandle(QFileInfo(entry.target).absolutePath());
+        struct stat status = {};
+        if (handle >= 0 && !used.contains(handle) && ::fstat(handle, &status) == 0 && !syncErrors.contains(status.st_dev)) {
+            syncErrors.insert(status.st_dev, ::syncfs(handle) == 0 ? 0 : errno);
         }
+        used.insert(handle);
     }
     for (const Entry &entry : qAsConst(m_entries)) {
-        const int handle = directories.value(QFileInfo(entry.target).absolutePath());
+        const int handle = directoryHandle(QFileInfo(entry.target).absolutePath());
         struct stat status = {};
         int error = handle >= 0 && ::fstat(handle, &status) == 0 ? syncErrors.value(status.st_dev) : errno;
         if (error == 0 && ::rename(QFile::encodeName(entry.staged).constData(), QFile::encodeName(entry.target).constData()) != 0) {
@@ -117,10 +131,9 @@ QList<StagedFiles::Outcome> StagedFiles::commit()
         }
         outcomes.append(Outcome{entry.id, error == 0 ? QString() : systemError(error)});
     }
-    for (const int handle : qAsConst(directories)) {
+    for (const int handle : qAsConst(used)) {
         if (handle >= 0) {
             ::fsync(handle); // the renames themselves
-            ::close(handle);
         }
     }
     m_entries.clear();

@@ -2,8 +2,10 @@
 #define OFTOOL_STAGEDFILES_H
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace Models {
 class Font;
@@ -17,7 +19,11 @@ class Font;
 class StagedFiles
 {
 public:
-    StagedFiles();
+    /**
+     * Opens directories, where the files will go, before any is written: a sync reports only the
+     * write-back errors that happened while a handle to the file system was open.
+     */
+    explicit StagedFiles(const QStringList &directories);
     /** Removes the files never committed. */
     ~StagedFiles();
     Q_DISABLE_COPY(StagedFiles)
@@ -46,7 +52,10 @@ private:
         QString staged;
         QString target;
     };
+    int directoryHandle(const QString &directory);
+
     QList<Entry> m_entries;
+    QHash<QString, int> m_directories; // open handles by absolute path; -1 where opening failed
     QElapsedTimer m_sinceCommit;
 };
 
