@@ -69,6 +69,7 @@ private slots:
     void manifestMatchesFiles();
     void skipIncompleteReportsOnce();
     void stopSignalLeavesNoPartialFile();
+    void replacesLinkedFileKeepingPermissions();
     void mergePicturesOfFonts();
     void mergeRefusals_data();
     void mergeRefusals();
@@ -342,6 +343,19 @@ void tst_OftoolBatch::stopSignalLeavesNoPartialFile()
     QVERIFY(reported.size() < 393 * 6);
     QCOMPARE(filesUnder(path("out")), reported);
     QVERIFY(process.readAllStandardError().contains("oftool render: stopped by signal 15 before "));
+}
+
+void tst_OftoolBatch::replacesLinkedFileKeepingPermissions()
+{
+    QVERIFY(writeAll(path("real.of"), "old\n"));
+    const QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(path("real.of"), permissions));
+    QVERIFY(QFile::link(path("real.of"), path("link.of")));
+    QCOMPARE(render({"--chars", "65", "--size", "8", "--output", "link.of"}).status, 0);
+    QCOMPARE(render({"--chars", "65", "--size", "8", "--output", "fresh.of"}).status, 0);
+    QVERIFY(QFileInfo(path("link.of")).isSymLink());
+    QVERIFY(readAll(path("real.of")) == readAll(path("fresh.of")));
+    QCOMPARE(QFile::permissions(path("real.of")) & 0x7077, permissions);
 }
 
 void tst_OftoolBatch::mergePicturesOfFonts()

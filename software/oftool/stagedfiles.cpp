@@ -24,6 +24,13 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// The file a path names through its links, which is replaced rather than the link, as QSaveFile does.
+QString finalTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+}
+
 } // namespace
 
 StagedFiles::StagedFiles(const QStringList &directories)
@@ -61,7 +68,7 @@ QString StagedFiles::write(const Models::Font *font, const QString &path, QStrin
         *error = QStringLiteral("not a regular file");
         return QString();
     }
-    const QFileInfo target(path);
+    const QFileInfo target(finalTarget(path));
     QString staged;
     int handle = -1;
     while (handle < 0) {
@@ -75,7 +82,7 @@ QString StagedFiles::write(const Models::Font *font, const QString &path, QStrin
         }
     }
     struct stat old = {};
-    if (::stat(QFile::encodeName(path).constData(), &old) == 0) {
+    if (::stat(QFile::encodeName(target.filePath()).constData(), &old) == 0) {
         ::fchmod(handle, old.st_mode & 07777);
     }
     QFile file;
@@ -98,7 +105,7 @@ QString StagedFiles::write(const Models::Font *font, const QString &path, QStrin
 
 void StagedFiles::add(int id, const QString &staged, const QString &target)
 {
-    m_entries.append(Entry{id, staged, target});
+    m_entries.append(Entry{id, staged, finalTarget(target)});
 }
 
 bool StagedFiles::due() const

@@ -29,8 +29,9 @@ public:
     Q_DISABLE_COPY(StagedFiles)
 
     /**
-     * Writes font into a new hidden file beside path, unsynced, with the permissions path has (or a
-     * new file gets); its path, or empty with the reason in error. Safe on any thread.
+     * Writes font into a new hidden file beside path (beside the file it links to, for a link),
+     * unsynced, with the permissions that file has (or a new file gets); its path, or empty with the
+     * reason in error. Safe on any thread.
      */
     static QString write(const Models::Font *font, const QString &path, QString *error);
 
