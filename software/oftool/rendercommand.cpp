@@ -229,7 +229,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
         if (result.font) {
             mergeFont(into.get(), *result.font);
             progress.step(index + 1, description + QStringLiteral(" -> ") + options.into);
-        } else if (!result.staged.isEmpty()) {
+        } else if (!result.staged.isNull()) {
             staged.add(index, result.staged, job.path);
             waiting.insert(index, result);
             if (!result.emptyLetters.isEmpty()) {

@@ -1,14 +1,12 @@
 #include "renderjob.h"
 
 #include "outputfile.h"
-#include "stagedfiles.h"
 
 #include "glyphrenderer.h"
 #include "installedfonts.h"
 
 #include "models/font.h"
 
-#include <QFileInfo>
 #include <QFont>
 #include <QFontInfo>
 
@@ -63,10 +61,10 @@ JobResult renderJob(const Job &job)
         }
         result.staged = StagedFiles::write(docFont.get(), job.path, &error);
     }
-    if (result.staged.isEmpty()) {
+    if (result.staged.isNull()) {
         result.error = whyNotWritten(job, font, error);
     } else {
-        result.bytes = QFileInfo(result.staged).size();
+        result.bytes = result.staged.bytes;
     }
     return result;
 }

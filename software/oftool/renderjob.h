@@ -2,6 +2,7 @@
 #define OFTOOL_RENDERJOB_H
 
 #include "fontsource.h"
+#include "stagedfiles.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,7 +33,7 @@ struct Job {
 
 /** What rendering a job gave. */
 struct JobResult {
-    QString staged; // the new file, waiting for its commit (StagedFiles); empty when none was written
+    StagedFile staged; // the new file, waiting for its commit; null when none was written
     std::shared_ptr<Models::Font> font; // the font drawn, for a job that keeps it
     QString error;  // why not, a whole line
     QStringList emptyLetters;

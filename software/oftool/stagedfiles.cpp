@@ -3,6 +3,7 @@
 #include "iomanager/fontfilemanager.h"
 #include "iomanager/savefile_p.h"
 
+#include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -18,6 +19,8 @@ namespace {
 
 // Files wait at most this long for their commit, so that a long batch shows its files as it goes.
 constexpr qint64 commitEveryMs = 2000;
+// Nor are more kept waiting, each with an open descriptor.
+constexpr int commitEveryFiles = 64;
 
 QString systemError(int error)
 {
@@ -29,6 +32,65 @@ QString finalTarget(const QString &path)
 {
     const QFileInfo info(path);
     return info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+}
+
+// A name for a file beside target that nothing else has.
+QByteArray hiddenName(const QFileInfo &target)
+{
+    return QFile::encodeName(QStringLiteral("%1/.%2.%3.part").arg(target.absolutePath(), target.fileName(),
+                                                                  QString::number(QRandomGenerator::global()->generate(), 36)));
+}
+
+// A new file for target's content: unnamed where the file system allows, else hidden beside it.
+StagedFile createFile(const QFileInfo &target, QString *error)
+{
+    StagedFile staged;
+    // 0666 less the umask, as a new file gets.
+    staged.handle = ::open(QFile::encodeName(target.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (staged.handle >= 0) {
+        return staged;
+    }
+    while (staged.handle < 0) {
+        const QByteArray name = hiddenName(target);
+        staged.handle = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (staged.handle < 0 && errno != EEXIST) {
+            *error = systemError(errno);
+            return StagedFile();
+        }
+        staged.path = QFile::decodeName(name);
+    }
+    return staged;
+}
+
+void drop(const StagedFile &staged)
+{
+    if (staged.handle >= 0) {
+        ::close(staged.handle);
+    }
+    if (!staged.path.isEmpty()) {
+        QFile::remove(staged.path);
+    }
+}
+
+// Gives an unnamed file a hidden name beside target; 0, or the error.
+int name(StagedFile *staged, const QFileInfo &target)
+{
+    if (staged->path.isEmpty()) {
+        const QByteArray proc = "/proc/self/fd/" + QByteArray::number(staged->handle);
+        for (;;) {
+            const QByteArray hidden = hiddenName(target);
+            if (::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, hidden.constData(), AT_SYMLINK_FOLLOW) == 0) {
+                staged->path = QFile::decodeName(hidden);
+                break;
+            }
+            if (errno != EEXIST) {
+                return errno;
+            }
+        }
+    }
+    ::close(staged->handle);
+    staged->handle = -1;
+    return 0;
 }
 
 } // namespace
@@ -44,7 +106,7 @@ StagedFiles::StagedFiles(const QStringList &directories)
 StagedFiles::~StagedFiles()
 {
     for (const Entry &entry : qAsConst(m_entries)) {
-        QFile::remove(entry.staged);
+        drop(entry.staged);
     }
     for (const int handle : qAsConst(m_directories)) {
         if (handle >= 0) {
@@ -62,55 +124,41 @@ int StagedFiles::directoryHandle(const QString &directory)
     return m_directories.value(path);
 }
 
-QString StagedFiles::write(const Models::Font *font, const QString &path, QString *error)
+StagedFile StagedFiles::write(const Models::Font *font, const QString &path, QString *error)
 {
     if (!IOManager::Private::isReplaceableTarget(path)) {
         *error = QStringLiteral("not a regular file");
-        return QString();
+        return StagedFile();
     }
     const QFileInfo target(finalTarget(path));
-    QString staged;
-    int handle = -1;
-    while (handle < 0) {
-        staged = QStringLiteral("%1/.%2.%3.part").arg(target.absolutePath(), target.fileName(),
-                                                      QString::number(QRandomGenerator::global()->generate(), 36));
-        // 0666 less the umask, as a new file gets; an old file's own permissions are set below.
-        handle = ::open(QFile::encodeName(staged).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (handle < 0 && errno != EEXIST) {
-            *error = systemError(errno);
-            return QString();
-        }
+    StagedFile staged = createFile(target, error);
+    if (staged.isNull()) {
+        return staged;
     }
     struct stat old = {};
     if (::stat(QFile::encodeName(target.filePath()).constData(), &old) == 0) {
-        ::fchmod(handle, old.st_mode & 07777);
+        ::fchmod(staged.handle, old.st_mode & 07777);
     }
     QFile file;
-    bool complete = file.open(handle, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
+    bool complete = file.open(staged.handle, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
                     && IOManager::FontFileManager::fontToDevice(font, &file) && file.flush();
+    staged.bytes = file.size();
     if (!complete) {
         *error = file.errorString();
-    }
-    file.close();
-    if (complete && file.error() != QFileDevice::NoError) {
-        complete = false;
-        *error = file.errorString();
-    }
-    if (!complete) {
-        QFile::remove(staged);
-        return QString();
+        drop(staged);
+        return StagedFile();
     }
     return staged;
 }
 
-void StagedFiles::add(int id, const QString &staged, const QString &target)
+void StagedFiles::add(int id, const StagedFile &staged, const QString &target)
 {
     m_entries.append(Entry{id, staged, finalTarget(target)});
 }
 
 bool StagedFiles::due() const
 {
-    return !m_entries.isEmpty() && m_sinceCommit.elapsed() >= commitEveryMs;
+    return !m_entries.isEmpty() && (m_sinceCommit.elapsed() >= commitEveryMs || m_entries.size() >= commitEveryFiles);
 }
 
 QList<StagedFiles::Outcome> StagedFiles::commit()
@@ -126,15 +174,19 @@ QList<StagedFiles::Outcome> StagedFiles::commit()
         }
         used.insert(handle);
     }
-    for (const Entry &entry : qAsConst(m_entries)) {
-        const int handle = directoryHandle(QFileInfo(entry.target).absolutePath());
+    for (Entry &entry : m_entries) {
+        const QFileInfo target(entry.target);
+        const int handle = directoryHandle(target.absolutePath());
         struct stat status = {};
         int error = handle >= 0 && ::fstat(handle, &status) == 0 ? syncErrors.value(status.st_dev) : errno;
-        if (error == 0 && ::rename(QFile::encodeName(entry.staged).constData(), QFile::encodeName(entry.target).constData()) != 0) {
+        if (error == 0) {
+            error = name(&entry.staged, target);
+        }
+        if (error == 0 && ::rename(QFile::encodeName(entry.staged.path).constData(), QFile::encodeName(entry.target).constData()) != 0) {
             error = errno;
         }
         if (error != 0) {
-            QFile::remove(entry.staged);
+            drop(entry.staged);
         }
         outcomes.append(Outcome{entry.id, error == 0 ? QString() : systemError(error)});
     }

@@ -11,10 +11,19 @@ namespace Models {
 class Font;
 }
 
+/** A file written for StagedFiles: unnamed until its commit, or named where the file system has no unnamed files. */
+struct StagedFile {
+    int handle = -1; // open, unnamed; -1 for none
+    QString path;    // a hidden file beside the target, for a named one
+    qint64 bytes = 0;
+    bool isNull() const { return handle < 0 && path.isEmpty(); }
+};
+
 /*
  * The files of a batch, replaced atomically and durably without a sync per file: each is written
- * to a hidden file beside its target, and commit() syncs the file system once, renames every
- * file over its target, then syncs each directory once. A crash leaves each target old or whole.
+ * unsynced into its target's directory without a name, and commit() syncs the file system once,
+ * names each file and renames it over its target, then syncs each directory once. A crash or a kill
+ * leaves each target old or whole, and no file beside it.
  */
 class StagedFiles
 {
@@ -24,20 +33,20 @@ public:
      * write-back errors that happened while a handle to the file system was open.
      */
     explicit StagedFiles(const QStringList &directories);
-    /** Removes the files never committed. */
+    /** Drops the files never committed. */
     ~StagedFiles();
     Q_DISABLE_COPY(StagedFiles)
 
     /**
-     * Writes font into a new hidden file beside path (beside the file it links to, for a link),
-     * unsynced, with the permissions that file has (or a new file gets); its path, or empty with the
-     * reason in error. Safe on any thread.
+     * Writes font, unsynced, into a new file in path's directory (that of the file it links to, for
+     * a link), with the permissions that file has (or a new file gets); a null file with the reason in
+     * error otherwise. Safe on any thread.
      */
-    static QString write(const Models::Font *font, const QString &path, QString *error);
+    static StagedFile write(const Models::Font *font, const QString &path, QString *error);
 
     /** Takes a file write() made, to replace target at the next commit; id is the caller's. */
-    void add(int id, const QString &staged, const QString &target);
-    /** Whether files have waited long enough that their commit is due. */
+    void add(int id, const StagedFile &staged, const QString &target);
+    /** Whether files have waited long enough, or enough of them (each holds a descriptor), that their commit is due. */
     bool due() const;
 
     struct Outcome {
@@ -50,7 +59,7 @@ public:
 private:
     struct Entry {
         int id;
-        QString staged;
+        StagedFile staged;
         QString target;
     };
     int directoryHandle(const QString &directory);
