@@ -4,7 +4,7 @@
 #   B. one family, every style, 8 to 72 pt,
 # oftool with -j 1 and -j 2. Prints wall time, CPU time and peak memory side by side, measured in
 # the same run, and the ratios; checks first that -j 2 writes -j 1's bytes. Asserts no timing.
-# Also: A at -j 2 written to tmpfs, where a file's sync costs nothing, against the same on disk.
+# Also: B at -j 2 written to tmpfs, where a file's sync costs nothing, against the same on disk.
 # Usage: bench/bench_batch.sh BUILD_DIR [runs]    (BENCH_SMOKE=1: one quick pass, to check it works)
 set -euo pipefail
 build=${1:?build directory}
@@ -95,7 +95,7 @@ one_file=$(measure "$oftool" render --family "$family" --size "${sizes#*-}" --dp
 on_tmpfs=""
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
     shm=$(mktemp -d /dev/shm/bench_batch.XXXXXX)
-    on_tmpfs=$(measure "$work/oftool_run.sh" 2 "$shm" --all-families --size 16)
+    on_tmpfs=$(measure "$work/oftool_run.sh" 2 "$shm" --family "$family" --all-styles --size "$sizes")
     rm -rf "$shm"
 fi
 
@@ -126,5 +126,5 @@ for name in A B; do
 done
 echo "peak memory: one ${sizes#*-} pt file $(row "" "$one_file" | awk '{ print $3 }') MB; B at -j 2 / one file: $(ratio "$(field "${figures[B,j2]}" 3)" "$(field "$one_file" 3)")"
 if [ -n "$on_tmpfs" ]; then
-    echo "A at -j 2, wall on disk / on tmpfs (no sync cost): $(ratio "$(field "${figures[A,j2]}" 1)" "$(field "$on_tmpfs" 1)")"
+    echo "B at -j 2, wall on disk / on tmpfs (no sync cost): $(ratio "$(field "${figures[B,j2]}" 1)" "$(field "$on_tmpfs" 1)")"
 fi
