@@ -67,8 +67,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
             return line.usageError(QStringLiteral("--code: \"%1\" is not a code point such as U+00E9, 0xE9 or 233")
                                        .arg(line.value(QStringLiteral("code"))));
         }
-        const char32_t character = codePoint;
-        options->letter = QString::fromUcs4(&character, 1);
+        options->letter = Charset::letterOf(codePoint);
     }
     const QString names[2] = {QStringLiteral("baseline"), QStringLiteral("rightline")};
     double *const values[2] = {&options->baseLine, &options->rightLine};

@@ -163,4 +163,13 @@ FileRead readFile(const QString &path, QVector<uint> *codePoints, QString *error
     return FileRead::Done;
 }
 
+QString letterOf(uint codePoint)
+{
+    if (QChar::requiresSurrogates(codePoint)) {
+        const QChar pair[2] = {QChar(QChar::highSurrogate(codePoint)), QChar(QChar::lowSurrogate(codePoint))};
+        return QString(pair, 2);
+    }
+    return QString(QChar(char16_t(codePoint)));
+}
+
 } // namespace Charset

@@ -30,6 +30,12 @@ bool parseCodePoint(QString text, uint *codePoint);
 /** "U+00E9" */
 QString codePointName(uint codePoint);
 
+/**
+ * The text of one code point. Not QString::fromUcs4(): that decodes UTF-32 and takes a leading U+FEFF for a
+ * byte order mark, giving an empty string.
+ */
+QString letterOf(uint codePoint);
+
 } // namespace Charset
 
 #endif // OFTOOL_CHARSET_H

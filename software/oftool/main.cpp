@@ -19,6 +19,7 @@ const Cli::Command commands[] = {
     {"import", "make an OF font file from a directory of glyph images", Application::Core, declareImport, runImport, nullptr},
     {"anchor", "set a letter's baseLine and rightLine inside an OF font file", Application::Core, declareAnchor, runAnchor, nullptr},
     {"merge", "put the pictures of several OF font files into one font", Application::Core, declareMerge, runMerge, nullptr},
+    {"convert", "convert between OF font files, BDF and a BMFont atlas", Application::Gui, declareConvert, runConvert, nullptr},
 };
 
 const Cli::Command *findCommand(const char *name)

@@ -43,7 +43,11 @@ QString writeFailure(const QString &path, const QString &typed, const QString &f
     return reason.isEmpty() ? fallback : reason;
 }
 
-bool savePng(const QImage &image, const QString &path, QString *error)
+namespace {
+
+// Writes through write() into a file that appears only once complete; false with a message otherwise.
+template <typename Write>
+bool saveAtomically(const QString &path, QString *error, Write write)
 {
     if (!IOManager::Private::isReplaceableTarget(path)) {
         *error = QStringLiteral("cannot write %1: not a regular file").arg(path);
@@ -54,9 +58,9 @@ bool savePng(const QImage &image, const QString &path, QString *error)
         *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, writer.errorString());
+    QString why;
+    if (!write(&file, &why)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, why);
         file.cancelWriting();
         return false;
     }
@@ -65,6 +69,27 @@ bool savePng(const QImage &image, const QString &path, QString *error)
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool savePng(const QImage &image, const QString &path, QString *error)
+{
+    return saveAtomically(path, error, [&](QIODevice *device, QString *why) {
+        QImageWriter writer(device, "png");
+        const bool written = writer.write(image);
+        *why = writer.errorString();
+        return written;
+    });
+}
+
+bool saveBytes(const QByteArray &bytes, const QString &path, QString *error)
+{
+    return saveAtomically(path, error, [&](QIODevice *device, QString *why) {
+        const bool written = device->write(bytes) == bytes.size();
+        *why = device->errorString();
+        return written;
+    });
 }
 
 } // namespace Cli

@@ -3,6 +3,7 @@
 
 #include <QString>
 
+class QByteArray;
 class QImage;
 
 namespace Cli {
@@ -20,6 +21,9 @@ QString writeFailure(const QString &path, const QString &typed, const QString &f
 
 /** Writes image as a PNG file that appears only once complete; false with a message otherwise. */
 bool savePng(const QImage &image, const QString &path, QString *error);
+
+/** The same for any bytes. */
+bool saveBytes(const QByteArray &bytes, const QString &path, QString *error);
 
 } // namespace Cli
 

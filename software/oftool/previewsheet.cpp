@@ -1,5 +1,6 @@
 #include "previewsheet.h"
 
+#include "charset.h"
 #include "cli.h"
 
 #include "models/character.h"
@@ -137,7 +138,7 @@ void PreviewSheet::addLetters(const Models::Font &font)
 void PreviewSheet::addMissing(const Models::Font &font, const QVector<uint> &text)
 {
     for (const char32_t codePoint : text) {
-        const QString letter = QString::fromUcs4(&codePoint, 1);
+        const QString letter = Charset::letterOf(codePoint);
         if (!font.getCharacter(letter) && !m_missing.contains(letter)) {
             m_missing.append(letter);
             Cell cell;
@@ -166,7 +167,7 @@ void PreviewSheet::layOutText(const Models::Font &font, const QVector<uint> &tex
     qint64 lineWidth = 0;
     qint64 textWidth = 0;
     for (const char32_t codePoint : text) {
-        const Models::Character *letter = font.getCharacter(QString::fromUcs4(&codePoint, 1));
+        const Models::Character *letter = font.getCharacter(Charset::letterOf(codePoint));
         Glyph glyph;
         glyph.image = firstImage(letter);
         glyph.missing = !letter;

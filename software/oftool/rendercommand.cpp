@@ -53,7 +53,7 @@ QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leav
     letters.reserve(codePoints.size());
     for (const char32_t codePoint : codePoints) {
         if (!left.contains(codePoint)) {
-            letters.append(QString::fromUcs4(&codePoint, 1));
+            letters.append(Charset::letterOf(codePoint));
         }
     }
     return letters;

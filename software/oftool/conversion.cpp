@@ -1,0 +1,184 @@
+#include "conversion.h"
+
+#include "charset.h"
+
+#include "iomanager/glyphfilename.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
+
+#include <QHash>
+
+namespace Convert {
+
+namespace {
+
+// The value most letters agree on: one glyph taller than the rest must not move the whole font's line.
+int commonValue(const QList<int> &values)
+{
+    QHash<int, int> counts;
+    int best = 0;
+    int bestCount = 0;
+    for (const int value : values) {
+        const int count = ++counts[value];
+        if (count > bestCount || (count == bestCount && value > best)) {
+            best = value;
+            bestCount = count;
+        }
+    }
+    return best;
+}
+
+QString glyphName(uint codePoint)
+{
+    const QString digits = QStringLiteral("%1").arg(codePoint, codePoint <= 0xFFFF ? 4 : 5, 16, QLatin1Char('0')).toUpper();
+    return (codePoint <= 0xFFFF ? QStringLiteral("uni") : QStringLiteral("u")) + digits;
+}
+
+// The glyph of one letter's image: its ink box and rows, relative to where the image stands on the line.
+Bdf::Glyph glyphOf(uint codePoint, const QImage &image, const Placement &placement, int threshold)
+{
+    Bdf::Glyph glyph;
+    glyph.codePoint = codePoint;
+    glyph.name = glyphName(codePoint);
+    glyph.advance = placement.advance;
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) >= threshold) {
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    if (ink.isEmpty()) {
+        return glyph;
+    }
+    glyph.width = ink.width();
+    glyph.height = ink.height();
+    glyph.xOffset = ink.left() - placement.origin;
+    glyph.yOffset = placement.baseline - (ink.bottom() + 1);
+    for (int y = ink.top(); y <= ink.bottom(); ++y) {
+        QByteArray row((glyph.width + 7) / 8, '\0');
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < glyph.width; ++x) {
+            if (qAlpha(line[ink.left() + x]) >= threshold) {
+                row[x / 8] = char(row.at(x / 8) | (0x80 >> (x % 8)));
+            }
+        }
+        glyph.rows.append(row);
+    }
+    return glyph;
+}
+
+} // namespace
+
+QString familyOf(const Models::Font &font)
+{
+    QString family = font.getName();
+    if (family.endsWith(QLatin1String(".of"), Qt::CaseInsensitive)) {
+        family.chop(3);
+    }
+    return family;
+}
+
+QImage firstImage(const Models::Character &letter)
+{
+    const QList<Models::CharacterPicture *> &pictures = letter.getPictures();
+    return pictures.isEmpty() ? QImage() : pictures.first()->getImage();
+}
+
+Placement placementOf(const Models::Character &letter, const QImage &image)
+{
+    Placement placement;
+    const bool unset = letter.getUpLine() == 0 && letter.getBaseLine() == 100 && letter.getLeftLine() == 0
+                       && letter.getRightLine() == 100;
+    if (unset) {
+        placement.baseline = image.height();
+        placement.advance = image.width();
+        return placement;
+    }
+    placement.origin = qRound(letter.getLeftLine());
+    placement.baseline = qRound(letter.getBaseLine());
+    placement.top = qRound(letter.getUpLine());
+    placement.advance = qRound(letter.getRightLine()) - placement.origin;
+    return placement;
+}
+
+Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes)
+{
+    Bdf::Font bdf;
+    bdf.family = familyOf(font);
+    QList<int> ascents;
+    QList<int> descents;
+    for (const Models::Character *letter : font.getCharacters()) {
+        const QString value = letter->getCharacterValue();
+        const QVector<uint> codePoints = value.toUcs4();
+        if (codePoints.size() != 1) {
+            notes->append(QStringLiteral("letter %1 left out: a BDF glyph is one code point").arg(Charset::codePointName(codePoints.value(0))));
+            continue;
+        }
+        const QImage image = firstImage(*letter).convertToFormat(QImage::Format_ARGB32);
+        if (image.isNull()) {
+            notes->append(QStringLiteral("letter %1 left out: it has no image").arg(Charset::codePointName(codePoints.first())));
+            continue;
+        }
+        const Placement placement = placementOf(*letter, image);
+        ascents.append(placement.baseline - placement.top);
+        descents.append(image.height() - placement.baseline);
+        bdf.glyphs.append(glyphOf(codePoints.first(), image, placement, threshold));
+    }
+    bdf.ascent = qMax(0, commonValue(ascents));
+    bdf.descent = qMax(0, commonValue(descents));
+    bdf.pixelSize = bdf.ascent + bdf.descent;
+    return bdf;
+}
+
+std::unique_ptr<Models::Font> fromBdf(const Bdf::Font &bdf, const QString &name, QStringList *notes, QString *error)
+{
+    auto font = std::make_unique<Models::Font>(name);
+    qint64 pixels = 0;
+    for (const Bdf::Glyph &glyph : bdf.glyphs) {
+        const QString letter = Charset::letterOf(glyph.codePoint);
+        if (glyph.codePoint == 0 || !IOManager::GlyphFileName::isStorableLetter(letter) || font->getCharacter(letter)) {
+            notes->append(QStringLiteral("glyph %1 (%2) left out: %3")
+                              .arg(glyph.name, Charset::codePointName(glyph.codePoint),
+                                   font->getCharacter(letter) ? QStringLiteral("a second glyph for its code point")
+                                                              : QStringLiteral("an OF font file cannot hold its code point")));
+            continue;
+        }
+        // The line box, grown to hold ink that reaches outside it; y down from the baseline.
+        const QRect ink = Bdf::inkBox(glyph);
+        const QRect lineBox(0, -bdf.ascent, qMax(0, glyph.advance), bdf.ascent + bdf.descent);
+        const QRect box = glyph.width && glyph.height ? lineBox.united(ink) : lineBox;
+        const int width = qMax(1, box.width());
+        const int height = qMax(1, box.height());
+        pixels += qint64(width) * height;
+        if (width > Bdf::maxSide || height > Bdf::maxSide || pixels > maxFontPixels) {
+            *error = QStringLiteral("the glyph images would take more than %1 pixels").arg(maxFontPixels);
+            return nullptr;
+        }
+        QImage image(width, height, QImage::Format_ARGB32);
+        if (image.isNull()) {
+            *error = QStringLiteral("not enough memory for the glyph images");
+            return nullptr;
+        }
+        image.fill(Qt::transparent);
+        for (int y = 0; y < glyph.rows.size(); ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(ink.top() + y - box.top()));
+            for (int x = 0; x < glyph.width; ++x) {
+                if (glyph.ink(x, y)) {
+                    line[ink.left() + x - box.left()] = 0xff000000;
+                }
+            }
+        }
+        const int origin = -box.left();
+        const int baseline = -box.top();
+        auto *character = new Models::Character(letter, baseline - bdf.ascent, baseline, origin, origin + glyph.advance);
+        character->addPicture(new Models::CharacterPicture(image, 0, 0.0f));
+        font->addCharacter(character);
+    }
+    return font;
+}
+
+} // namespace Convert

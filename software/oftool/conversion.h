@@ -1,0 +1,56 @@
+#ifndef OFTOOL_CONVERSION_H
+#define OFTOOL_CONVERSION_H
+
+#include "bdffont.h"
+
+#include <QImage>
+#include <QStringList>
+
+#include <memory>
+
+namespace Models {
+class Character;
+class Font;
+}
+
+namespace Convert {
+
+/** All glyph images of a font made from a BDF file together, in pixels, as the renderer's budget. */
+constexpr qint64 maxFontPixels = qint64(1) << 26;
+
+/**
+ * Where a letter's image stands on the line, in pixels of the image: the pen origin's column, the
+ * baseline (the row just under the ink that stands on it), the top of the line and the advance. Anchor
+ * lines of 0/100/0/100 are the window's, which say nothing: the image is the line box, origin at its left
+ * edge, baseline at its bottom. Any other anchor lines are taken as pixels of the image.
+ */
+struct Placement {
+    int origin = 0;
+    int baseline = 0;
+    int top = 0;
+    int advance = 0;
+};
+Placement placementOf(const Models::Character &letter, const QImage &image);
+
+/** The font's name without the ".of" that the window's names end in. */
+QString familyOf(const Models::Font &font);
+
+/** The letter's first picture, or a null image. */
+QImage firstImage(const Models::Character &letter);
+
+/**
+ * The font as BDF: one glyph per letter of a single code point, ink where the first picture's alpha is at
+ * least threshold. Letters it cannot carry are named in notes.
+ */
+Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes);
+
+/**
+ * The BDF font as an OF font named name: each glyph a letter of one picture the size of its line box
+ * (grown to hold ink outside it), ink opaque black, and anchor lines in pixels. Glyphs whose code point
+ * cannot be a letter are named in notes. Null with error when the images would take more than maxFontPixels.
+ */
+std::unique_ptr<Models::Font> fromBdf(const Bdf::Font &bdf, const QString &name, QStringList *notes, QString *error);
+
+} // namespace Convert
+
+#endif // OFTOOL_CONVERSION_H

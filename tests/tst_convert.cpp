@@ -1,0 +1,286 @@
+#include "bdffont.h"
+#include "conversion.h"
+
+#include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
+#include "oftoolrun.h"
+
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QByteArray header = "STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 -2\nSTARTPROPERTIES 2\nFONT_ASCENT 6\nFONT_DESCENT 2\nENDPROPERTIES\n";
+
+QByteArray glyph(const QByteArray &encoding, const QByteArray &bbx, const QByteArray &rows, int advance = 5)
+{
+    return "STARTCHAR g" + encoding + "\nENCODING " + encoding + "\nDWIDTH " + QByteArray::number(advance) + " 0\nBBX " + bbx
+           + "\nBITMAP\n" + rows + "ENDCHAR\n";
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Letters of opaque black and transparent pixels only, all as high as the line, as the window lays them out.
+std::unique_ptr<Models::Font> oneBitFont()
+{
+    auto font = std::make_unique<Models::Font>(QStringLiteral("one bit"));
+    uint seed = 7;
+    const QList<QPair<QString, int>> letters = {{QStringLiteral("A"), 9}, {QStringLiteral(" "), 4}, {QStringLiteral("\u00E9"), 7},
+                                                {QStringLiteral("\U0001D400"), 12}, {QStringLiteral("\uFEFF"), 3}};
+    for (const auto &letter : letters) {
+        QImage image(letter.second, 14, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        for (int y = 0; y < image.height() && letter.first != QLatin1String(" "); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                seed = seed * 1103515245u + 12345u;
+                image.setPixel(x, y, (seed >> 16) % 2 ? 0xff000000 : 0);
+            }
+        }
+        auto *character = new Models::Character(letter.first);
+        character->addPicture(new Models::CharacterPicture(image, 0, 0));
+        font->addCharacter(character);
+    }
+    return font;
+}
+
+} // namespace
+
+class ConvertTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void badBdf_data();
+    void badBdf();
+    void ofToBdfAndBack();
+    void bdfToOfAndBack_data();
+    void bdfToOfAndBack();
+    void otherToolsRead();
+    void atlas_data();
+    void atlas();
+    void atlasTooLarge();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void ConvertTest::badBdf_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("message");
+    const QByteArray a = glyph("65", "3 2 0 0", "E0\nA0\n");
+    QTest::newRow("not BDF") << QByteArray("<font/>") << "not a BDF font: it does not start with STARTFONT";
+    QTest::newRow("cut short") << header + "CHARS 1\n" + a.left(a.indexOf("A0")) << "line 13: the file is cut short inside the bitmap of g65";
+    QTest::newRow("no ENDFONT") << header + "CHARS 1\n" + a << "line 15: the file is cut short: no ENDFONT after 1 glyphs";
+    QTest::newRow("100000 glyphs declared") << header + "CHARS 100000\n" + a + "ENDFONT\n"
+                                            << "line 16: CHARS says 100000 glyphs, the file holds 1";
+    QTest::newRow("huge bounding box") << QByteArray("STARTFONT 2.1\nFONTBOUNDINGBOX 60000 60000 0 0\n")
+                                       << "line 2: FONTBOUNDINGBOX: \"60000\" is not a number from -8192 to 8192";
+    QTest::newRow("short row") << header + "CHARS 1\n" + glyph("65", "9 2 0 0", "E0\nA0\n") + "ENDFONT\n"
+                               << "line 13: bitmap row \"E0\" of g65 is not 4 hex digits for a glyph 9 pixels wide";
+    QTest::newRow("not hex") << header + "CHARS 1\n" + glyph("65", "3 2 0 0", "E0\nZZ\n") + "ENDFONT\n"
+                             << "line 14: bitmap row \"ZZ\" of g65 is not 2 hex digits for a glyph 3 pixels wide";
+    QTest::newRow("extra row") << header + "CHARS 1\n" + glyph("65", "3 1 0 0", "E0\nA0\n") + "ENDFONT\n"
+                               << "line 14: g65 has more bitmap rows than its BBX height 1, or no ENDCHAR";
+    QTest::newRow("beyond Unicode") << header + "CHARS 1\n" + glyph("1114112", "3 2 0 0", "E0\nA0\n") + "ENDFONT\n"
+                                    << "line 9: ENCODING of g1114112 is no code point";
+}
+
+// One clear line and status 2, from the reader through oftool.
+void ConvertTest::badBdf()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, message);
+    const QString path = m_dir.filePath(QStringLiteral("bad.bdf"));
+    QVERIFY(writeFile(path, text));
+    // A file that does not start like BDF is taken for an OF font file, and the OF reader says why not.
+    if (!text.startsWith("STARTFONT")) {
+        Bdf::Font font;
+        QString error;
+        QVERIFY(!Bdf::read(text, &font, &error));
+        QCOMPARE(error, message);
+        return;
+    }
+    const OftoolRun run = runOftool({QStringLiteral("convert"), path, QStringLiteral("out.of")}, m_dir.path());
+    QCOMPARE(run.status, 2);
+    QCOMPARE(QString::fromUtf8(run.err), QStringLiteral("oftool convert: %1: %2\n").arg(path, message));
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("out.of"))));
+}
+
+// 1-bit letters laid out as the window does come back with the same pixels.
+void ConvertTest::ofToBdfAndBack()
+{
+    const std::unique_ptr<Models::Font> font = oneBitFont();
+    QStringList notes;
+    const Bdf::Font bdf = Convert::toBdf(*font, 128, &notes);
+    QCOMPARE(notes, QStringList());
+    QCOMPARE(bdf.ascent, 14);
+    QCOMPARE(bdf.descent, 0);
+    Bdf::Font read;
+    QString error;
+    QVERIFY2(Bdf::read(Bdf::write(bdf), &read, &error), qPrintable(error));
+    const std::unique_ptr<Models::Font> back = Convert::fromBdf(read, QStringLiteral("back"), &notes, &error);
+    QVERIFY2(back, qPrintable(error));
+    QCOMPARE(back->getCharacters().keys(), font->getCharacters().keys());
+    for (const Models::Character *letter : font->getCharacters()) {
+        const Models::Character *other = back->getCharacter(letter->getCharacterValue());
+        QCOMPARE(Convert::firstImage(*other), Convert::firstImage(*letter));
+        QCOMPARE(other->getBaseLine(), 14.0);
+    }
+}
+
+void ConvertTest::bdfToOfAndBack_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("below the baseline, left of the origin, above the line, a mark without advance")
+        << header + "CHARS 4\n" + glyph("103", "4 5 0 -2", "F0\n90\nF0\n10\nE0\n")
+               + glyph("106", "3 3 -1 -2", "60\n20\nC0\n", 3) + glyph("8364", "7 10 0 -1", QByteArray(10 * 3, '\0').replace(QByteArray(3, '\0'), "FE\n"), 8)
+               + glyph("769", "2 1 -3 6", "C0\n", 0) + "ENDFONT\n";
+    QTest::newRow("a space, and no properties") << QByteArray("STARTFONT 2.1\nFONTBOUNDINGBOX 4 9 0 -2\nCHARS 2\n")
+                                                       + glyph("32", "0 0 0 0", "", 4) + glyph("46", "1 1 1 0", "80\n", 3) + "ENDFONT\n";
+    // otf2bdf writes BDF as many tools read it.
+    const QString otf2bdf = QStandardPaths::findExecutable(QStringLiteral("otf2bdf"));
+    if (!otf2bdf.isEmpty()) {
+        QProcess process;
+        process.start(otf2bdf, {QStringLiteral("-p"), QStringLiteral("16"), QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf")});
+        process.waitForFinished(60000);
+        QTest::newRow("otf2bdf DejaVu Sans 16") << process.readAllStandardOutput();
+    }
+}
+
+// Glyph bitmaps and metrics survive a trip through an OF font file and oftool.
+void ConvertTest::bdfToOfAndBack()
+{
+    QFETCH(QByteArray, text);
+    const QString in = m_dir.filePath(QStringLiteral("in.bdf"));
+    const QString back = m_dir.filePath(QStringLiteral("back.bdf"));
+    QVERIFY(writeFile(in, text));
+    QCOMPARE(runOftool({QStringLiteral("convert"), in, QStringLiteral("mid.of")}, m_dir.path()).status, 0);
+    const OftoolRun run = runOftool({QStringLiteral("convert"), QStringLiteral("mid.of"), back}, m_dir.path());
+    QCOMPARE(run.status, 0);
+    Bdf::Font before;
+    Bdf::Font after;
+    QString error;
+    QVERIFY2(Bdf::read(text, &before, &error), qPrintable(error));
+    QVERIFY2(Bdf::read(readFile(back), &after, &error), qPrintable(error));
+    QCOMPARE(after.ascent, before.ascent);
+    QCOMPARE(after.descent, before.descent);
+    std::sort(before.glyphs.begin(), before.glyphs.end(), [](const Bdf::Glyph &a, const Bdf::Glyph &b) { return a.codePoint < b.codePoint; });
+    QCOMPARE(after.glyphs.size(), before.glyphs.size());
+    for (int i = 0; i < before.glyphs.size(); ++i) {
+        const Bdf::Glyph &a = before.glyphs.at(i);
+        const Bdf::Glyph &b = after.glyphs.at(i);
+        QCOMPARE(b.codePoint, a.codePoint);
+        QCOMPARE(b.advance, a.advance);
+        QCOMPARE(Bdf::inkBox(b), Bdf::inkBox(a));
+        QCOMPARE(b.rows, a.rows);
+    }
+}
+
+// What the window's font becomes, other tools open as BDF.
+void ConvertTest::otherToolsRead()
+{
+    const QString bdftopcf = QStandardPaths::findExecutable(QStringLiteral("bdftopcf"));
+    const QString fontforge = QStandardPaths::findExecutable(QStringLiteral("fontforge"));
+    if (bdftopcf.isEmpty() && fontforge.isEmpty()) {
+        QSKIP("neither bdftopcf (xfonts-utils) nor fontforge is installed");
+    }
+    QCOMPARE(runOftool({QStringLiteral("render"), QStringLiteral("--size"), QStringLiteral("16"), QStringLiteral("--output"),
+                        QStringLiteral("sans16.of")}, m_dir.path()).status, 0);
+    QCOMPARE(runOftool({QStringLiteral("convert"), QStringLiteral("sans16.of"), QStringLiteral("sans16.bdf")}, m_dir.path()).status, 0);
+    const QString bdf = m_dir.filePath(QStringLiteral("sans16.bdf"));
+    if (!bdftopcf.isEmpty()) {
+        QCOMPARE(QProcess::execute(bdftopcf, {bdf, QStringLiteral("-o"), m_dir.filePath(QStringLiteral("sans16.pcf"))}), 0);
+    }
+    if (!fontforge.isEmpty()) {
+        QProcess process;
+        process.start(fontforge, {QStringLiteral("-quiet"), QStringLiteral("-lang=py"), QStringLiteral("-c"),
+                                  QStringLiteral("import fontforge, sys; print(sum(1 for g in fontforge.open(sys.argv[1]).glyphs()))"), bdf});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.readAllStandardOutput().trimmed(), QByteArray("100"));
+    }
+}
+
+void ConvertTest::atlas_data()
+{
+    QTest::addColumn<QString>("shape");
+    QTest::newRow("power of two") << QStringLiteral("pot");
+    QTest::newRow("tight") << QStringLiteral("tight");
+}
+
+// Every glyph's place holds exactly its visible pixels, apart from the others by the padding.
+void ConvertTest::atlas()
+{
+    QFETCH(QString, shape);
+    QCOMPARE(runOftool({QStringLiteral("render"), QStringLiteral("--size"), QStringLiteral("20"), QStringLiteral("--output"),
+                        QStringLiteral("sans.of")}, m_dir.path()).status, 0);
+    const OftoolRun run = runOftool({QStringLiteral("convert"), QStringLiteral("sans.of"), QStringLiteral("sans.fnt"), QStringLiteral("--json"),
+                                     QStringLiteral("--atlas-size"), shape}, m_dir.path());
+    QCOMPARE(run.status, 0);
+    const QImage page(m_dir.filePath(QStringLiteral("sans.png")));
+    const QStringList lines = QString::fromUtf8(readFile(m_dir.filePath(QStringLiteral("sans.fnt")))).split(QLatin1Char('\n'));
+    if (shape == QLatin1String("pot")) {
+        QCOMPARE(page.width() & (page.width() - 1), 0);
+        QCOMPARE(page.height() & (page.height() - 1), 0);
+    }
+    const std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromFile(m_dir.filePath(QStringLiteral("sans.of"))));
+    const QRegularExpression charLine(QStringLiteral("^char id=(\\d+) x=(\\d+) y=(\\d+) width=(\\d+) height=(\\d+) xoffset=(-?\\d+) yoffset=(-?\\d+) xadvance=(\\d+)"));
+    QList<QRect> places;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = charLine.match(line);
+        if (!match.hasMatch()) {
+            continue;
+        }
+        const uint id = match.captured(1).toUInt();
+        const QRect place(match.captured(2).toInt(), match.captured(3).toInt(), match.captured(4).toInt(), match.captured(5).toInt());
+        const QImage image = Convert::firstImage(*font->getCharacter(QString(QChar(char16_t(id))))).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(match.captured(8).toInt(), image.width());
+        if (place.isEmpty()) {
+            continue;
+        }
+        QCOMPARE(page.copy(place), image.copy(QRect(QPoint(match.captured(6).toInt(), match.captured(7).toInt()), place.size())));
+        for (const QRect &other : qAsConst(places)) {
+            QVERIFY(!other.adjusted(-1, -1, 1, 1).intersects(place));
+        }
+        places.append(place);
+    }
+    QCOMPARE(places.size(), 99); // every letter but the blank space
+    const QJsonObject json = QJsonDocument::fromJson(readFile(m_dir.filePath(QStringLiteral("sans.json")))).object();
+    QCOMPARE(json.value(QStringLiteral("chars")).toArray().size(), font->getCharacters().size());
+}
+
+void ConvertTest::atlasTooLarge()
+{
+    Models::Font font(QStringLiteral("wide"));
+    QImage wide(16384, 1, QImage::Format_ARGB32);
+    wide.fill(0xff000000);
+    auto *letter = new Models::Character(QStringLiteral("-"));
+    letter->addPicture(new Models::CharacterPicture(wide, 0, 0));
+    font.addCharacter(letter);
+    QVERIFY(IOManager::FontFileManager::fontToFile(&font, m_dir.filePath(QStringLiteral("wide.of"))));
+    const OftoolRun run = runOftool({QStringLiteral("convert"), QStringLiteral("wide.of"), QStringLiteral("wide.fnt")}, m_dir.path());
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.err, QByteArray("oftool convert: the atlas would need 16386 x 3 pixels, more than 16384 x 16384\n"));
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("wide.png"))));
+}
+
+QTEST_MAIN(ConvertTest)
+#include "tst_convert.moc"
