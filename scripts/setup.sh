@@ -12,7 +12,7 @@ packages=(
     clang libclang-rt-14-dev
     libqt5svg5 libqt6svg6
     desktop-file-utils dpkg-dev file man-db
-    otf2bdf xfonts-utils
+    otf2bdf xfonts-utils time
 )
 # Callers may ask for more, such as the benchmarks' yardsticks.
 packages+=("$@")

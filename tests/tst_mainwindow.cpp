@@ -6,6 +6,7 @@
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
+#include "fontfiles.h"
 #include "previewpixels.h"
 #include "referencewriter.h"
 #include "stderrcapture.h"
@@ -19,12 +20,14 @@
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest>
 
 #include <memory>
@@ -79,6 +82,8 @@ private slots:
     void initTestCase();
     void init();
     void startState();
+    void dropFontFiles_data();
+    void dropFontFiles();
     void keptOrReplaced();
     void outputFilename_data();
     void outputFilename();
@@ -131,6 +136,52 @@ void tst_MainWindow::startState()
              "outputFilename=" + name + "\ncurrentOutputFilename=\n"
              "outputFilename=" + name + "\ncurrentOutputFilename=" + name + "\n=> outputFilename=" + path + "\n"
              "updateProcess text=" + path + "\nupdateProcess text=" + path + "\n");
+}
+
+void tst_MainWindow::dropFontFiles_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("family"); // the font list's choice afterwards; empty when unchanged
+    QTest::newRow("a family not installed") << QStringList{"sorif.ttf"} << "added DejaVu Sorif" << "DejaVu Sorif";
+    QTest::newRow("refused") << QStringList{"empty.ttf", "pipe.ttf", "notes.ttf", "none.ttf"}
+                             << "refused empty.ttf: an empty file; pipe.ttf: not a regular file; "
+                                "notes.ttf: not a font Qt can load; none.ttf: no such file" << QString();
+    QTest::newRow("both") << QStringList{"empty.ttf", "sorif.ttf"} << "added DejaVu Sorif; refused empty.ttf: an empty file"
+                          << "DejaVu Sorif";
+}
+
+void tst_MainWindow::dropFontFiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, message);
+    QFETCH(QString, family);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    // A family no machine has installed: DejaVu Serif under another name of the same length.
+    QVERIFY(writeAll(dir.filePath("sorif.ttf"), renamedStyle(readAll(dejaVuDirectory + "DejaVuSerif.ttf"), "Serif", "Sorif", 400)));
+    QVERIFY(writeAll(dir.filePath("empty.ttf"), QByteArray()));
+    QVERIFY(writeAll(dir.filePath("notes.ttf"), "not a font\n"));
+    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("pipe.ttf")).constData(), 0600), 0);
+
+    MainWindow window;
+    Controls c(window);
+    const QString before = c.font->currentText();
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &file : files) {
+        urls.append(QUrl::fromLocalFile(dir.filePath(file)));
+    }
+    data.setUrls(urls);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the window: the application passes drops on only while a real drag is under way.
+    static_cast<QObject &>(window).event(&drop);
+    QCOMPARE(c.status->currentMessage(), message);
+    QCOMPARE(c.font->currentText(), family.isEmpty() ? before : family);
+    if (!family.isEmpty()) {
+        QVERIFY(c.style->findText(QStringLiteral("Book")) >= 0);
+        QVERIFY(c.output->text().endsWith(QStringLiteral("DejaVu_Sorif__Book__") + c.size->currentText() + ".of"));
+    }
 }
 
 void tst_MainWindow::keptOrReplaced()

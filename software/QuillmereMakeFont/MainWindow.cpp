@@ -13,6 +13,8 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
@@ -22,11 +24,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRawFont>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <iostream>
@@ -73,6 +77,9 @@ MainWindow::MainWindow()
     glyphPreview->setPlaceholderText(tr("The glyphs of the written file appear here after \"run\"."));
     summaryLabel = new QLabel(this);
     statusBar->addWidget(summaryLabel, 1);
+    // Made after the other controls, which keep their places among the window's children.
+    addFontsButton = new QPushButton(tr("Add font files..."), this);
+    setAcceptDrops(true);
     sizeValidator = new SizeValidator(this);
     // Four digits, so that a typed size such as 2000 shows whole.
     sizeCombo->setMinimumContentsLength(4);
@@ -99,6 +106,7 @@ MainWindow::MainWindow()
     connect(styleCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
     connect(sizeCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
     connect(outputEdit, &QLineEdit::textEdited, this, [this] { outputPathChosen = true; });
+    connect(addFontsButton, &QPushButton::clicked, this, &MainWindow::addFontFiles);
 
     updateOutputFilename();
     updateProcess();
@@ -118,8 +126,8 @@ void MainWindow::layOutControls(QLabel *fontLabel, QLabel *sizeLabel, QLabel *st
     fontRow->addWidget(pixelSizeLabel);
     fontRow->addWidget(styleLabel);
     fontRow->addWidget(styleCombo);
-    // An "Add font files..." button, for rendering fonts that are not installed, belongs at the end of
-    // this row: it is another source of fonts beside fontCombo.
+    // Another source of fonts beside fontCombo: files that are not installed.
+    fontRow->addWidget(addFontsButton);
 
     auto *outputRow = new QHBoxLayout;
     outputRow->addWidget(outputLabel);
@@ -189,6 +197,77 @@ void MainWindow::produceOutput()
     showWritten(filename, font);
     statusBar->showMessage(tr("saved %1").arg(filename), 2000);
     rememberDirectoryOf(filename);
+}
+
+void MainWindow::addFontFiles()
+{
+    const QStringList paths = QFileDialog::getOpenFileNames(this, tr("Add font files"), QString(),
+                                                            tr("Font files (*.ttf *.otf *.ttc *.otc *.pfa *.pfb *.woff *.woff2);;All files (*)"));
+    if (!paths.isEmpty()) {
+        registerFontFiles(paths);
+    }
+}
+
+void MainWindow::registerFontFiles(const QStringList &paths)
+{
+    QStringList added;
+    QStringList refused;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        // Checked first: Qt's font database would wait forever on a FIFO.
+        QString reason = !info.exists() ? tr("no such file") : !info.isFile() ? tr("not a regular file")
+                         : !info.isReadable() ? tr("not readable") : info.size() == 0 ? tr("an empty file") : QString();
+        if (reason.isEmpty()) {
+            const int id = QFontDatabase::addApplicationFont(path);
+            if (id < 0) {
+                reason = tr("not a font Qt can load");
+            } else {
+                for (const QString &family : QFontDatabase::applicationFontFamilies(id)) {
+                    if (!added.contains(family)) {
+                        added.append(family);
+                    }
+                }
+            }
+        }
+        if (!reason.isEmpty()) {
+            refused.append(tr("%1: %2").arg(info.fileName(), reason));
+        }
+    }
+    if (!added.isEmpty()) {
+        fontCombo->setCurrentFont(QFont(added.first()));
+    }
+    QStringList message;
+    if (!added.isEmpty()) {
+        message.append(tr("added %1").arg(added.join(QStringLiteral(", "))));
+    }
+    if (!refused.isEmpty()) {
+        message.append(tr("refused %1").arg(refused.join(QStringLiteral("; "))));
+    }
+    statusBar->showMessage(message.join(QStringLiteral("; ")));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    if (!paths.isEmpty()) {
+        event->acceptProposedAction();
+        registerFontFiles(paths);
+    }
 }
 
 void MainWindow::updateOutputFilename()

@@ -8,6 +8,8 @@ class SizeValidator;
 
 QT_BEGIN_NAMESPACE
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QFont;
 class QFontComboBox;
 class QLabel;
@@ -32,8 +34,17 @@ protected slots:
     void updateProcess();
     void produceOutput();
     void updateOutputFilename();
+    void addFontFiles();
 
 protected:
+    /**
+     * Registers font files with Qt's font database, so that their families join the font list, and
+     * picks the first family added; the status bar names what was added and why a file was refused.
+     */
+    void registerFontFiles(const QStringList &paths);
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
     // Protected like the slots, so that a derived window (or a test) can reach the controls.
     void fillStyles(const QFont &font);
     void fillSizes(const QFont &font);
@@ -52,6 +63,7 @@ protected:
     GlyphPreview *glyphPreview;
     /** In statusBar, under its messages: what the last run wrote. */
     QLabel *summaryLabel;
+    QPushButton *addFontsButton;
 
 private:
     void layOutControls(QLabel *fontLabel, QLabel *sizeLabel, QLabel *styleLabel, QLabel *outputLabel);

@@ -40,6 +40,11 @@ QList<int> smoothSizes(const QString &family, const QString &style)
     return QFontDatabase::smoothSizes(family, style);
 }
 
+bool isPrivateFamily(const QString &family)
+{
+    return QFontDatabase::isPrivateFamily(family);
+}
+
 #else
 
 QStringList families()
@@ -70,6 +75,11 @@ bool isSmoothlyScalable(const QString &family, const QString &style)
 QList<int> smoothSizes(const QString &family, const QString &style)
 {
     return QFontDatabase().smoothSizes(family, style);
+}
+
+bool isPrivateFamily(const QString &family)
+{
+    return QFontDatabase().isPrivateFamily(family);
 }
 
 #endif

@@ -21,6 +21,7 @@ QFont font(const QString &family, const QString &style, int pointSize);
 QString styleString(const QFont &font);
 bool isSmoothlyScalable(const QString &family, const QString &style);
 QList<int> smoothSizes(const QString &family, const QString &style);
+bool isPrivateFamily(const QString &family);
 
 } // namespace InstalledFonts
 

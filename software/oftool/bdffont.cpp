@@ -318,7 +318,10 @@ QRect inkBox(const Glyph &glyph)
     return QRect(glyph.xOffset, -(glyph.yOffset + glyph.height), glyph.width, glyph.height);
 }
 
-QByteArray write(const Font &font)
+namespace {
+
+// Everything before the first glyph: the name, the box over all glyphs and the properties.
+QByteArray header(const Font &font)
 {
     QRect box;
     qint64 advances = 0;
@@ -361,6 +364,14 @@ QByteArray write(const Font &font)
         out += property.first + ' ' + property.second + '\n';
     }
     out += "ENDPROPERTIES\n";
+    return out;
+}
+
+} // namespace
+
+QByteArray write(const Font &font)
+{
+    QByteArray out = header(font);
     out += "CHARS " + QByteArray::number(font.glyphs.size()) + '\n';
     for (const Glyph &glyph : font.glyphs) {
         const int scalable = font.pixelSize > 0 ? int(qRound64(1000.0 * glyph.advance / font.pixelSize)) : 0;

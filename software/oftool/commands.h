@@ -15,6 +15,7 @@ void declarePreview(Cli::CommandLine &line);
 void declareExport(Cli::CommandLine &line);
 void declareImport(Cli::CommandLine &line);
 void declareAnchor(Cli::CommandLine &line);
+void declareMerge(Cli::CommandLine &line);
 void declareConvert(Cli::CommandLine &line);
 
 int runRender(const Cli::CommandLine &line);
@@ -23,6 +24,7 @@ int runPreview(const Cli::CommandLine &line);
 int runExport(const Cli::CommandLine &line);
 int runImport(const Cli::CommandLine &line);
 int runAnchor(const Cli::CommandLine &line);
+int runMerge(const Cli::CommandLine &line);
 int runConvert(const Cli::CommandLine &line);
 
 /** Fixes the logical DPI from --dpi, which has to happen before the application object exists. */

@@ -33,6 +33,8 @@ struct Summary {
     QStringList letters;
     QVector<Anchors> anchors; // one per letter
     int pictures = 0;
+    int minPictures = -1; // per letter
+    int maxPictures = -1;
     int minWidth = -1;
     int maxWidth = -1;
     int minHeight = -1;
@@ -49,6 +51,9 @@ Summary summarize(const Models::Font &font)
         const QString value = letter->getCharacterValue();
         summary.letters.append(value);
         summary.anchors.append({letter->getUpLine(), letter->getBaseLine(), letter->getLeftLine(), letter->getRightLine()});
+        const int count = letter->pictureCount();
+        summary.minPictures = summary.minPictures < 0 ? count : qMin(summary.minPictures, count);
+        summary.maxPictures = qMax(summary.maxPictures, count);
         bool hasNullImage = false;
         for (const Models::CharacterPicture *picture : letter->getPictures()) {
             ++summary.pictures;
@@ -123,6 +128,9 @@ void printText(const QString &path, const Summary &summary, const Cli::FontInput
     line("name:", summary.name);
     line("letters:", QString::number(summary.letters.size()));
     line("pictures:", QString::number(summary.pictures));
+    line("per letter:", summary.minPictures < 0 ? QStringLiteral("none")
+                        : summary.minPictures == summary.maxPictures ? QString::number(summary.minPictures)
+                                                                     : QStringLiteral("%1 to %2").arg(summary.minPictures).arg(summary.maxPictures));
     line("width:", range(summary.minWidth, summary.maxWidth));
     line("height:", range(summary.minHeight, summary.maxHeight));
     line("pixels:", QString::number(summary.pixels));
@@ -158,6 +166,7 @@ void printJson(const QString &path, const Summary &summary, const Cli::FontInput
     object.insert(QStringLiteral("name"), input.font ? QJsonValue(summary.name) : QJsonValue::Null);
     object.insert(QStringLiteral("letterCount"), summary.letters.size());
     object.insert(QStringLiteral("pictureCount"), summary.pictures);
+    object.insert(QStringLiteral("picturesPerLetter"), jsonRange(summary.minPictures, summary.maxPictures));
     object.insert(QStringLiteral("letters"), QJsonArray::fromStringList(summary.letters));
     object.insert(QStringLiteral("width"), jsonRange(summary.minWidth, summary.maxWidth));
     object.insert(QStringLiteral("height"), jsonRange(summary.minHeight, summary.maxHeight));
@@ -217,18 +226,19 @@ int showFiles(const Cli::CommandLine &line, const Options &options)
 
 void declareInfo(Cli::CommandLine &line)
 {
-    line.describe(QStringLiteral("oftool info [--json] FILE..."), QStringLiteral(R"(Shows what OF font files hold: the font's name, its letters and pictures, the image sizes,
-the pixel count, the letters whose picture is a null image, each letter's anchor lines (one line
-when all letters share them), and what the reader warned about (the first 20 warnings, then how
-many more there were).
+    line.describe(QStringLiteral("oftool info [--json] FILE..."), QStringLiteral(R"(Shows what OF font files hold: the font's name, its letters and pictures (and how many each
+letter holds), the image sizes, the pixel count, the letters whose picture is a null image, each
+letter's anchor lines (one line when all letters share them), and what the reader warned about (the
+first 20 warnings, then how many more there were).
 
 Examples:
   oftool info DejaVu_Sans__Book__32.of
   oftool info --json fonts/*.of
 
 With --json, each file gives one JSON document on a line of its own, with the keys file, name,
-letterCount, pictureCount, letters, width and height ({"min", "max"} or null), pixelCount,
-anchors (per letter, in the order of letters: char, upLine, baseLine, leftLine, rightLine), nullImageLetters, warnings (the first 20), warningCount (all of them) and error (null when the file
+letterCount, pictureCount, picturesPerLetter, width and height ({"min", "max"} or null), letters, pixelCount,
+anchors (per letter, in the order of letters: char, upLine, baseLine, leftLine, rightLine), nullImageLetters,
+warnings (the first 20), warningCount (all of them) and error (null when the file
 is fine).
 
 Exit status: 0 every file read, 1 usage error, 2 a file could not be read, is not well-formed,

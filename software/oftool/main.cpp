@@ -12,12 +12,13 @@ using Cli::Application;
 
 // Dispatch, the "Commands:" block of oftool --help and through it the man page come from this list.
 const Cli::Command commands[] = {
-    {"render", "render an installed font into OF font files (no display needed)", Application::Gui, declareRender, runRender, prepareRender},
+    {"render", "render installed fonts and font files into OF font files (no display needed)", Application::Gui, declareRender, runRender, prepareRender},
     {"info", "show what OF font files hold (--json for scripts)", Application::Core, declareInfo, runInfo, nullptr},
     {"preview", "draw an OF font file as a PNG sheet of its glyphs", Application::Gui, declarePreview, runPreview, nullptr},
     {"export", "write every glyph of an OF font file as a PNG image", Application::Core, declareExport, runExport, nullptr},
     {"import", "make an OF font file from a directory of glyph images", Application::Core, declareImport, runImport, nullptr},
     {"anchor", "set a letter's baseLine and rightLine inside an OF font file", Application::Core, declareAnchor, runAnchor, nullptr},
+    {"merge", "put the pictures of several OF font files into one font", Application::Core, declareMerge, runMerge, nullptr},
     {"convert", "convert between OF font files, BDF and a BMFont atlas", Application::Gui, declareConvert, runConvert, nullptr},
 };
 

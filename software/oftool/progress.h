@@ -1,11 +1,12 @@
 #ifndef OFTOOL_PROGRESS_H
 #define OFTOOL_PROGRESS_H
 
+#include <QElapsedTimer>
 #include <QString>
 
 /*
- * Progress through a number of steps on standard error: a bar redrawn in place on a terminal,
- * one "[DONE/TOTAL] line" per step otherwise.
+ * Progress through a number of steps on standard error: a bar with the time left redrawn in place
+ * on a terminal, one "[DONE/TOTAL] line" per step otherwise.
  */
 class Progress
 {
@@ -20,6 +21,7 @@ public:
 private:
     int m_total;
     bool m_live;
+    QElapsedTimer m_clock;
 };
 
 #endif // OFTOOL_PROGRESS_H

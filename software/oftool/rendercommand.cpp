@@ -1,99 +1,50 @@
 #include "commands.h"
 
+#include "batchrunner.h"
 #include "charset.h"
 #include "command.h"
 #include "glyphoptions.h"
+#include "fontmerge.h"
+#include "manifest.h"
 #include "metricsfile.h"
 #include "outputfile.h"
 #include "progress.h"
+#include "renderjob.h"
+#include "renderoptions.h"
+#include "stagedfiles.h"
 
-#include "glyphmetrics.h"
 #include "glyphrenderer.h"
-#include "installedfonts.h"
-#include "rendersettings.h"
 
-#include <QDir>
+#include "iomanager/fontfilemanager.h"
+#include "models/font.h"
+
 #include <QFileInfo>
-#include <QFontInfo>
+#include <QFont>
+#include <QHash>
 #include <QRawFont>
 #include <QSet>
 
-#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
-const QString defaultFamily = QStringLiteral("DejaVu Sans");
-const QString defaultStyle = QStringLiteral("Book");
-constexpr int defaultSize = 32;
-constexpr int maxSize = 1024;
-constexpr int defaultDpi = 96;
+using Render::Missing;
+using Render::Options;
 
-/* Where the files go: one file named by --output, or a directory where each gets its own name. */
-struct Destination {
-    QString singlePath;
-    QDir directory = QDir::current();
-};
+constexpr int shownCodePoints = 8;
 
-struct Options {
-    int dpi = defaultDpi;
-    QString family; // as installed
-    QStringList styles;
-    QList<int> sizes;
-    QVector<uint> codePoints;
-    QString output; // as given
-    Destination destination;
-    bool strict = false;
-    bool skipMissing = false;
-    RenderSettings settings;
-};
-
-struct Job {
-    QString style;
-    int size = 0;
-    QFont font;
-    QString path;
-    QStringList letters;
+// Characters that the font itself lacks; Qt would otherwise draw them from a fallback font.
+QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
+{
+    const QRawFont raw = QRawFont::fromFont(font);
     QVector<uint> missing;
-};
-
-// The --dpi value as the raw command line gives it (null for the default); false when it is none.
-bool parseDpi(const QString &text, int *dpi)
-{
-    bool ok = true;
-    *dpi = text.isNull() ? defaultDpi : text.toInt(&ok, 10);
-    return ok && *dpi >= 1 && *dpi <= 10000;
-}
-
-QString pickDefaultStyle(const QStringList &styles)
-{
-    for (const QString &preferred : {defaultStyle, QStringLiteral("Regular"), QStringLiteral("Normal"),
-                                     QStringLiteral("Roman"), QStringLiteral("Medium")}) {
-        if (styles.contains(preferred)) {
-            return preferred;
+    for (const uint codePoint : codePoints) {
+        if (!raw.isValid() || !raw.supportsCharacter(codePoint)) {
+            missing.append(codePoint);
         }
     }
-    return styles.value(0);
-}
-
-// Cli::exitOk with the sizes to render; otherwise the status of the usage error it printed.
-int readSizes(const Cli::CommandLine &line, QList<int> *sizes)
-{
-    if (!line.isSet(QStringLiteral("size"))) {
-        sizes->append(defaultSize);
-        return Cli::exitOk;
-    }
-    for (const QString &item : line.value(QStringLiteral("size")).split(QLatin1Char(','))) {
-        bool ok = false;
-        const int size = item.trimmed().toInt(&ok, 10);
-        if (!ok || size <= 0 || size > maxSize) {
-            return line.usageError(QStringLiteral("--size: \"%1\" is not a point size from 1 to %2").arg(item.trimmed(), QString::number(maxSize)));
-        }
-        if (!sizes->contains(size)) {
-            sizes->append(size);
-        }
-    }
-    return Cli::exitOk;
+    return missing;
 }
 
 QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leaveOut)
@@ -110,13 +61,105 @@ QStringList lettersOf(const QVector<uint> &codePoints, const QVector<uint> &leav
     return letters;
 }
 
-QVector<uint> fixedCodePoints()
+QString fontLabel(const FontSources::Face &face)
 {
-    QVector<uint> codePoints;
-    for (const QString &letter : defaultLetters()) {
-        codePoints.append(letter.toUcs4().value(0));
+    const QString label = face.family + QLatin1Char(' ') + face.style;
+    return face.file.isEmpty() ? label : QStringLiteral("%1 (%2#%3)").arg(label, face.file).arg(face.faceIndex);
+}
+
+// "3 of 99 characters: U+4E00 U+4E01 U+4E02"
+QString lackText(const Job &job)
+{
+    QStringList names;
+    for (const uint codePoint : job.missing.mid(0, shownCodePoints)) {
+        names.append(Charset::codePointName(codePoint));
     }
-    return codePoints;
+    return QStringLiteral("%1 of %2 character%3: %4%5")
+        .arg(job.missing.size()).arg(job.requested.size()).arg(job.requested.size() == 1 ? QString() : QStringLiteral("s"))
+        .arg(names.join(QLatin1Char(' ')), job.missing.size() > shownCodePoints ? QStringLiteral(" ...") : QString());
+}
+
+// A job with everything but the characters its font lacks.
+Job makeJob(const Options &options, const FontSources::Face &face, int size)
+{
+    Job job;
+    job.face = face;
+    job.size = size;
+    job.pixels = options.pixels;
+    job.dpi = options.dpi;
+    job.typedOutput = options.output;
+    const QString sizeName = options.pixels ? QStringLiteral("%1px").arg(size) : QString::number(size);
+    job.fontName = defaultFontFileName(face.family, face.style, sizeName);
+    job.path = options.destination.singlePath.isEmpty() ? options.destination.directory.absoluteFilePath(job.fontName)
+                                                        : options.destination.singlePath;
+    job.requested = options.codePoints;
+    job.keepFont = !options.into.isEmpty();
+    job.settings = options.settings;
+    return job;
+}
+
+/* The batch once planned: the jobs to render, and what was decided without rendering. */
+struct Plan {
+    QList<Job> jobs;
+    int skipped = 0;
+    int failed = 0;
+    int incomplete = 0;
+    int strictRefusals = 0;
+    QStringList incompleteFonts; // the fonts --skip-incomplete left out
+};
+
+// A job per font and size, less those that --strict or --skip-incomplete leave out; prints a line per incomplete file.
+Plan planJobs(const Cli::CommandLine &line, const Options &options)
+{
+    Plan plan;
+    QHash<QString, QVector<uint>> missingByFont; // the characters a font has do not depend on its size
+    QSet<QString> paths;
+    for (const FontSources::Face &face : options.faces) {
+        for (const int size : options.sizes) {
+            Job job = makeJob(options, face, size);
+            const QString key = face.queryFamily + QLatin1Char('\n') + face.style;
+            if (!missingByFont.contains(key)) {
+                missingByFont.insert(key, missingFrom(jobFont(job), options.codePoints));
+            }
+            job.missing = missingByFont.value(key);
+            job.letters = lettersOf(options.codePoints, options.missing == Missing::Skip ? job.missing : QVector<uint>());
+
+            if (paths.contains(job.path) && !job.keepFont) {
+                line.note(QStringLiteral("%1: %2 %3 would replace the file another font of this run writes; not written")
+                              .arg(job.path, fontLabel(face), sizeText(job)));
+                ++plan.failed;
+                continue;
+            }
+            paths.insert(job.path);
+            if (job.missing.isEmpty()) {
+                plan.jobs.append(job);
+                continue;
+            }
+            ++plan.incomplete;
+            switch (options.missing) {
+            case Missing::SkipFont:
+                ++plan.skipped;
+                if (size == options.sizes.first()) {
+                    plan.incompleteFonts.append(QStringLiteral("%1 lacks %2").arg(fontLabel(face), lackText(job)));
+                }
+                continue;
+            case Missing::Strict:
+                line.note(QStringLiteral("%1: %2 lacks %3; not written (--strict)").arg(job.path, fontLabel(face), lackText(job)));
+                ++plan.skipped;
+                ++plan.strictRefusals;
+                continue;
+            case Missing::Skip:
+                line.note(QStringLiteral("%1: %2 lacks %3; left out").arg(job.path, fontLabel(face), lackText(job)));
+                break;
+            case Missing::Draw:
+                line.note(QStringLiteral("%1: %2 lacks %3; Qt draws them from another font")
+                              .arg(job.path, fontLabel(face), lackText(job)));
+                break;
+            }
+            plan.jobs.append(job);
+        }
+    }
+    return plan;
 }
 
 // Letters drawn without a single visible pixel: too small a size, or a character with no ink.
@@ -132,250 +175,138 @@ QString emptyLettersNote(const QString &path, const QStringList &letters)
              labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
 }
 
-// Characters that the font itself lacks; Qt would otherwise draw them from a fallback font.
-QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
-{
-    const QRawFont raw = QRawFont::fromFont(font);
-    QVector<uint> missing;
-    for (const uint codePoint : codePoints) {
-        if (!raw.isValid() || !raw.supportsCharacter(codePoint)) {
-            missing.append(codePoint);
-        }
-    }
-    return missing;
-}
-
-// Cli::exitOk with the family as installed; otherwise the status of the usage error it printed.
-int readFamily(const Cli::CommandLine &line, QString *family)
-{
-    *family = line.isSet(QStringLiteral("family")) ? line.value(QStringLiteral("family")) : defaultFamily;
-    const QStringList families = InstalledFonts::families();
-    const auto knownFamily = std::find_if(families.cbegin(), families.cend(), [&](const QString &known) {
-        return known.compare(*family, Qt::CaseInsensitive) == 0;
-    });
-    if (knownFamily == families.cend()) {
-        return line.usageError(QStringLiteral("--family: no installed font family is called \"%1\" "
-                                              "(fc-list : family lists them)").arg(*family));
-    }
-    *family = *knownFamily;
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with the styles of family to render; otherwise the status of the usage error it printed.
-int readStyles(const Cli::CommandLine &line, const QString &family, QStringList *styles)
-{
-    const QStringList familyStyles = InstalledFonts::styles(family);
-    if (line.isSet(QStringLiteral("all-styles"))) {
-        if (line.isSet(QStringLiteral("style"))) {
-            return line.usageError(QStringLiteral("--style and --all-styles exclude each other"));
-        }
-        *styles = familyStyles;
-        std::sort(styles->begin(), styles->end());
-    } else if (line.isSet(QStringLiteral("style"))) {
-        const QString style = line.value(QStringLiteral("style"));
-        const auto knownStyle = std::find_if(familyStyles.cbegin(), familyStyles.cend(), [&](const QString &known) {
-            return known.compare(style, Qt::CaseInsensitive) == 0;
-        });
-        if (knownStyle == familyStyles.cend()) {
-            return line.usageError(QStringLiteral("--style: %1 has no style \"%2\"; it has: %3")
-                                       .arg(family, style, familyStyles.join(QStringLiteral(", "))));
-        }
-        styles->append(*knownStyle);
-    } else {
-        styles->append(pickDefaultStyle(familyStyles));
-    }
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with the code points to draw; otherwise the status of the error it printed.
-int readCharacters(const Cli::CommandLine &line, QVector<uint> *codePoints)
-{
-    const bool fromList = line.isSet(QStringLiteral("chars"));
-    const bool fromFile = line.isSet(QStringLiteral("chars-file"));
-    QString error;
-    if (fromList && !Charset::parseList(line.value(QStringLiteral("chars")), codePoints, &error)) {
-        return line.usageError(QStringLiteral("--chars: ") + error);
-    }
-    if (fromFile) {
-        switch (Charset::readFile(line.value(QStringLiteral("chars-file")), codePoints, &error)) {
-        case Charset::FileRead::Done:
-            break;
-        case Charset::FileRead::Unreadable:
-            return line.failure(QStringLiteral("--chars-file: ") + error);
-        case Charset::FileRead::Refused:
-            return line.usageError(QStringLiteral("--chars-file: ") + error);
-        }
-    }
-    if (!fromList && !fromFile) {
-        *codePoints = fixedCodePoints();
-    }
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with where fileCount files go, a directory made when missing; otherwise the status of the error it printed.
-int resolveDestination(const Cli::CommandLine &line, const QString &output, int fileCount, Destination *destination)
-{
-    if (output.isEmpty()) {
-        return Cli::exitOk;
-    }
-    const bool namesDirectory = output.endsWith(QLatin1Char('/')) || QFileInfo(output).isDir();
-    if (fileCount == 1 && !namesDirectory) {
-        destination->singlePath = QFileInfo(output).absoluteFilePath();
-        return Cli::exitOk;
-    }
-    if (QFileInfo::exists(output) && !QFileInfo(output).isDir()) {
-        return line.usageError(QStringLiteral("--output: %1 files go into a directory, and \"%2\" is a file")
-                                   .arg(fileCount).arg(output));
-    }
-    if (!namesDirectory && output.endsWith(QLatin1String(".of"), Qt::CaseInsensitive)) {
-        return line.usageError(QStringLiteral("--output: %1 files go into a directory, and \"%2\" ends in .of like "
-                                              "a file; end it with \"/\" to make it a directory")
-                                   .arg(fileCount).arg(output));
-    }
-    // A directory literally named "~" is a trap: removing it later with rm -rf ~ removes the home directory.
-    if (output.startsWith(QLatin1Char('~')) && !QFileInfo::exists(output)) {
-        return line.usageError(QStringLiteral("--output: \"%1\" starts with \"~\", which the shell did not expand "
-                                              "(it does not inside quotes or after \"=\"); use $HOME").arg(output));
-    }
-    if (!QDir().mkpath(output)) {
-        return line.failure(QStringLiteral("cannot create the directory %1").arg(output));
-    }
-    destination->directory = QDir(output);
-    return Cli::exitOk;
-}
-
-// Cli::exitOk with every option read and the output directory made; otherwise the status of the error it printed.
-int readOptions(const Cli::CommandLine &line, Options *options)
-{
-    const QString dpiText = line.peek(QStringLiteral("dpi"));
-    if (!parseDpi(dpiText, &options->dpi)) {
-        return line.usageError(QStringLiteral("--dpi: \"%1\" is not a number from 1 to 10000").arg(dpiText));
-    }
-    options->strict = line.isSet(QStringLiteral("strict"));
-    options->skipMissing = line.isSet(QStringLiteral("skip-missing"));
-    if (options->strict && options->skipMissing) {
-        return line.usageError(QStringLiteral("--strict and --skip-missing exclude each other"));
-    }
-    options->output = line.value(QStringLiteral("output"));
-
-    // Only now: the database reads every installed font, and the checks above need none.
-    int status = readFamily(line, &options->family);
-    if (status == Cli::exitOk) {
-        status = readStyles(line, options->family, &options->styles);
-    }
-    if (status == Cli::exitOk) {
-        status = readSizes(line, &options->sizes);
-    }
-    if (status == Cli::exitOk) {
-        status = readCharacters(line, &options->codePoints);
-    }
-    if (status == Cli::exitOk) {
-        status = readGlyphOptions(line, &options->settings);
-        options->settings.dpi = options->dpi;
-    }
-    if (status == Cli::exitOk) {
-        const int fileCount = options->styles.size() * options->sizes.size();
-        status = resolveDestination(line, options->output, fileCount, &options->destination);
-    }
-    return status;
-}
-
-QList<Job> planJobs(const Options &options)
-{
-    const Destination &destination = options.destination;
-    QList<Job> jobs;
-    for (const QString &style : options.styles) {
-        for (const int size : options.sizes) {
-            Job job;
-            job.style = style;
-            job.size = size;
-            job.font = InstalledFonts::font(options.family, style, size);
-            const QString name = defaultFontFileName(options.family, style, QString::number(size));
-            job.path = destination.singlePath.isEmpty() ? destination.directory.absoluteFilePath(name) : destination.singlePath;
-            job.missing = missingFrom(job.font, options.codePoints);
-            job.letters = options.skipMissing ? lettersOf(options.codePoints, job.missing) : lettersOf(options.codePoints, {});
-            jobs.append(job);
-        }
-    }
-    return jobs;
-}
-
-// Names every character a job's font lacks; whether there is any.
-bool reportMissing(const Options &options, const QList<Job> &jobs)
-{
-    bool any = false;
-    for (const Job &job : jobs) {
-        for (const char32_t codePoint : job.missing) {
-            std::fprintf(stderr, "oftool render: %s %s lacks %s (%s)%s\n", options.family.toUtf8().constData(),
-                         job.style.toUtf8().constData(), Charset::codePointName(codePoint).toUtf8().constData(),
-                         Charset::letterOf(codePoint).toUtf8().constData(), options.skipMissing ? ", left out" : "");
-            any = true;
-        }
-    }
-    return any;
-}
-
-// Why a job's file was not written, when something says more than "could not write".
-QString whyNotWritten(const Options &options, const Job &job)
-{
-    if (fitsPixelBudget(job.font, job.letters, options.settings)) {
-        const QString reason = Cli::cannotWrite(job.path, options.output);
-        return reason.isEmpty() ? QString() : QStringLiteral("oftool render: ") + reason;
-    }
-    const int largest = largestFittingPointSize(job.font, job.letters, options.settings);
-    return QStringLiteral("oftool render: %1 %2 %3 pt: the glyph images would take more than %4 pixels; %5")
-        .arg(options.family, job.style, QString::number(job.size), QString::number(maxGlyphPixels),
-             largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
-                         : QStringLiteral("not even 1 pt fits; draw fewer characters"));
-}
-
-// Writes every job's file, printing the path of each one written; how many were.
-int writeFiles(const Options &options, const QList<Job> &jobs)
-{
-    Progress progress(jobs.size());
+/* What became of the planned jobs. */
+struct Outcome {
     int written = 0;
-    for (int i = 0; i < jobs.size(); ++i) {
-        const Job &job = jobs.at(i);
-        const QFontInfo info(job.font);
-        const QString description = QStringLiteral("%1 %2 %3 pt (%4, %5, %6 px at %7 dpi)")
-                                        .arg(options.family, job.style, QString::number(job.size), info.family(), info.styleName(),
-                                             QString::number(renderedPixelSize(job.font, options.dpi)), QString::number(options.dpi));
-        const QString fontName = defaultFontFileName(options.family, job.style, QString::number(job.size));
-        QStringList emptyLetters;
-        FontGeometry geometry;
-        QString metricsError;
-        if (produceFontFile(job.font, fontName, job.path, job.letters, options.settings, &geometry, &emptyLetters)
-            && Cli::writeMetricsFile(job.path, options.settings, geometry, &metricsError)) {
-            ++written;
-            std::printf("%s\n", job.path.toUtf8().constData());
-            std::fflush(stdout);
-            if (!emptyLetters.isEmpty()) {
-                progress.note(emptyLettersNote(job.path, emptyLetters));
-            }
-            progress.step(i + 1, description + QStringLiteral(" -> ") + job.path);
-            continue;
-        }
-        const QString why = metricsError.isEmpty() ? whyNotWritten(options, job) : QStringLiteral("oftool render: ") + metricsError;
-        if (!why.isEmpty()) {
-            progress.note(why);
-        }
-        progress.step(i + 1, description + QStringLiteral(": could not write ") + job.path);
+    int failed = 0;
+    int stopped = 0;
+};
+
+// Writes the font of --into, printing its path; false with a line otherwise.
+bool saveInto(const Models::Font &font, const QString &path)
+{
+    if (!IOManager::FontFileManager::fontToFile(&font, path)) {
+        Cli::note("render", Cli::writeFailure(path, path, QStringLiteral("could not write %1").arg(path)));
+        return false;
     }
-    progress.note(QStringLiteral("oftool render: wrote %1 of %2 file%3").arg(written).arg(jobs.size())
-                      .arg(jobs.size() == 1 ? QString() : QStringLiteral("s")));
-    return written;
+    std::printf("%s\n", QFileInfo(path).absoluteFilePath().toUtf8().constData());
+    std::fflush(stdout);
+    return true;
 }
 
-// Writes a file per style and size; with --strict, none when a character is missing.
+// Renders the plan's jobs, printing the path of each file once it is in place.
+Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
+{
+    Progress progress(plan.jobs.size());
+    QStringList directories;
+    for (const Job &job : plan.jobs) {
+        const QString directory = QFileInfo(job.path).absolutePath();
+        if (!directories.contains(directory)) {
+            directories.append(directory);
+        }
+    }
+    StagedFiles staged(directories);
+    QHash<int, JobResult> waiting; // rendered, until their files are committed
+    const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(QFileInfo(options.into).fileName()));
+    Outcome outcome;
+    const auto commit = [&] {
+        for (const StagedFiles::Outcome &file : staged.commit()) {
+            const Job &job = plan.jobs.at(file.id);
+            if (!file.error.isEmpty()) {
+                progress.note(QStringLiteral("oftool render: cannot write %1: %2").arg(job.path, file.error));
+                ++outcome.failed;
+                continue;
+            }
+            // The metrics go beside a file once it is in place, replaced atomically in turn.
+            QString metricsError;
+            if (!Cli::writeMetricsFile(job.path, job.settings, waiting.value(file.id).geometry, &metricsError)) {
+                progress.note(QStringLiteral("oftool render: ") + metricsError);
+                ++outcome.failed;
+                continue;
+            }
+            ++outcome.written;
+            manifest->add(job, waiting.value(file.id));
+            std::printf("%s\n", job.path.toUtf8().constData());
+        }
+        std::fflush(stdout);
+        waiting.clear();
+    };
+    const int tried = runJobs(plan.jobs, options.threads, [&](int index, const JobResult &result) {
+        const Job &job = plan.jobs.at(index);
+        const QString description = QStringLiteral("%1 %2 %3 (%4, %5, %6 px at %7 dpi)")
+                                        .arg(job.face.family, job.face.style, sizeText(job), result.resolvedFamily,
+                                             result.resolvedStyle, QString::number(result.pixelSize), QString::number(job.dpi));
+        if (result.font) {
+            mergeFont(into.get(), *result.font);
+            progress.step(index + 1, description + QStringLiteral(" -> ") + options.into);
+        } else if (!result.staged.isNull()) {
+            staged.add(index, result.staged, job.path);
+            waiting.insert(index, result);
+            if (!result.emptyLetters.isEmpty()) {
+                progress.note(emptyLettersNote(job.path, result.emptyLetters));
+            }
+            progress.step(index + 1, description + QStringLiteral(" -> ") + job.path);
+        } else {
+            progress.note(result.error);
+            progress.step(index + 1, description + QStringLiteral(": could not write ") + job.path);
+            ++outcome.failed;
+        }
+        if (staged.due()) {
+            commit();
+        }
+    });
+    commit();
+    outcome.stopped = plan.jobs.size() - tried;
+    // Fonts cut short by a signal would make a file that looks whole; none is written then.
+    if (into && StopSignals::received() == 0 && tried > outcome.failed) {
+        const bool saved = saveInto(*into, options.into);
+        outcome.written = saved ? tried - outcome.failed : 0;
+        outcome.failed = saved ? outcome.failed : tried;
+    }
+    return outcome;
+}
+
+// Writes a file per font, style and size, then says what became of them all.
 int renderFonts(const Cli::CommandLine &line, const Options &options)
 {
-    const QList<Job> jobs = planJobs(options);
-    if (reportMissing(options, jobs) && options.strict) {
-        line.note(QStringLiteral("--strict: characters are missing, no file written"));
-        return Cli::exitStrict;
+    const Plan plan = planJobs(line, options);
+    const StopSignals stopSignals;
+    Manifest manifest;
+    const Outcome outcome = writeFiles(options, plan, &manifest);
+    const int written = outcome.written;
+    for (const QString &font : plan.incompleteFonts) {
+        line.note(QStringLiteral("skipped, incomplete: ") + font);
     }
-    const int written = writeFiles(options, jobs);
-    return written == jobs.size() ? Cli::exitOk : Cli::exitFailure;
+    const int total = plan.jobs.size() + plan.skipped + plan.failed;
+    const int stopped = outcome.stopped;
+    const int failed = plan.failed + outcome.failed;
+    const QString what = options.into.isEmpty() ? QStringLiteral("wrote %1 of %2 file%3")
+                                                : QStringLiteral("put %1 of %2 font%3 into ") + options.into;
+    QString summary = QStringLiteral("%1; %2 skipped, %3 failed, %4 incomplete")
+                          .arg(what.arg(written).arg(total).arg(total == 1 ? QString() : QStringLiteral("s")))
+                          .arg(plan.skipped + options.skippedFonts + stopped).arg(failed).arg(plan.incomplete);
+    if (options.refusedFiles > 0) {
+        summary += QStringLiteral("; %1 font file%2 refused").arg(options.refusedFiles).arg(options.refusedFiles == 1 ? "" : "s");
+    }
+    line.note(summary);
+
+    bool manifestSaved = true;
+    if (!options.manifest.isEmpty()) {
+        QString error;
+        manifestSaved = manifest.save(options.manifest, &error);
+        if (!manifestSaved) {
+            line.note(QStringLiteral("--manifest: cannot write %1: %2").arg(options.manifest, error));
+        }
+    }
+    if (StopSignals::received() != 0) {
+        line.note(QStringLiteral("stopped by signal %1 before %2 file%3").arg(StopSignals::received()).arg(stopped)
+                      .arg(stopped == 1 ? "" : "s"));
+        return 128 + StopSignals::received();
+    }
+    if (failed > 0 || options.refusedFiles > 0 || !manifestSaved) {
+        return Cli::exitFailure;
+    }
+    return plan.strictRefusals > 0 ? Cli::exitStrict : Cli::exitOk;
 }
 
 } // namespace
@@ -389,41 +320,59 @@ void prepareRender(const Cli::CommandLine &)
 
 void declareRender(Cli::CommandLine &line)
 {
-    line.describe(QStringLiteral("oftool render [options]"), QStringLiteral(R"(Renders an installed font into an OF font file, as the QuillmereMakeFont window does, without a display.
+    line.describe(QStringLiteral("oftool render [options]"), QStringLiteral(R"(Renders installed fonts and font files into OF font files, as the QuillmereMakeFont window does, without a display.
 Without options: DejaVu Sans, style Book, 32 pt, 96 dpi, into the current directory.
+Files are named FAMILY__STYLE__SIZE.of (FAMILY__STYLE__SIZEpx.of for --px), spaces as "_".
 
 Examples:
   oftool render
   oftool render --family "DejaVu Serif" --style Bold --size 12,16,24,32 --output fonts/
   oftool render --size 48 --chars 33-126,0xE0-0xE9 --skip-missing --output latin.of
+  oftool render --font-dir downloads/ --size 8-72/8 --skip-incomplete -j 2 --manifest fonts.jsonl --output fonts/
 
-Exit status: 0 every file written, 1 usage error, 2 a file could not be read or written,
-3 --strict and a character is missing from the font.)"));
+Exit status: 0 every file written, 1 usage error, 2 a file could not be read or written (or a font
+file was refused), 3 --strict left out a file whose font lacks a character, 128+N stopped by signal N.)"));
     line.addOptions({
-        {QStringLiteral("family"), QStringLiteral("Font family (default: %1).").arg(defaultFamily), QStringLiteral("name")},
-        {QStringLiteral("style"), QStringLiteral("Style of the family (default: %1, or the family's regular style).").arg(defaultStyle),
+        {QStringLiteral("family"), QStringLiteral("Installed font family, as many times as wanted (default: %1). A comma list as "
+                                                  "fc-list prints it stands for its first name; Sans, Serif and Monospace for the "
+                                                  "families they stand for.").arg(Render::defaultFamily), QStringLiteral("name")},
+        {QStringLiteral("all-families"), QStringLiteral("Render every installed family.")},
+        {QStringLiteral("font-file"), QStringLiteral("A font file to render, installed or not, as many times as wanted; PATH#N "
+                                                     "for the Nth face of a collection, every face without."), QStringLiteral("path")},
+        {QStringLiteral("font-dir"), QStringLiteral("Render the font files (.ttf, .otf, .ttc, .otc, .pfa, .pfb, .woff, .woff2) in "
+                                                    "a directory and its subdirectories."), QStringLiteral("dir")},
+        {QStringLiteral("style"), QStringLiteral("Style of the installed families (default: %1, or the family's regular style).").arg(Render::defaultStyle),
          QStringLiteral("name")},
-        {QStringLiteral("all-styles"), QStringLiteral("Render every style of the family.")},
-        {QStringLiteral("size"), QStringLiteral("Point size, or a comma list such as 12,16,24,32 (default: %1). Very large sizes "
-                                                "are limited by a pixel budget that depends on the font.").arg(defaultSize),
+        {QStringLiteral("all-styles"), QStringLiteral("Render every style of the installed families.")},
+        {QStringLiteral("size"), QStringLiteral("Point sizes: a size, a range such as 8-72, every Nth size of one such as 8-72/4, or a "
+                                                "comma list of these (default: %1). Very large sizes are limited by a pixel budget "
+                                                "that depends on the font.").arg(Render::defaultSize),
          QStringLiteral("points")},
+        {QStringLiteral("px"), QStringLiteral("Pixel sizes instead of point sizes, written as for --size."), QStringLiteral("pixels")},
         {QStringLiteral("output"), QStringLiteral("Output file for one font, directory for several; a path ending in \"/\" or naming "
                                                   "a directory is taken as one, made when missing (default: current "
                                                   "directory)."),
          QStringLiteral("path")},
-        {QStringLiteral("dpi"), QStringLiteral("Logical dots per inch, so sizes do not depend on the machine (default: %1).").arg(defaultDpi),
+        {QStringLiteral("dpi"), QStringLiteral("Logical dots per inch, so sizes do not depend on the machine (default: %1).").arg(Render::defaultDpi),
          QStringLiteral("dpi")},
         {QStringLiteral("chars"), QStringLiteral("Characters to draw instead of the usual 99: code points and ranges, "
                                                  "such as 33-126,0xA8,0xE0-0xE9."), QStringLiteral("list")},
         {QStringLiteral("chars-file"), QStringLiteral("Characters to draw, read from a UTF-8 text file (white space ignored)."),
          QStringLiteral("file")},
-        {QStringLiteral("strict"), QStringLiteral("Fail, writing nothing, when the font lacks a character.")},
-        {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters the font lacks.")},
+        {QStringLiteral("strict"), QStringLiteral("Write no file whose font lacks a character, and exit with 3.")},
+        {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters a font lacks.")},
+        {QStringLiteral("skip-incomplete"), QStringLiteral("Write nothing for a font that lacks a character; such fonts are listed at the end.")},
+        {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("Files rendered at once (default: the number of processors)."),
+         QStringLiteral("n")},
+        {QStringLiteral("into"), QStringLiteral("Render every font at one size into this one file, each font's glyph a picture of "
+                                                "its letter (see oftool merge)."), QStringLiteral("file")},
+        {QStringLiteral("manifest"), QStringLiteral("Write a JSON line per file written to this file: output, source, sizes, "
+                                                    "characters, bytes."), QStringLiteral("file")},
     });
     declareGlyphOptions(line);
 }
 
 int runRender(const Cli::CommandLine &line)
 {
-    return Cli::runSteps(line, readOptions, renderFonts);
+    return Cli::runSteps(line, Render::readOptions, renderFonts);
 }

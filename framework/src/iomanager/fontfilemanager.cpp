@@ -41,10 +41,23 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
         return false;
     }
 
+    // A cancelled write removes the temporary file and leaves an old file untouched.
+    if (!fontToDevice(font, &file)) {
+        file.cancelWriting();
+    }
+    if (!Private::commitComplete(file)) {
+        std::cerr << "Warning: unable to write output font file: " << filename.toStdString() << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool FontFileManager::fontToDevice(const Models::Font *font, QIODevice *device)
+{
     QXmlStreamWriter writer;
     writer.setAutoFormatting(true);
     writer.setAutoFormattingIndent(2);
-    writer.setDevice(&file);
+    writer.setDevice(device);
 
     writer.writeStartDocument();
     writer.writeStartElement(QStringLiteral("font"));
@@ -59,16 +72,7 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
     }
     writer.writeEndElement();
     writer.writeEndDocument();
-
-    // A cancelled write removes the temporary file and leaves an old file untouched.
-    if (!written || writer.hasError()) {
-        file.cancelWriting();
-    }
-    if (!Private::commitComplete(file)) {
-        std::cerr << "Warning: unable to write output font file: " << filename.toStdString() << "\n";
-        return false;
-    }
-    return true;
+    return written && !writer.hasError();
 }
 
 bool FontFileManager::writeLetter(const Models::Character *character, QXmlStreamWriter &writer)

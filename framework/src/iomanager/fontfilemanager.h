@@ -8,6 +8,7 @@
 #include <QString>
 
 class QImage;
+class QIODevice;
 class QXmlStreamReader;
 class QXmlStreamWriter;
 
@@ -38,6 +39,12 @@ public:
      * file cannot be opened, written or committed; an old file is then kept as it was.
      */
     QMF_EXPORT static bool fontToFile(const Models::Font *font, const QString &filename);
+    /**
+     * Writes font to device, open for writing, in the bytes fontToFile() writes; prints nothing.
+     * False when a write failed, and device then holds part of the file. For a caller that
+     * makes files durable its own way, such as many at once with one sync.
+     */
+    QMF_EXPORT static bool fontToDevice(const Models::Font *font, QIODevice *device);
 
     /**
      * A new font read from filename, owned by the caller, or null when it cannot be opened.

@@ -1,0 +1,313 @@
+#include "fontsource.h"
+
+#include "sfnt.h"
+
+#include "installedfonts.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QRawFont>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace FontSources {
+
+namespace {
+
+// Beyond this a file is no font anyone renders, and QByteArray could not hold it.
+constexpr qint64 maxFileSize = qint64(1) << 30;
+
+const QStringList fontExtensions{QStringLiteral("ttf"), QStringLiteral("otf"), QStringLiteral("ttc"), QStringLiteral("otc"),
+                                 QStringLiteral("pfa"), QStringLiteral("pfb"), QStringLiteral("woff"), QStringLiteral("woff2")};
+
+// What a file holds, from its first bytes; empty when no font Qt loads starts that way.
+QString kindOf(const QByteArray &head)
+{
+    if (Sfnt::isSfnt(head)) {
+        return QStringLiteral("sfnt");
+    }
+    if (head.startsWith("wOFF") || head.startsWith("wOF2")) {
+        return QStringLiteral("WOFF");
+    }
+    if (head.startsWith("\x80\x01") || head.startsWith("%!PS-AdobeFont") || head.startsWith("%!FontType1")) {
+        return QStringLiteral("Type 1");
+    }
+    return QString();
+}
+
+// Whether the glyphs Qt draws for font come from face: the tables that make them are the face's own.
+bool drawsFrom(const QFont &font, const QByteArray &data, const Sfnt::Face &face)
+{
+    const QRawFont raw = QRawFont::fromFont(font);
+    if (!raw.isValid()) {
+        return false;
+    }
+    int compared = 0;
+    for (const char *tag : {"head", "name", "cmap", "hmtx", "maxp", "glyf", "CFF ", "CFF2"}) {
+        const QByteArray own = Sfnt::table(data, face, tag);
+        if (own.isNull()) {
+            continue;
+        }
+        if (raw.fontTable(tag) != own) {
+            return false;
+        }
+        ++compared;
+    }
+    return compared > 0;
+}
+
+// The styles of the fonts registered as id whose glyphs come from face, as faces named after family.
+QList<Face> facesDrawnFrom(int id, const QByteArray &data, const Sfnt::Face &face)
+{
+    QList<Face> found;
+    for (const QString &family : QFontDatabase::applicationFontFamilies(id)) {
+        for (const QString &style : InstalledFonts::styles(family)) {
+            if (drawsFrom(InstalledFonts::font(family, style, 12), data, face)) {
+                found.append(Face{family, style, family, QString(), -1});
+            }
+        }
+    }
+    return found;
+}
+
+// The faces of an sfnt file; a face that another font hides is registered again under a name of its own.
+bool addSfnt(const QString &path, const QByteArray &data, int wanted, QList<Face> *faces, QString *error)
+{
+    QVector<Sfnt::Face> members;
+    if (!Sfnt::readFaces(data, &members, error)) {
+        return false;
+    }
+    if (wanted >= members.size()) {
+        *error = QStringLiteral("has no face %1; it has %2 (0 to %3)").arg(wanted).arg(members.size()).arg(members.size() - 1);
+        return false;
+    }
+    const int id = QFontDatabase::addApplicationFont(path);
+    if (id < 0) {
+        *error = QStringLiteral("Qt's font database does not load it");
+        return false;
+    }
+    QStringList refused;
+    for (int index = wanted < 0 ? 0 : wanted; index <= (wanted < 0 ? members.size() - 1 : wanted); ++index) {
+        QList<Face> found = facesDrawnFrom(id, data, members.at(index));
+        if (found.isEmpty()) {
+            static int renamed = 0;
+            const QString family = Sfnt::familyName(Sfnt::table(data, members.at(index), "name"));
+            const QString own = QStringLiteral("oftool font file %1").arg(++renamed);
+            const QByteArray copy = Sfnt::renamedFont(data, members.at(index), own);
+            QVector<Sfnt::Face> copyFaces;
+            const int copyId = QFontDatabase::addApplicationFontFromData(copy);
+            if (copyId >= 0 && Sfnt::readFaces(copy, &copyFaces, error)) {
+                found = facesDrawnFrom(copyId, copy, copyFaces.first());
+            }
+            for (Face &face : found) {
+                face.family = family.isEmpty() ? face.family : family;
+            }
+        }
+        if (found.isEmpty()) {
+            refused.append(QString::number(index));
+        }
+        for (Face &face : found) {
+            face.file = path;
+            face.faceIndex = index;
+            faces->append(face);
+        }
+    }
+    if (!refused.isEmpty()) {
+        *error = QStringLiteral("Qt draws the glyphs of another font for %1 %2")
+                     .arg(refused.size() == 1 ? QStringLiteral("face") : QStringLiteral("faces"), refused.join(QStringLiteral(", ")));
+        return false;
+    }
+    return true;
+}
+
+// A font whose tables cannot be compared: taken only when no other font has its family.
+bool addOther(const QString &path, QList<Face> *faces, QString *error)
+{
+    const QStringList before = InstalledFonts::families();
+    const int id = QFontDatabase::addApplicationFont(path);
+    if (id < 0) {
+        *error = QStringLiteral("Qt's font database does not load it");
+        return false;
+    }
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    for (const QString &family : families) {
+        if (before.contains(family)) {
+            QFontDatabase::removeApplicationFont(id);
+            *error = QStringLiteral("its family \"%1\" is also installed, and Qt could draw either; "
+                                    "only TrueType and OpenType files can be told apart").arg(family);
+            return false;
+        }
+    }
+    for (const QString &family : families) {
+        for (const QString &style : InstalledFonts::styles(family)) {
+            faces->append(Face{family, style, family, path, 0});
+        }
+    }
+    return true;
+}
+
+QString unescapedFirstName(const QString &list)
+{
+    QString name;
+    for (int i = 0; i < list.size(); ++i) {
+        if (list.at(i) == QLatin1Char('\\') && i + 1 < list.size()) {
+            name.append(list.at(++i));
+        } else if (list.at(i) == QLatin1Char(',')) {
+            break;
+        } else {
+            name.append(list.at(i));
+        }
+    }
+    return name.trimmed();
+}
+
+QString knownFamily(const QStringList &families, const QString &name)
+{
+    const auto known = std::find_if(families.cbegin(), families.cend(),
+                                    [&](const QString &family) { return family.compare(name, Qt::CaseInsensitive) == 0; });
+    return known == families.cend() ? QString() : *known;
+}
+
+// Bytes outside printable ASCII as \xHH, so that a message shows a name that is not text as it is.
+QString escaped(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        const uchar code = uchar(byte);
+        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte)) : QString::asprintf("\\x%02X", code);
+    }
+    return text;
+}
+
+// Readdir rather than QDirIterator, which passes over a name that is not text without a word.
+void walk(const QByteArray &directory, QStringList *files, QStringList *problems, int *scanned)
+{
+    DIR *handle = opendir(directory.constData());
+    if (!handle) {
+        problems->append(QStringLiteral("%1: cannot read the directory: %2")
+                             .arg(QFile::decodeName(directory), QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    QList<QByteArray> names;
+    while (const dirent *entry = readdir(handle)) {
+        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0) {
+            names.append(QByteArray(entry->d_name));
+        }
+    }
+    closedir(handle);
+    std::sort(names.begin(), names.end());
+    for (const QByteArray &name : names) {
+        const QByteArray path = directory + '/' + name;
+        struct stat status = {};
+        // lstat: a link to a directory is not followed, so links cannot lead round in a loop.
+        if (lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            walk(path, files, problems, scanned);
+            continue;
+        }
+        ++*scanned;
+        const QString decoded = QFile::decodeName(path);
+        if (!fontExtensions.contains(QFileInfo(decoded).suffix(), Qt::CaseInsensitive)) {
+            continue;
+        }
+        if (QFile::encodeName(decoded) != path) {
+            problems->append(QStringLiteral("%1: its name is not valid text, so it cannot be named to Qt").arg(escaped(path)));
+            continue;
+        }
+        files->append(decoded);
+    }
+}
+
+} // namespace
+
+bool addFile(const QString &spec, QList<Face> *faces, QString *error)
+{
+    QString path = spec;
+    int wanted = -1;
+    const QRegularExpressionMatch face = QRegularExpression(QStringLiteral("^(.*)#(\\d{1,6})$")).match(spec);
+    if (face.hasMatch() && !QFileInfo::exists(spec)) {
+        path = face.captured(1);
+        wanted = face.captured(2).toInt();
+    }
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = info.isSymLink() ? QStringLiteral("a symbolic link that leads nowhere (or round in a loop)")
+                                  : QStringLiteral("No such file or directory");
+        return false;
+    }
+    if (!info.isFile()) {
+        *error = info.isDir() ? QStringLiteral("a directory; --font-dir reads the fonts in one") : QStringLiteral("not a regular file");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (file.size() == 0) {
+        *error = QStringLiteral("an empty file");
+        return false;
+    }
+    if (file.size() > maxFileSize) {
+        *error = QStringLiteral("larger than 1 GiB, too large for a font");
+        return false;
+    }
+    const QString kind = kindOf(file.peek(16));
+    if (kind.isEmpty()) {
+        *error = QStringLiteral("not a font file (no TrueType, OpenType, WOFF or Type 1 header)");
+        return false;
+    }
+    if (kind != QLatin1String("sfnt")) {
+        if (wanted > 0) {
+            *error = QStringLiteral("has no face %1; it is not a collection").arg(wanted);
+            return false;
+        }
+        return addOther(path, faces, error);
+    }
+    // Mapped rather than read: only the tables compared are ever touched.
+    const uchar *mapped = file.map(0, file.size());
+    const QByteArray data = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), int(file.size())) : file.readAll();
+    return addSfnt(path, data, wanted, faces, error);
+}
+
+QStringList filesIn(const QString &directory, QStringList *problems, int *scanned)
+{
+    QStringList files;
+    *scanned = 0;
+    walk(QFile::encodeName(directory), &files, problems, scanned);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+QString installedFamily(const QStringList &families, const QString &name)
+{
+    // The font configuration lists generic names as families of their own; the output is named after the real one.
+    static const QStringList generic{QStringLiteral("sans"), QStringLiteral("sans-serif"), QStringLiteral("sans serif"),
+                                     QStringLiteral("serif"), QStringLiteral("monospace"), QStringLiteral("mono"),
+                                     QStringLiteral("cursive"), QStringLiteral("fantasy"), QStringLiteral("system-ui")};
+    if (generic.contains(name.trimmed().toLower())) {
+        return knownFamily(families, QFontInfo(QFont(name.trimmed())).family());
+    }
+    const QString family = knownFamily(families, name);
+    return family.isEmpty() ? knownFamily(families, unescapedFirstName(name)) : family;
+}
+
+QString defaultStyle(const QStringList &styles)
+{
+    for (const QString &preferred : {QStringLiteral("Book"), QStringLiteral("Regular"), QStringLiteral("Normal"),
+                                     QStringLiteral("Roman"), QStringLiteral("Medium")}) {
+        if (styles.contains(preferred)) {
+            return preferred;
+        }
+    }
+    return styles.value(0);
+}
+
+} // namespace FontSources

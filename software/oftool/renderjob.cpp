@@ -1,0 +1,77 @@
+#include "renderjob.h"
+
+#include "outputfile.h"
+
+#include "glyphrenderer.h"
+#include "installedfonts.h"
+
+#include "models/font.h"
+
+#include <QFont>
+#include <QFontInfo>
+
+QFont jobFont(const Job &job)
+{
+    QFont font = InstalledFonts::font(job.face.queryFamily, job.face.style, job.pixels ? 12 : job.size);
+    if (job.pixels) {
+        font.setPixelSize(job.size);
+    }
+    return font;
+}
+
+QString sizeText(const Job &job)
+{
+    return QStringLiteral("%1 %2").arg(job.size).arg(job.pixels ? QStringLiteral("px") : QStringLiteral("pt"));
+}
+
+namespace {
+
+RenderSettings settingsOf(const Job &job)
+{
+    RenderSettings settings = job.settings;
+    settings.dpi = job.dpi;
+    return settings;
+}
+
+QString whyNotWritten(const Job &job, const QFont &font, const QString &writeError)
+{
+    if (fitsPixelBudget(font, job.letters, settingsOf(job))) {
+        return QStringLiteral("oftool render: ")
+               + Cli::writeFailure(job.path, job.typedOutput, QStringLiteral("cannot write %1: %2").arg(job.path, writeError));
+    }
+    const QString what = QStringLiteral("oftool render: %1 %2 %3: the glyph images would take more than %4 pixels; ")
+                             .arg(job.face.family, job.face.style, sizeText(job), QString::number(maxGlyphPixels));
+    if (job.pixels) {
+        return what + QStringLiteral("draw fewer characters or a smaller size");
+    }
+    const int largest = largestFittingPointSize(font, job.letters, settingsOf(job));
+    return what + (largest > 0 ? QStringLiteral("the largest size that fits is %1 pt").arg(largest)
+                               : QStringLiteral("not even 1 pt fits; draw fewer characters"));
+}
+
+} // namespace
+
+JobResult renderJob(const Job &job)
+{
+    const QFont font = jobFont(job);
+    const QFontInfo info(font);
+    JobResult result;
+    result.resolvedFamily = info.family();
+    result.resolvedStyle = info.styleName();
+    result.pixelSize = renderedPixelSize(font, job.dpi);
+    const auto docFont = std::make_shared<Models::Font>(job.fontName);
+    QString error;
+    if (renderGlyphs(font, job.letters, settingsOf(job), docFont.get(), &result.geometry, &result.emptyLetters)) {
+        if (job.keepFont) {
+            result.font = docFont;
+            return result;
+        }
+        result.staged = StagedFiles::write(docFont.get(), job.path, &error);
+    }
+    if (result.staged.isNull()) {
+        result.error = whyNotWritten(job, font, error);
+    } else {
+        result.bytes = result.staged.bytes;
+    }
+    return result;
+}

@@ -1,0 +1,60 @@
+#ifndef OFTOOL_RENDERJOB_H
+#define OFTOOL_RENDERJOB_H
+
+#include "fontsource.h"
+#include "stagedfiles.h"
+
+#include "glyphmetrics.h"
+#include "rendersettings.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+
+class QFont;
+
+namespace Models {
+class Font;
+}
+
+/* One output file of a render batch: which font, at which size, into which file. */
+struct Job {
+    FontSources::Face face;
+    int size = 0;
+    bool pixels = false; // size is in pixels rather than points
+    int dpi = 0;
+    QString path;
+    QString typedOutput; // --output as given, for hints in messages
+    QString fontName;
+    QVector<uint> requested;
+    QVector<uint> missing; // requested characters the font lacks
+    QStringList letters;   // what is drawn: requested, less missing under --skip-missing
+    bool keepFont = false; // hand the font back instead of writing it
+    RenderSettings settings; // its dpi is the job's
+};
+
+/** What rendering a job gave. */
+struct JobResult {
+    StagedFile staged; // the new file, waiting for its commit; null when none was written
+    std::shared_ptr<Models::Font> font; // the font drawn, for a job that keeps it
+    QString error;  // why not, a whole line
+    QStringList emptyLetters;
+    FontGeometry geometry;
+    QString resolvedFamily;
+    QString resolvedStyle;
+    int pixelSize = 0;
+    qint64 bytes = 0;
+};
+
+/** The font a job draws with, made afresh each time so that every thread has a font of its own. */
+QFont jobFont(const Job &job);
+
+/** "12 pt" or "16 px". */
+QString sizeText(const Job &job);
+
+/** Renders a job's letters and writes them to a file for StagedFiles to commit, or keeps them; safe on any thread. */
+JobResult renderJob(const Job &job);
+
+#endif // OFTOOL_RENDERJOB_H

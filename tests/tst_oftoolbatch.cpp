@@ -1,0 +1,436 @@
+#include "sizelist.h"
+
+#include "fontfiles.h"
+#include "iomanager/fontfilemanager.h"
+#include "models/character.h"
+#include "models/characterpicture.h"
+#include "models/font.h"
+#include "oftoolrun.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QStringList errLines(const OftoolRun &run)
+{
+    return QString::fromUtf8(run.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Every file under directory, relative to it, in name order.
+QStringList filesUnder(const QString &directory)
+{
+    QStringList files;
+    for (QDirIterator it(directory, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        files.append(QDir(directory).relativeFilePath(it.next()));
+    }
+    files.sort();
+    return files;
+}
+
+// An OF file without its font name line, which names the file rather than the glyphs.
+QByteArray glyphsOf(const QString &path)
+{
+    QByteArray bytes = readAll(path);
+    const int nameLine = bytes.indexOf("<font name=");
+    return bytes.remove(nameLine, bytes.indexOf('\n', nameLine) - nameLine);
+}
+
+} // namespace
+
+class tst_OftoolBatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void sizeLists_data();
+    void sizeLists();
+    void fileGlyphsOverInstalledFamily();
+    void sameBytesInParallel();
+    void collectionFaces_data();
+    void collectionFaces();
+    void badFontFiles_data();
+    void badFontFiles();
+    void familyNames_data();
+    void familyNames();
+    void manifestMatchesFiles();
+    void skipIncompleteReportsOnce();
+    void stopSignalLeavesNoPartialFile();
+    void replacesLinkedFileKeepingPermissions();
+    void mergePicturesOfFonts();
+    void mergeRefusals_data();
+    void mergeRefusals();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    OftoolRun render(const QStringList &arguments) const
+    {
+        return runOftool(QStringList{QStringLiteral("render")} + arguments, m_dir->path());
+    }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_OftoolBatch::init()
+{
+    if (!QFile::exists(dejaVuDirectory + QStringLiteral("DejaVuSans-Bold.ttf"))) {
+        QSKIP("the DejaVu fonts are not in /usr/share/fonts/truetype/dejavu (fonts-dejavu-core)");
+    }
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+}
+
+void tst_OftoolBatch::sizeLists_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("list, repeats once") << "12, 16,12" << QList<int>{12, 16} << QString();
+    QTest::newRow("range") << "8-11" << QList<int>{8, 9, 10, 11} << QString();
+    QTest::newRow("stepped range") << "8-20/4,9" << QList<int>{8, 12, 16, 20, 9} << QString();
+    QTest::newRow("step past the end") << "8-10/5" << QList<int>{8} << QString();
+    QTest::newRow("backwards") << "72-8" << QList<int>() << "\"72-8\" ends before it starts";
+    QTest::newRow("open range") << "8-" << QList<int>()
+                                << "\"8-\" is not a point size from 1 to 1024, nor a range such as 8-72 or 8-72/4";
+    QTest::newRow("step zero") << "8-72/0" << QList<int>()
+                               << "\"8-72/0\": the step after \"/\" belongs to a range and is a number from 1 to 1024";
+    QTest::newRow("step without range") << "8/2" << QList<int>()
+                                        << "\"8/2\": the step after \"/\" belongs to a range and is a number from 1 to 1024";
+    QTest::newRow("beyond largest") << "1-1025" << QList<int>()
+                                    << "\"1-1025\" is not a point size from 1 to 1024, nor a range such as 8-72 or 8-72/4";
+    QTest::newRow("plus sign") << "+8" << QList<int>()
+                               << "\"+8\" is not a point size from 1 to 1024, nor a range such as 8-72 or 8-72/4";
+}
+
+void tst_OftoolBatch::sizeLists()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, sizes);
+    QFETCH(QString, error);
+    QList<int> parsed;
+    QString message;
+    QCOMPARE(Sizes::parseList(text, 1024, QStringLiteral("point size"), &parsed, &message), error.isEmpty());
+    QCOMPARE(message, error);
+    if (error.isEmpty()) {
+        QCOMPARE(parsed, sizes);
+    }
+}
+
+void tst_OftoolBatch::fileGlyphsOverInstalledFamily()
+{
+    // Bold glyphs in a file that calls itself DejaVu Sans Book, the name of an installed font.
+    const QString impostor = path(QStringLiteral("impostor.ttf"));
+    QVERIFY(writeAll(impostor, renamedStyle(readAll(dejaVuDirectory + QStringLiteral("DejaVuSans-Bold.ttf")), "Bold", "Book", 400)));
+    const OftoolRun run = render({"--font-file", impostor, "--size", "12", "--output", "file/"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(filesUnder(path("file")), QStringList{QStringLiteral("DejaVu_Sans__Book__12.of")});
+    QCOMPARE(render({"--style", "Bold", "--size", "12", "--output", "bold.of"}).status, 0);
+    QCOMPARE(render({"--style", "Book", "--size", "12", "--output", "book.of"}).status, 0);
+    QVERIFY(glyphsOf(path("file/DejaVu_Sans__Book__12.of")) == glyphsOf(path("bold.of")));
+    QVERIFY(glyphsOf(path("file/DejaVu_Sans__Book__12.of")) != glyphsOf(path("book.of")));
+}
+
+void tst_OftoolBatch::sameBytesInParallel()
+{
+    const QStringList batch{"--family", "DejaVu Sans", "--family", "DejaVu Serif", "--all-styles", "--size", "6-30/8"};
+    const OftoolRun serial = render(batch + QStringList{"-j", "1", "--output", "serial/"});
+    const OftoolRun parallel = render(batch + QStringList{"-j", "2", "--output", "parallel/"});
+    QCOMPARE(serial.status, 0);
+    QCOMPARE(parallel.status, 0);
+    const QStringList files = filesUnder(path("serial"));
+    QVERIFY(files.size() >= 8);
+    QCOMPARE(filesUnder(path("parallel")), files);
+    for (const QString &file : files) {
+        QVERIFY2(readAll(path("serial/" + file)) == readAll(path("parallel/" + file)), qPrintable(file));
+    }
+    // Reported in the order planned, whichever thread finished first.
+    QCOMPARE(QString::fromUtf8(parallel.out).replace(QStringLiteral("/parallel/"), QStringLiteral("/serial/")),
+             QString::fromUtf8(serial.out));
+}
+
+void tst_OftoolBatch::collectionFaces_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QStringList>("families");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("every face") << QString() << QStringList{"DejaVu Serif", "DejaVu Sans Mono"} << QString();
+    QTest::newRow("#1") << "#1" << QStringList{"DejaVu Sans Mono"} << QString();
+    QTest::newRow("#2") << "#2" << QStringList() << "oftool render: %1#2: has no face 2; it has 2 (0 to 1)";
+}
+
+void tst_OftoolBatch::collectionFaces()
+{
+    QFETCH(QString, face);
+    QFETCH(QStringList, families);
+    QFETCH(QString, line);
+    const QString file = path("two faces.ttc");
+    QVERIFY(writeAll(file, collection({readAll(dejaVuDirectory + "DejaVuSerif.ttf"), readAll(dejaVuDirectory + "DejaVuSansMono.ttf")})));
+    const OftoolRun run = render({"--font-file", file + face, "--size", "10", "--output", "out/"});
+    QCOMPARE(run.status, line.isEmpty() ? 0 : 2);
+    if (!line.isEmpty()) {
+        QVERIFY2(errLines(run).contains(line.arg(file)), run.err.constData());
+    }
+    QStringList expected;
+    for (const QString &family : families) {
+        const QString name = QString(family).replace(QLatin1Char(' '), QLatin1Char('_')) + "__Book__10.of";
+        expected.append(name);
+        QCOMPARE(render({"--family", family, "--size", "10", "--output", "installed.of"}).status, 0);
+        QVERIFY2(readAll(path("out/" + name)) == readAll(path("installed.of")), qPrintable(name));
+    }
+    expected.sort();
+    QCOMPARE(filesUnder(path("out")), expected);
+}
+
+void tst_OftoolBatch::badFontFiles_data()
+{
+    QTest::addColumn<QByteArray>("name"); // in the folder fonts/, beside a good font
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("line"); // %1 is the folder
+    QTest::newRow("empty") << QByteArray("empty.ttf") << "empty" << "oftool render: %1/empty.ttf: an empty file";
+    QTest::newRow("truncated") << QByteArray("cut.ttf") << "cut"
+                               << "oftool render: %1/cut.ttf: truncated: the directory of 20 tables is past the end (100 bytes)";
+    QTest::newRow("text") << QByteArray("notes.otf") << "text"
+                          << "oftool render: %1/notes.otf: not a font file (no TrueType, OpenType, WOFF or Type 1 header)";
+    QTest::newRow("FIFO") << QByteArray("pipe.ttf") << "fifo" << "oftool render: %1/pipe.ttf: not a regular file";
+    QTest::newRow("link loop") << QByteArray("loop.ttf") << "loop"
+                               << "oftool render: %1/loop.ttf: a symbolic link that leads nowhere (or round in a loop)";
+    QTest::newRow("name not text") << QByteArray("bad \xff name.ttf") << "good"
+                                   << "oftool render: %1/bad \\xFF name.ttf: its name is not valid text, so it cannot be named to Qt";
+    QTest::newRow("thousand other files") << QByteArray("other") << "others"
+                                          << "oftool render: --font-dir: %1/other: no font files among its 1000 files";
+}
+
+void tst_OftoolBatch::badFontFiles()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, line);
+    const QString folder = path("fonts");
+    QVERIFY(QDir().mkpath(folder + "/deeper"));
+    QVERIFY(QFile::copy(dejaVuDirectory + "DejaVuSerif.ttf", folder + "/deeper/good one.ttf"));
+    const QByteArray bad = QFile::encodeName(folder) + '/' + name;
+    const QByteArray font = readAll(dejaVuDirectory + "DejaVuSans.ttf");
+    QStringList directories{folder};
+    if (kind == "empty" || kind == "cut" || kind == "text" || kind == "good") {
+        // By its bytes: the name may be no text.
+        const QByteArray content = kind == "cut" ? font.left(100) : kind == "text" ? QByteArray("hello\n") : kind == "good" ? font : QByteArray();
+        FILE *out = std::fopen(bad.constData(), "wb");
+        QVERIFY(out && std::fwrite(content.constData(), 1, size_t(content.size()), out) == size_t(content.size()));
+        std::fclose(out);
+    } else if (kind == "fifo") {
+        QCOMPARE(mkfifo(bad.constData(), 0600), 0);
+    } else if (kind == "loop") {
+        QCOMPARE(symlink("loop.ttf", bad.constData()), 0);
+    } else if (kind == "others") {
+        QVERIFY(QDir().mkpath(QFile::decodeName(bad)));
+        for (int i = 0; i < 1000; ++i) {
+            QVERIFY(writeAll(QFile::decodeName(bad) + QStringLiteral("/%1.txt").arg(i), QByteArray()));
+        }
+        directories.append(QFile::decodeName(bad));
+    }
+    QStringList arguments{"--size", "10", "--output", "out/"};
+    for (const QString &directory : directories) {
+        arguments += QStringList{"--font-dir", directory};
+    }
+    const OftoolRun run = render(arguments);
+    QCOMPARE(run.status, 2);
+    QVERIFY2(errLines(run).contains(line.arg(folder)), run.err.constData());
+    QCOMPARE(filesUnder(path("out")), QStringList{"DejaVu_Serif__Book__10.of"});
+}
+
+void tst_OftoolBatch::familyNames_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("as installed") << "dejavu serif" << "DejaVu_Serif__Book__10.of" << QString();
+    QTest::newRow("fc-list list") << "DejaVu Serif,DejaVu Serif Condensed" << "DejaVu_Serif__Book__10.of" << QString();
+    QTest::newRow("generic monospace") << "Monospace" << "DejaVu_Sans_Mono__Book__10.of"
+                                       << "oftool render: \"Monospace\" is DejaVu Sans Mono";
+    QTest::newRow("generic serif") << "serif" << "DejaVu_Serif__Book__10.of" << "oftool render: \"serif\" is DejaVu Serif";
+}
+
+void tst_OftoolBatch::familyNames()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, file);
+    QFETCH(QString, note);
+    const OftoolRun run = render({"--family", family, "--size", "10", "--output", "out/"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(filesUnder(path("out")), QStringList{file});
+    QCOMPARE(errLines(run).filter(QStringLiteral("\" is ")), note.isEmpty() ? QStringList() : QStringList{note});
+}
+
+void tst_OftoolBatch::manifestMatchesFiles()
+{
+    const QString font = dejaVuDirectory + "DejaVuSansMono.ttf";
+    const OftoolRun run = render({"--font-file", font, "--px", "16,20", "--chars", "65-67,0x5D0", "--skip-missing",
+                                  "--output", "out/", "--manifest", "list.jsonl"});
+    QCOMPARE(run.status, 0);
+    const QList<QByteArray> records = readAll(path("list.jsonl")).split('\n');
+    QCOMPARE(records.size(), 3); // and the empty piece after the last line end
+    QVERIFY(records.last().isEmpty());
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject record = QJsonDocument::fromJson(records.at(i)).object();
+        const QString file = record.value("file").toString();
+        QCOMPARE(file, path(QStringLiteral("out/DejaVu_Sans_Mono__Book__%1px.of").arg(i == 0 ? 16 : 20)));
+        QCOMPARE(record.value("fontFile").toString(), font);
+        QCOMPARE(record.value("faceIndex").toInt(-1), 0);
+        QVERIFY(record.value("pointSize").isNull());
+        QCOMPARE(record.value("pixelSize").toInt(), i == 0 ? 16 : 20);
+        QCOMPARE(record.value("dpi").toInt(), 96);
+        QCOMPARE(record.value("requestedCount").toInt(), 4);
+        QCOMPARE(record.value("missing").toArray(), QJsonArray{"U+05D0"});
+        QCOMPARE(qint64(record.value("bytes").toDouble()), QFileInfo(file).size());
+        QCOMPARE(record.value("qtVersion").toString(), QString::fromLatin1(qVersion()));
+        // The fields info --json has too say the same.
+        const OftoolRun info = runOftool({"info", "--json", file}, m_dir->path());
+        QCOMPARE(info.status, 0);
+        const QJsonObject shown = QJsonDocument::fromJson(info.out).object();
+        for (const char *key : {"file", "name", "letterCount", "pictureCount", "letters"}) {
+            QVERIFY2(record.contains(key), key);
+            QCOMPARE(record.value(key), shown.value(key));
+        }
+    }
+}
+
+void tst_OftoolBatch::skipIncompleteReportsOnce()
+{
+    // DejaVu Serif lacks the Hebrew alef that DejaVu Sans has.
+    const OftoolRun run = render({"--family", "DejaVu Sans", "--family", "DejaVu Serif", "--size", "10,12,14",
+                                  "--chars", "65,0x5D0", "--skip-incomplete", "--output", "out/"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(errLines(run).filter(QStringLiteral("lacks")),
+             QStringList{"oftool render: skipped, incomplete: DejaVu Serif Book lacks 1 of 2 characters: U+05D0"});
+    QVERIFY2(errLines(run).contains("oftool render: wrote 3 of 6 files; 3 skipped, 0 failed, 3 incomplete"), run.err.constData());
+    QCOMPARE(filesUnder(path("out")),
+             (QStringList{"DejaVu_Sans__Book__10.of", "DejaVu_Sans__Book__12.of", "DejaVu_Sans__Book__14.of"}));
+}
+
+void tst_OftoolBatch::stopSignalLeavesNoPartialFile()
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral(OFTOOL_PATH), {"render", "--all-styles", "--size", "8-400", "-j", "2", "--output", "out/"});
+    QVERIFY(process.waitForStarted());
+    // The first file written shows the batch under way.
+    while (!process.canReadLine()) {
+        QVERIFY(process.waitForReadyRead(60000));
+    }
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + SIGTERM);
+    QStringList reported;
+    for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+        if (!line.isEmpty()) {
+            reported.append(QDir(path("out")).relativeFilePath(QString::fromUtf8(line)));
+        }
+    }
+    reported.sort();
+    QVERIFY(reported.size() < 393 * 6);
+    QCOMPARE(filesUnder(path("out")), reported);
+    QVERIFY(process.readAllStandardError().contains("oftool render: stopped by signal 15 before "));
+}
+
+void tst_OftoolBatch::replacesLinkedFileKeepingPermissions()
+{
+    QVERIFY(writeAll(path("real.of"), "old\n"));
+    const QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(path("real.of"), permissions));
+    QVERIFY(QFile::link(path("real.of"), path("link.of")));
+    QCOMPARE(render({"--chars", "65", "--size", "8", "--output", "link.of"}).status, 0);
+    QCOMPARE(render({"--chars", "65", "--size", "8", "--output", "fresh.of"}).status, 0);
+    QVERIFY(QFileInfo(path("link.of")).isSymLink());
+    QVERIFY(readAll(path("real.of")) == readAll(path("fresh.of")));
+    QCOMPARE(QFile::permissions(path("real.of")) & 0x7077, permissions);
+}
+
+void tst_OftoolBatch::mergePicturesOfFonts()
+{
+    QCOMPARE(render({"--family", "DejaVu Sans", "--chars", "65-66", "--size", "9", "--output", "sans.of"}).status, 0);
+    QCOMPARE(render({"--family", "DejaVu Serif", "--chars", "66-67", "--size", "9", "--output", "serif.of"}).status, 0);
+    // B comes first from sans.of, with its anchor lines; C only from serif.of, with its own.
+    for (const char *letter : {"B", "C"}) {
+        QCOMPARE(runOftool({"anchor", "serif.of", "--letter", letter, "--baseline", "7", "--rightline", "8"}, m_dir->path()).status, 0);
+    }
+    const OftoolRun merge = runOftool({"merge", "sans.of", "serif.of", "-o", "mix.of"}, m_dir->path());
+    QCOMPARE(merge.status, 0);
+    QCOMPARE(merge.out, QByteArray("mix.of: 4 letters, 6 pictures from 2 files\n"));
+
+    const std::unique_ptr<Models::Font> mix(IOManager::FontFileManager::fontFromFile(path("mix.of")));
+    const std::unique_ptr<Models::Font> sans(IOManager::FontFileManager::fontFromFile(path("sans.of")));
+    const std::unique_ptr<Models::Font> serif(IOManager::FontFileManager::fontFromFile(path("serif.of")));
+    QVERIFY(mix && sans && serif);
+    QCOMPARE(mix->getName(), QStringLiteral("mix.of"));
+    const QList<const Models::Font *> sources{sans.get(), serif.get()};
+    for (const QString &value : {QStringLiteral(" "), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}) {
+        const Models::Character *letter = mix->getCharacter(value);
+        QVERIFY2(letter, qPrintable(value));
+        QList<QImage> expected;
+        for (const Models::Font *source : sources) {
+            if (const Models::Character *own = source->getCharacter(value)) {
+                expected.append(own->getPictures().first()->getImage());
+            }
+        }
+        QCOMPARE(letter->pictureCount(), expected.size());
+        for (int id = 0; id < expected.size(); ++id) {
+            QCOMPARE(letter->getPictures().at(id)->getId(), id);
+            QVERIFY(letter->getPictures().at(id)->getImage() == expected.at(id));
+        }
+        QCOMPARE(letter->getBaseLine(), value == QLatin1String("C") ? 7.0 : 100.0);
+    }
+    const OftoolRun info = runOftool({"info", "--json", "mix.of"}, m_dir->path());
+    QCOMPARE(QJsonDocument::fromJson(info.out).object().value("picturesPerLetter").toObject(),
+             (QJsonObject{{"min", 1}, {"max", 2}}));
+
+
+    // Rendered straight into one file, the fonts give the merge of their own files.
+    const QStringList both{"--family", "DejaVu Sans", "--family", "DejaVu Serif", "--chars", "65-67", "--size", "9"};
+    QCOMPARE(render(both + QStringList{"--output", "parts/"}).status, 0);
+    QCOMPARE(runOftool({"merge", "parts/DejaVu_Sans__Book__9.of", "parts/DejaVu_Serif__Book__9.of", "-o", "merged.of", "--name",
+                        "both.of"}, m_dir->path()).status, 0);
+    QCOMPARE(render(both + QStringList{"--into", "both.of"}).status, 0);
+    QVERIFY(readAll(path("both.of")) == readAll(path("merged.of")));
+}
+
+void tst_OftoolBatch::mergeRefusals_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("no output") << QStringList{"merge", "a.of"} << 1 << "oftool merge: no output file given (-o FILE)";
+    QTest::newRow("missing input") << QStringList{"merge", "a.of", "none.of", "-o", "mix.of"} << 2
+                                   << "oftool merge: none.of: no such file";
+    QTest::newRow("into, two sizes") << QStringList{"render", "--size", "8,9", "--into", "mix.of"} << 1
+                                     << "oftool render: --into takes the fonts at one size; 2 are given";
+    QTest::newRow("into and output") << QStringList{"render", "--into", "mix.of", "--output", "x/"} << 1
+                                     << "oftool render: --into writes one file, so --output and --manifest do not go with it";
+}
+
+void tst_OftoolBatch::mergeRefusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, line);
+    QCOMPARE(render({"--chars", "65", "--size", "8", "--output", "a.of"}).status, 0);
+    const OftoolRun run = runOftool(arguments, m_dir->path());
+    QCOMPARE(run.status, status);
+    QVERIFY2(errLines(run).contains(line), run.err.constData());
+    QVERIFY(!QFile::exists(path("mix.of")));
+}
+
+QTEST_MAIN(tst_OftoolBatch)
+#include "tst_oftoolbatch.moc"
