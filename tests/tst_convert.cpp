@@ -77,6 +77,7 @@ private slots:
     void atlas_data();
     void atlas();
     void atlasTooLarge();
+    void withMetrics();
 
 private:
     QTemporaryDir m_dir;
@@ -280,6 +281,26 @@ void ConvertTest::atlasTooLarge()
     QCOMPARE(run.status, 2);
     QCOMPARE(run.err, QByteArray("oftool convert: the atlas would need 16386 x 3 pixels, more than 16384 x 16384\n"));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("wide.png"))));
+}
+
+// A metrics file beside the font places glyphs on the real baseline and kerns the atlas.
+void ConvertTest::withMetrics()
+{
+    QCOMPARE(runOftool({QStringLiteral("render"), QStringLiteral("--size"), QStringLiteral("16"), QStringLiteral("--fit"), QStringLiteral("ink"),
+                        QStringLiteral("--metrics"), QStringLiteral("--output"), QStringLiteral("fit.of")}, m_dir.path()).status, 0);
+    QCOMPARE(runOftool({QStringLiteral("convert"), QStringLiteral("fit.of"), QStringLiteral("fit.bdf")}, m_dir.path()).status, 0);
+    QCOMPARE(runOftool({QStringLiteral("convert"), QStringLiteral("fit.of"), QStringLiteral("fit.fnt")}, m_dir.path()).status, 0);
+    Bdf::Font bdf;
+    QString error;
+    QVERIFY2(Bdf::read(readFile(m_dir.filePath(QStringLiteral("fit.bdf"))), &bdf, &error), qPrintable(error));
+    QVERIFY(bdf.descent > 0);
+    for (const Bdf::Glyph &glyph : qAsConst(bdf.glyphs)) {
+        if (glyph.codePoint == 'g' || glyph.codePoint == 'H') {
+            // "g" reaches below the baseline, "H" stands on it.
+            QCOMPARE(glyph.yOffset < 0, glyph.codePoint == 'g');
+        }
+    }
+    QVERIFY(readFile(m_dir.filePath(QStringLiteral("fit.fnt"))).contains("\nkerning first=65 second=86 amount=-"));
 }
 
 QTEST_MAIN(ConvertTest)

@@ -1,6 +1,7 @@
 #include "atlas.h"
 
 #include "conversion.h"
+#include "metricsfile.h"
 
 #include "models/character.h"
 #include "models/font.h"
@@ -8,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QtMath>
 #include <limits>
 
 #include <algorithm>
@@ -115,9 +117,25 @@ Glyph glyphOf(uint id, const QImage &image, const Convert::Placement &placement)
     return glyph;
 }
 
+// The kerning pairs between letters of one code point each, whole pixels, those that move the pen at all.
+QList<Kerning> kerningsOf(const Cli::TextMetrics &metrics)
+{
+    QList<Kerning> kernings;
+    for (const Cli::TextMetrics::Pair &pair : metrics.pairs) {
+        const QVector<uint> first = pair.left.toUcs4();
+        const QVector<uint> second = pair.right.toUcs4();
+        const int amount = qRound(pair.adjustment);
+        if (first.size() == 1 && second.size() == 1 && amount != 0) {
+            kernings.append({first.first(), second.first(), amount});
+        }
+    }
+    return kernings;
+}
+
 } // namespace
 
-bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *notes, QString *error)
+bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *notes, QString *error,
+            const Cli::TextMetrics *metrics)
 {
     *page = Page();
     page->face = Convert::familyOf(font);
@@ -132,7 +150,7 @@ bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *note
                                                                                        : QStringLiteral("a character is one code point")));
             continue;
         }
-        const Convert::Placement placement = Convert::placementOf(*letter, image);
+        const Convert::Placement placement = Convert::placementOf(*letter, image, metrics);
         ascents.append(placement.baseline - placement.top);
         heights.append(image.height() - placement.top);
         page->glyphs.append(glyphOf(codePoints.first(), image, placement));
@@ -156,6 +174,12 @@ bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *note
     page->base = ascents.isEmpty() ? 0 : *std::max_element(ascents.cbegin(), ascents.cend());
     page->lineHeight = heights.isEmpty() ? 0 : *std::max_element(heights.cbegin(), heights.cend());
     page->size = page->lineHeight;
+    if (metrics) {
+        page->base = qCeil(metrics->ascent);
+        page->lineHeight = qRound(metrics->lineSpacing);
+        page->size = metrics->pixelSize > 0 ? metrics->pixelSize : page->lineHeight;
+        page->kernings = kerningsOf(*metrics);
+    }
     return true;
 }
 
@@ -192,6 +216,12 @@ QByteArray fntText(const Page &page, const QString &pageFile)
                    .arg(glyph.id).arg(glyph.place.x()).arg(glyph.place.y()).arg(glyph.place.width())
                    .arg(glyph.place.height()).arg(glyph.xOffset).arg(glyph.yOffset).arg(glyph.xAdvance);
     }
+    if (!page.kernings.isEmpty()) {
+        out += QStringLiteral("kernings count=%1\n").arg(page.kernings.size());
+    }
+    for (const Kerning &kerning : page.kernings) {
+        out += QStringLiteral("kerning first=%1 second=%2 amount=%3\n").arg(kerning.first).arg(kerning.second).arg(kerning.amount);
+    }
     return out.toUtf8();
 }
 
@@ -208,6 +238,12 @@ QByteArray jsonText(const Page &page, const QString &pageFile)
                                  {QStringLiteral("yoffset"), glyph.yOffset},
                                  {QStringLiteral("xadvance"), glyph.xAdvance}});
     }
+    QJsonArray kernings;
+    for (const Kerning &kerning : page.kernings) {
+        kernings.append(QJsonObject{{QStringLiteral("first"), qint64(kerning.first)},
+                                    {QStringLiteral("second"), qint64(kerning.second)},
+                                    {QStringLiteral("amount"), kerning.amount}});
+    }
     const QJsonObject root{
         {QStringLiteral("info"), QJsonObject{{QStringLiteral("face"), page.face}, {QStringLiteral("size"), page.size},
                                              {QStringLiteral("spacing"), QJsonArray{padding, padding}}}},
@@ -218,7 +254,7 @@ QByteArray jsonText(const Page &page, const QString &pageFile)
                                                {QStringLiteral("pages"), 1}}},
         {QStringLiteral("pages"), QJsonArray{pageFile}},
         {QStringLiteral("chars"), chars},
-        {QStringLiteral("kernings"), QJsonArray()},
+        {QStringLiteral("kernings"), kernings},
     };
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

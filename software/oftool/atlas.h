@@ -9,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace Cli {
+struct TextMetrics;
+}
+
 namespace Models {
 class Font;
 }
@@ -32,6 +36,13 @@ struct Glyph {
     int xAdvance = 0;
 };
 
+/** The pen moves by amount more between first and second. */
+struct Kerning {
+    uint first = 0;
+    uint second = 0;
+    int amount = 0;
+};
+
 struct Page {
     QString face;
     int size = 0;
@@ -39,13 +50,16 @@ struct Page {
     int base = 0;
     QSize pageSize;
     QList<Glyph> glyphs;
+    QList<Kerning> kernings;
 };
 
 /**
- * Lays out the first picture of every letter of one code point without overlap; false with the reason
- * (the size it would need, when it is over maxSide) in error. Letters it cannot carry go into notes.
+ * Lays out the first picture of every letter of one code point without overlap, placed on the line and
+ * kerned by metrics when given; false with the reason (the size it would need, when it is over maxSide) in
+ * error. Letters it cannot carry go into notes.
  */
-bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *notes, QString *error);
+bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *notes, QString *error,
+            const Cli::TextMetrics *metrics = nullptr);
 
 /** The page image, glyphs drawn at their places on transparent pixels; null when memory runs out. */
 QImage draw(const Page &page);

@@ -1,6 +1,7 @@
 #include "conversion.h"
 
 #include "charset.h"
+#include "metricsfile.h"
 
 #include "iomanager/glyphfilename.h"
 #include "models/character.h"
@@ -8,6 +9,7 @@
 #include "models/font.h"
 
 #include <QHash>
+#include <QtMath>
 
 namespace Convert {
 
@@ -88,9 +90,17 @@ QImage firstImage(const Models::Character &letter)
     return pictures.isEmpty() ? QImage() : pictures.first()->getImage();
 }
 
-Placement placementOf(const Models::Character &letter, const QImage &image)
+Placement placementOf(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics)
 {
     Placement placement;
+    const auto measured = metrics ? metrics->letters.constFind(letter.getCharacterValue()) : Cli::TextMetrics::Letters::const_iterator();
+    if (metrics && measured != metrics->letters.cend()) {
+        placement.origin = measured->originX;
+        placement.baseline = measured->originY;
+        placement.top = measured->originY - qCeil(metrics->ascent);
+        placement.advance = qRound(measured->advance);
+        return placement;
+    }
     const bool unset = letter.getUpLine() == 0 && letter.getBaseLine() == 100 && letter.getLeftLine() == 0
                        && letter.getRightLine() == 100;
     if (unset) {
@@ -105,7 +115,7 @@ Placement placementOf(const Models::Character &letter, const QImage &image)
     return placement;
 }
 
-Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes)
+Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, const Cli::TextMetrics *metrics)
 {
     Bdf::Font bdf;
     bdf.family = familyOf(font);
@@ -123,7 +133,7 @@ Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes)
             notes->append(QStringLiteral("letter %1 left out: it has no image").arg(Charset::codePointName(codePoints.first())));
             continue;
         }
-        const Placement placement = placementOf(*letter, image);
+        const Placement placement = placementOf(*letter, image, metrics);
         ascents.append(placement.baseline - placement.top);
         descents.append(image.height() - placement.baseline);
         bdf.glyphs.append(glyphOf(codePoints.first(), image, placement, threshold));
@@ -131,6 +141,12 @@ Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes)
     bdf.ascent = qMax(0, commonValue(ascents));
     bdf.descent = qMax(0, commonValue(descents));
     bdf.pixelSize = bdf.ascent + bdf.descent;
+    // Images cut to their ink say nothing of the line; the metrics do.
+    if (metrics) {
+        bdf.ascent = qCeil(metrics->ascent);
+        bdf.descent = qCeil(metrics->descent);
+        bdf.pixelSize = metrics->pixelSize > 0 ? metrics->pixelSize : bdf.ascent + bdf.descent;
+    }
     return bdf;
 }
 

@@ -8,6 +8,10 @@
 
 #include <memory>
 
+namespace Cli {
+struct TextMetrics;
+}
+
 namespace Models {
 class Character;
 class Font;
@@ -20,9 +24,10 @@ constexpr qint64 maxFontPixels = qint64(1) << 26;
 
 /**
  * Where a letter's image stands on the line, in pixels of the image: the pen origin's column, the
- * baseline (the row just under the ink that stands on it), the top of the line and the advance. Anchor
- * lines of 0/100/0/100 are the window's, which say nothing: the image is the line box, origin at its left
- * edge, baseline at its bottom. Any other anchor lines are taken as pixels of the image.
+ * baseline (the row just under the ink that stands on it), the top of the line and the advance. A metrics
+ * file's entry for the letter says it best. Anchor lines of 0/100/0/100 are the window's, which say
+ * nothing: the image is the line box, origin at its left edge, baseline at its bottom. Any other anchor
+ * lines are taken as pixels of the image.
  */
 struct Placement {
     int origin = 0;
@@ -30,7 +35,7 @@ struct Placement {
     int top = 0;
     int advance = 0;
 };
-Placement placementOf(const Models::Character &letter, const QImage &image);
+Placement placementOf(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics = nullptr);
 
 /** The font's name without the ".of" that the window's names end in. */
 QString familyOf(const Models::Font &font);
@@ -40,9 +45,9 @@ QImage firstImage(const Models::Character &letter);
 
 /**
  * The font as BDF: one glyph per letter of a single code point, ink where the first picture's alpha is at
- * least threshold. Letters it cannot carry are named in notes.
+ * least threshold, placed by metrics when given. Letters it cannot carry are named in notes.
  */
-Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes);
+Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, const Cli::TextMetrics *metrics = nullptr);
 
 /**
  * The BDF font as an OF font named name: each glyph a letter of one picture the size of its line box

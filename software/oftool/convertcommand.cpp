@@ -5,6 +5,7 @@
 #include "command.h"
 #include "conversion.h"
 #include "fontinput.h"
+#include "metricsfile.h"
 #include "outputfile.h"
 
 #include "iomanager/fontfilemanager.h"
@@ -126,12 +127,28 @@ std::unique_ptr<Models::Font> readInput(const Cli::CommandLine &line, const QStr
     return font;
 }
 
-int writeAtlas(const Cli::CommandLine &line, const Options &options, const Models::Font &font)
+// The metrics file beside an OF input, when there is one; a broken one is named and passed over.
+std::unique_ptr<Cli::TextMetrics> metricsBeside(const Cli::CommandLine &line, const QString &input)
+{
+    const QString path = Cli::metricsPath(input);
+    if (!QFileInfo(path).isFile()) {
+        return nullptr;
+    }
+    auto metrics = std::make_unique<Cli::TextMetrics>();
+    QString error;
+    if (!Cli::readMetricsFile(path, metrics.get(), &error)) {
+        line.note(error + QStringLiteral("; placing glyphs by their anchor lines"));
+        return nullptr;
+    }
+    return metrics;
+}
+
+int writeAtlas(const Cli::CommandLine &line, const Options &options, const Models::Font &font, const Cli::TextMetrics *metrics)
 {
     Atlas::Page page;
     QStringList notes;
     QString error;
-    const bool laidOut = Atlas::layOut(font, options.shape, &page, &notes, &error);
+    const bool laidOut = Atlas::layOut(font, options.shape, &page, &notes, &error, metrics);
     for (const QString &note : qAsConst(notes)) {
         line.note(note);
     }
@@ -163,8 +180,9 @@ int convertFont(const Cli::CommandLine &line, const Options &options)
     if (!font) {
         return Cli::exitFailure;
     }
+    const std::unique_ptr<Cli::TextMetrics> metrics = metricsBeside(line, options.input);
     if (options.to == Format::Atlas) {
-        return writeAtlas(line, options, *font);
+        return writeAtlas(line, options, *font, metrics.get());
     }
     if (options.to == Format::Of) {
         if (!IOManager::FontFileManager::fontToFile(font.get(), options.output)) {
@@ -174,7 +192,7 @@ int convertFont(const Cli::CommandLine &line, const Options &options)
         return Cli::exitOk;
     }
     QStringList notes;
-    const Bdf::Font bdf = Convert::toBdf(*font, options.threshold, &notes);
+    const Bdf::Font bdf = Convert::toBdf(*font, options.threshold, &notes, metrics.get());
     for (const QString &note : qAsConst(notes)) {
         line.note(note);
     }
@@ -199,6 +217,8 @@ void declareConvert(Cli::CommandLine &line)
   pixels; otherwise each image is its line box and the baseline its bottom edge.
 - OF to an atlas: OUT.fnt (BMFont text), OUT.png beside it, and OUT.json with --json: every
   letter's first picture, cut to its visible pixels and packed with 1 pixel between glyphs.
+- With IN.metrics.json beside an OF font file (oftool render --metrics), the pen origins, baselines,
+  advances, ascent, descent and pixel size come from it, and the atlas gets its kerning pairs.
 - BDF to OF: each glyph becomes a letter with one picture, ink opaque black on transparent pixels,
   the image the glyph's line box, with anchor lines in pixels (upLine the top of the line, baseLine
   the baseline, leftLine the pen origin, rightLine the origin plus the advance).

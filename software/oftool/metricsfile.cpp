@@ -126,6 +126,8 @@ bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
         return false;
     }
     metrics->ascent = root.value(QStringLiteral("ascent")).toDouble();
+    metrics->descent = root.value(QStringLiteral("descent")).toDouble();
+    metrics->pixelSize = root.value(QStringLiteral("pixelSize")).toInt();
     metrics->lineSpacing = root.value(QStringLiteral("lineSpacing")).toDouble();
     for (const QJsonValue &value : letters.toArray()) {
         const QJsonObject letter = value.toObject();
@@ -136,8 +138,10 @@ bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
     }
     for (const QJsonValue &value : root.value(QStringLiteral("kerning")).toArray()) {
         const QJsonObject pair = value.toObject();
-        metrics->kerning.insert(pair.value(QStringLiteral("left")).toString() + pair.value(QStringLiteral("right")).toString(),
-                                pair.value(QStringLiteral("adjustment")).toDouble());
+        const TextMetrics::Pair kerned = {pair.value(QStringLiteral("left")).toString(), pair.value(QStringLiteral("right")).toString(),
+                                          pair.value(QStringLiteral("adjustment")).toDouble()};
+        metrics->kerning.insert(kerned.left + kerned.right, kerned.adjustment);
+        metrics->pairs.append(kerned);
     }
     return true;
 }

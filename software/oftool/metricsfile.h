@@ -2,6 +2,7 @@
 #define OFTOOL_METRICSFILE_H
 
 #include <QHash>
+#include <QList>
 #include <QString>
 
 struct FontGeometry;
@@ -25,10 +26,19 @@ struct TextMetrics {
         int originX = 0;
         int originY = 0;
     };
+    struct Pair {
+        QString left;
+        QString right;
+        qreal adjustment = 0;
+    };
     qreal ascent = 0;
+    qreal descent = 0;
     qreal lineSpacing = 0;
-    QHash<QString, Letter> letters;
+    int pixelSize = 0;
+    using Letters = QHash<QString, Letter>;
+    Letters letters;
     QHash<QString, qreal> kerning; // left + right
+    QList<Pair> pairs;             // the same, in the file's order
 };
 
 /** Reads the metrics file at path; false with error set when it is unreadable or not one. */
