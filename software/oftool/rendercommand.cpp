@@ -194,10 +194,9 @@ bool saveInto(const Models::Font &font, const QString &path)
     return true;
 }
 
-// Renders the plan's jobs, printing the path of each file once it is in place.
-Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
+// Every directory the plan writes into, once each.
+QStringList targetDirectories(const Plan &plan)
 {
-    Progress progress(plan.jobs.size());
     QStringList directories;
     for (const Job &job : plan.jobs) {
         const QString directory = QFileInfo(job.path).absolutePath();
@@ -205,7 +204,22 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
             directories.append(directory);
         }
     }
-    StagedFiles staged(directories);
+    return directories;
+}
+
+// "DejaVu Sans Book 16 pt (DejaVu Sans, Book, 21 px at 96 dpi)": what was asked for and what Qt drew.
+QString jobDescription(const Job &job, const JobResult &result)
+{
+    return QStringLiteral("%1 %2 %3 (%4, %5, %6 px at %7 dpi)")
+        .arg(job.face.family, job.face.style, sizeText(job), result.resolvedFamily, result.resolvedStyle,
+             QString::number(result.pixelSize), QString::number(job.dpi));
+}
+
+// Renders the plan's jobs, printing the path of each file once it is in place.
+Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
+{
+    Progress progress(plan.jobs.size());
+    StagedFiles staged(targetDirectories(plan));
     QHash<int, JobResult> waiting; // rendered, until their files are committed
     const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(QFileInfo(options.into).fileName()));
     Outcome outcome;
@@ -233,9 +247,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     };
     const int tried = runJobs(plan.jobs, options.threads, [&](int index, const JobResult &result) {
         const Job &job = plan.jobs.at(index);
-        const QString description = QStringLiteral("%1 %2 %3 (%4, %5, %6 px at %7 dpi)")
-                                        .arg(job.face.family, job.face.style, sizeText(job), result.resolvedFamily,
-                                             result.resolvedStyle, QString::number(result.pixelSize), QString::number(job.dpi));
+        const QString description = jobDescription(job, result);
         if (result.font) {
             mergeFont(into.get(), *result.font);
             progress.step(index + 1, description + QStringLiteral(" -> ") + options.into);
