@@ -73,7 +73,8 @@ void dropRuntimeDirMessage(QtMsgType type, const QMessageLogContext &context, co
 // The first argument that arguments() could not turn into a string and back, as its bytes.
 QByteArray notText;
 
-// Every byte outside printable ASCII as \xHH, so that the message shows what the argument holds.
+} // namespace
+
 QString escaped(const QByteArray &bytes)
 {
     QString text;
@@ -83,8 +84,6 @@ QString escaped(const QByteArray &bytes)
     }
     return text;
 }
-
-} // namespace
 
 void dropRuntimeDirWarning()
 {

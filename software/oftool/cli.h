@@ -69,6 +69,9 @@ void note(const char *command, const QString &message);
 /** Prints "oftool COMMAND: message"; returns exitFailure. */
 int failure(const char *command, const QString &message);
 
+/** Bytes outside printable ASCII as \\xHH, so that a message shows a name or an argument that is not text as it is. */
+QString escaped(const QByteArray &bytes);
+
 /** A letter as people read it: a visible character as itself, anything else as U+XXXX code points. */
 QString letterLabel(const QString &letter);
 

@@ -1,5 +1,6 @@
 #include "fontsource.h"
 
+#include "cli.h"
 #include "sfnt.h"
 
 #include "installedfonts.h"
@@ -176,17 +177,6 @@ QString knownFamily(const QStringList &families, const QString &name)
     return known == families.cend() ? QString() : *known;
 }
 
-// Bytes outside printable ASCII as \xHH, so that a message shows a name that is not text as it is.
-QString escaped(const QByteArray &bytes)
-{
-    QString text;
-    for (const char byte : bytes) {
-        const uchar code = uchar(byte);
-        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte)) : QString::asprintf("\\x%02X", code);
-    }
-    return text;
-}
-
 // Readdir rather than QDirIterator, which passes over a name that is not text without a word.
 void walk(const QByteArray &directory, QStringList *files, QStringList *problems, int *scanned)
 {
@@ -218,7 +208,7 @@ void walk(const QByteArray &directory, QStringList *files, QStringList *problems
             continue;
         }
         if (QFile::encodeName(decoded) != path) {
-            problems->append(QStringLiteral("%1: its name is not valid text, so it cannot be named to Qt").arg(escaped(path)));
+            problems->append(QStringLiteral("%1: its name is not valid text, so it cannot be named to Qt").arg(Cli::escaped(path)));
             continue;
         }
         files->append(decoded);
