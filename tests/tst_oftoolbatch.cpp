@@ -277,7 +277,7 @@ void tst_OftoolBatch::manifestMatchesFiles()
 {
     const QString font = dejaVuDirectory + "DejaVuSansMono.ttf";
     const OftoolRun run = render({"--font-file", font, "--px", "16,20", "--chars", "65-67,0x5D0", "--skip-missing",
-                                  "--output", "out/", "--manifest", "list.jsonl"});
+                                  "--output", "out/", "--manifest", "list.jsonl", "--metrics"});
     QCOMPARE(run.status, 0);
     const QList<QByteArray> records = readAll(path("list.jsonl")).split('\n');
     QCOMPARE(records.size(), 3); // and the empty piece after the last line end
@@ -295,6 +295,8 @@ void tst_OftoolBatch::manifestMatchesFiles()
         QCOMPARE(record.value("missing").toArray(), QJsonArray{"U+05D0"});
         QCOMPARE(qint64(record.value("bytes").toDouble()), QFileInfo(file).size());
         QCOMPARE(record.value("qtVersion").toString(), QString::fromLatin1(qVersion()));
+        QCOMPARE(record.value("metricsFile").toString(), file + ".metrics.json");
+        QVERIFY(QFileInfo(file + ".metrics.json").isFile());
         // The fields info --json has too say the same.
         const OftoolRun info = runOftool({"info", "--json", file}, m_dir->path());
         QCOMPARE(info.status, 0);

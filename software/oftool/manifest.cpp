@@ -1,6 +1,7 @@
 #include "manifest.h"
 
 #include "charset.h"
+#include "metricsfile.h"
 #include "renderjob.h"
 
 #include "iomanager/savefile_p.h"
@@ -37,6 +38,7 @@ void Manifest::add(const Job &job, const JobResult &result)
     object.insert(QStringLiteral("pictureCount"), letters.size());
     object.insert(QStringLiteral("letters"), QJsonArray::fromStringList(letters));
     object.insert(QStringLiteral("bytes"), double(result.bytes));
+    object.insert(QStringLiteral("metricsFile"), job.settings.metrics ? QJsonValue(Cli::metricsPath(job.path)) : QJsonValue::Null);
     object.insert(QStringLiteral("qtVersion"), QString::fromLatin1(qVersion()));
     m_lines += QJsonDocument(object).toJson(QJsonDocument::Compact);
     m_lines += '\n';

@@ -9,7 +9,8 @@ struct JobResult;
 
 /*
  * A record per file written, as JSON Lines. Field names shared with "oftool info --json" mean the
- * same: file, name, letterCount, pictureCount, letters.
+ * same: file, name, letterCount, pictureCount, letters. metricsFile names the metrics written beside the
+ * file, or is null.
  */
 class Manifest
 {
