@@ -7,7 +7,8 @@ scripts/setup.sh
 
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Debug information only where a failure needs it, under the sanitizers: it takes a fifth of each compile.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
