@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QByteArray header = "STARTFONT 2.1\nFONTBOUNDINGBOX 8 8 0 -2\nSTARTPROPERTIES 2\nFONT_ASCENT 6\nFONT_DESCENT 2\nENDPROPERTIES\n";
@@ -77,6 +79,7 @@ private slots:
     void atlas_data();
     void atlas();
     void atlasTooLarge();
+    void fifoInput();
     void withMetrics();
 
 private:
@@ -281,6 +284,16 @@ void ConvertTest::atlasTooLarge()
     QCOMPARE(run.status, 2);
     QCOMPARE(run.err, QByteArray("oftool convert: the atlas would need 16386 x 3 pixels, more than 16384 x 16384\n"));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("wide.png"))));
+}
+
+// A FIFO as IN is refused at once, not waited on.
+void ConvertTest::fifoInput()
+{
+    const QString fifo = m_dir.filePath(QStringLiteral("in.fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const OftoolRun run = runOftool({QStringLiteral("convert"), fifo, QStringLiteral("out.bdf")}, m_dir.path());
+    QCOMPARE(run.status, 2);
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("out.bdf"))));
 }
 
 // A metrics file beside the font places glyphs on the real baseline and kerns the atlas.

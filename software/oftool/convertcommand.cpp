@@ -96,7 +96,8 @@ std::unique_ptr<Models::Font> readInput(const Cli::CommandLine &line, const QStr
 {
     QFile file(path);
     QByteArray start;
-    if (file.open(QIODevice::ReadOnly)) {
+    // Opening a FIFO would wait for a writer; the OF reader refuses anything but a regular file.
+    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) {
         start = file.peek(64).trimmed();
     }
     if (!start.startsWith("STARTFONT")) {
