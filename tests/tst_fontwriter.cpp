@@ -402,6 +402,7 @@ void tst_FontWriter::textXmlCannotHold_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("value");
     QTest::newRow("control in char") << QStringLiteral("f") << QStringLiteral("\x01");
+    QTest::newRow("U+0000 in char") << QStringLiteral("f") << QString(QChar(0));
     QTest::newRow("lone surrogate in char") << QStringLiteral("f") << QString(QChar(0xD800));
     QTest::newRow("noncharacter in char") << QStringLiteral("f") << QString(QChar(0xFFFE));
     QTest::newRow("control in name") << QStringLiteral("f\x1B") << QStringLiteral("a");

@@ -557,6 +557,12 @@ void tst_OftoolTools::badInput_data()
     QTest::newRow("info: not a font") << QStringList{"info", "svg.of"} << 2 << QByteArray("svg.of: not an OF font file");
     QTest::newRow("info: lost pixels") << QStringList{"info", "lost.of"} << 2
                                        << QByteArray("lost.of: pictures were lost while reading");
+    // Lost pixels are a failure in every command that reads a font, not only in info.
+    const QByteArray lost("lost.of: pictures were lost while reading");
+    QTest::newRow("merge: lost pixels") << QStringList{"merge", "lost.of", "font.of", "-o", "m.of"} << 2 << lost;
+    QTest::newRow("convert: lost pixels") << QStringList{"convert", "lost.of", "l.bdf"} << 2 << lost;
+    QTest::newRow("export: lost pixels") << QStringList{"export", "lost.of", "out"} << 2 << lost;
+    QTest::newRow("preview: lost pixels") << QStringList{"preview", "lost.of", "-o", "s.png"} << 2 << lost;
     QTest::newRow("info: json broken") << QStringList{"info", "--json", "broken.of"} << 2 << QByteArray("not a well-formed");
 
     QTest::newRow("preview: no output") << QStringList{"preview", "font.of"} << 1 << QByteArray("-o: no output file given");
@@ -593,6 +599,9 @@ void tst_OftoolTools::badInput_data()
     QTest::newRow("import: map") << QStringList{"import", "glyphs", "--map", "A"} << 1 << QByteArray("--map: \"A\" is not FROM=TO");
     QTest::newRow("import: map twice") << QStringList{"import", "glyphs", "--map", "A=B", "--map", "A=C"} << 1
                                        << QByteArray("--map: \"A\" is mapped twice");
+    QTest::newRow("import: only letters a file cannot hold")
+        << QStringList{"import", "nul"} << 2
+        << QByteArray("passed over x_u+zzzz_1.png: U+0000 is not a character an OF font file can hold\n");
     QTest::newRow("import: unwritable") << QStringList{"import", "glyphs", "-o", "nowhere/g.of"} << 2
                                         << QByteArray("oftool import: cannot write nowhere/g.of: No such file or directory\n");
 
@@ -639,6 +648,8 @@ void tst_OftoolTools::badInput()
     QVERIFY(writeBytes(path("full/README"), "no images here"));
     QVERIFY(QDir(m_dir->path()).mkpath("glyphs"));
     QVERIFY(testImage(2, 2, 1).save(path("glyphs/g_A_0.png")));
+    QVERIFY(QDir(m_dir->path()).mkpath("nul"));
+    QVERIFY(testImage(2, 2, 1).save(path("nul/x_u+zzzz_1.png")));
 
     const QMap<QString, QByteArray> before = snapshot(m_dir->path());
     const OftoolRun run = runOftool(arguments, m_dir->path());
