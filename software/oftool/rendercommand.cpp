@@ -20,6 +20,7 @@
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QFont>
 #include <QHash>
@@ -236,8 +237,12 @@ struct Outcome {
 // Writes the font of --into, printing its path; false with a line otherwise.
 bool saveInto(const Models::Font &font, const QString &path)
 {
-    if (!IOManager::FontFileManager::fontToFile(&font, path)) {
-        Cli::note("render", Cli::writeFailure(path, path, QStringLiteral("could not write %1").arg(path)));
+    // Through saveBytes rather than fontToFile, whose own warning would make the failure two lines.
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QString error;
+    if (!IOManager::FontFileManager::fontToDevice(&font, &bytes) || !Cli::saveBytes(bytes.data(), path, &error)) {
+        Cli::note("render", Cli::writeFailure(path, path, error.isEmpty() ? QStringLiteral("could not write %1").arg(path) : error));
         return false;
     }
     std::printf("%s\n", QFileInfo(path).absoluteFilePath().toUtf8().constData());
