@@ -73,6 +73,7 @@ private slots:
     void badBdf_data();
     void badBdf();
     void ofToBdfAndBack();
+    void letterOfSeveralCodePoints();
     void bdfToOfAndBack_data();
     void bdfToOfAndBack();
     void otherToolsRead();
@@ -149,6 +150,18 @@ void ConvertTest::ofToBdfAndBack()
         QCOMPARE(Convert::firstImage(*other), Convert::firstImage(*letter));
         QCOMPARE(other->getBaseLine(), 14.0);
     }
+}
+
+void ConvertTest::letterOfSeveralCodePoints()
+{
+    const std::unique_ptr<Models::Font> font = oneBitFont();
+    auto *letter = new Models::Character(QStringLiteral("AB"));
+    letter->addPicture(new Models::CharacterPicture(Convert::firstImage(*font->getCharacter(QStringLiteral("A"))), 0, 0));
+    font->addCharacter(letter);
+    QStringList notes;
+    const Bdf::Font bdf = Convert::toBdf(*font, 128, &notes);
+    QCOMPARE(notes, QStringList{QStringLiteral("letter U+0041 U+0042 left out: a BDF glyph is one code point")});
+    QCOMPARE(bdf.glyphs.size(), 5);
 }
 
 void ConvertTest::bdfToOfAndBack_data()

@@ -125,7 +125,12 @@ Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, con
         const QString value = letter->getCharacterValue();
         const QVector<uint> codePoints = value.toUcs4();
         if (codePoints.size() != 1) {
-            notes->append(QStringLiteral("letter %1 left out: a BDF glyph is one code point").arg(Charset::codePointName(codePoints.value(0))));
+            QStringList names;
+            for (const uint codePoint : codePoints) {
+                names.append(Charset::codePointName(codePoint));
+            }
+            notes->append(QStringLiteral("letter %1 left out: a BDF glyph is one code point")
+                              .arg(names.isEmpty() ? QStringLiteral("(empty)") : names.join(QLatin1Char(' '))));
             continue;
         }
         const QImage image = firstImage(*letter).convertToFormat(QImage::Format_ARGB32);

@@ -7,6 +7,7 @@
 #include "fontinput.h"
 #include "metricsfile.h"
 #include "outputfile.h"
+#include "samefile.h"
 
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
@@ -58,6 +59,20 @@ QString besideOutput(const QString &output, const QString &extension)
                                                                                        : info.dir().filePath(base + extension);
 }
 
+// The files options.output stands for: an atlas is OUT.fnt, OUT.png and, with --json, OUT.json.
+QList<Cli::NamedFile> outputFiles(const Options &options)
+{
+    if (options.to != Format::Atlas) {
+        return {{QStringLiteral("OUT"), options.output}};
+    }
+    const QString fnt = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? besideOutput(options.output, QStringLiteral(".fnt")) : options.output;
+    QList<Cli::NamedFile> files{{QStringLiteral("OUT"), fnt}, {QStringLiteral("OUT's page"), besideOutput(fnt, QStringLiteral(".png"))}};
+    if (options.json) {
+        files.append({QStringLiteral("OUT's JSON"), besideOutput(fnt, QStringLiteral(".json"))});
+    }
+    return files;
+}
+
 // Cli::exitOk with every option read; otherwise the status of the usage error it printed.
 int readOptions(const Cli::CommandLine &line, Options *options)
 {
@@ -88,7 +103,10 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     if ((options->json || line.isSet(QStringLiteral("atlas-size"))) && options->to != Format::Atlas) {
         return line.usageError(QStringLiteral("--json and --atlas-size are for an atlas (.fnt)"));
     }
-    return Cli::exitOk;
+    Cli::FileSet reads;
+    reads.add({QStringLiteral("IN"), options->input});
+    reads.add({QStringLiteral("IN's metrics file"), Cli::metricsPath(options->input)});
+    return Cli::refuseSameFiles(line, reads, outputFiles(*options));
 }
 
 // The input font, from an OF font file or a BDF file by what the file starts with; null after printing why.

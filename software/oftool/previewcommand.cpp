@@ -5,6 +5,7 @@
 #include "metricsfile.h"
 #include "outputfile.h"
 #include "previewsheet.h"
+#include "samefile.h"
 
 #include "models/font.h"
 
@@ -42,6 +43,12 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     options->output = line.value(QStringLiteral("output"));
     if (options->output.isEmpty()) {
         return line.usageError(QStringLiteral("-o: no output file given (for example -o sheet.png)"));
+    }
+    Cli::FileSet reads;
+    reads.add({QStringLiteral("FILE"), options->path});
+    reads.add({QStringLiteral("its metrics file"), Cli::metricsPath(options->path)});
+    if (Cli::refuseSameFiles(line, reads, {{QStringLiteral("-o"), options->output}}) != Cli::exitOk) {
+        return Cli::exitUsage;
     }
     if (line.isSet(QStringLiteral("scale")) && !parseScale(line.value(QStringLiteral("scale")), &options->scale)) {
         return line.usageError(QStringLiteral("--scale: \"%1\" is not a whole number from 1 to %2")
