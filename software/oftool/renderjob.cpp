@@ -76,8 +76,11 @@ JobResult renderJob(const Job &job)
     result.bytes = result.staged.bytes;
     if (job.settings.metrics) {
         const QString metricsPath = Cli::metricsPath(job.path);
-        const QByteArray metrics = Cli::metricsText(job.path, job.settings, result.geometry, result.staged.bytes, result.staged.sha256);
-        result.stagedMetrics = StagedFiles::write(metrics, metricsPath, &error);
+        const QByteArray hash = StagedFiles::sha256(result.staged, &error);
+        if (!hash.isEmpty()) {
+            const QByteArray metrics = Cli::metricsText(job.path, job.settings, result.geometry, result.staged.bytes, hash);
+            result.stagedMetrics = StagedFiles::write(metrics, metricsPath, &error);
+        }
         if (result.stagedMetrics.isNull()) {
             StagedFiles::drop(result.staged);
             result.staged = StagedFile();

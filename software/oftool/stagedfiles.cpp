@@ -122,13 +122,13 @@ StagedFile createFile(const QFileInfo &target, QString *error)
 {
     StagedFile staged;
     // 0666 less the umask, as a new file gets.
-    staged.handle = ::open(QFile::encodeName(target.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    staged.handle = ::open(QFile::encodeName(target.absolutePath()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (staged.handle >= 0) {
         return staged;
     }
     while (staged.handle < 0) {
         const QByteArray name = hiddenName(target);
-        staged.handle = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        staged.handle = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (staged.handle < 0 && errno != EEXIST) {
             *error = systemError(errno);
             return StagedFile();
@@ -159,23 +159,18 @@ int name(StagedFile *staged)
     return 0;
 }
 
-/*
- * Writes to a file descriptor through a buffer of its own, so that a failure keeps its errno, and
- * hashes what it writes.
- */
-class HashingDevice : public QIODevice
+/* Writes to a file descriptor through a buffer of its own, so that a failure keeps its errno. */
+class DescriptorDevice : public QIODevice
 {
 public:
-    explicit HashingDevice(int handle)
+    explicit DescriptorDevice(int handle)
         : m_handle(handle)
-        , m_hash(QCryptographicHash::Sha256)
     {
         QIODevice::open(QIODevice::WriteOnly);
     }
     bool isSequential() const override { return true; }
     qint64 written() const { return m_written; }
     bool failed() const { return m_failed; }
-    QByteArray hexHash() const { return m_hash.result().toHex(); }
 
     /** Writes what the buffer holds; false with the error string set. */
     bool flushBuffer()
@@ -192,7 +187,6 @@ public:
             }
             done += result;
         }
-        m_hash.addData(m_buffer);
         m_written += m_buffer.size();
         m_buffer.clear();
         return true;
@@ -217,7 +211,6 @@ protected:
 private:
     int m_handle;
     QByteArray m_buffer;
-    QCryptographicHash m_hash;
     qint64 m_written = 0;
     bool m_failed = false;
 };
@@ -287,7 +280,7 @@ StagedFile StagedFiles::write(const QString &path, const std::function<bool(QIOD
     if (::stat(encoded.constData(), &old) == 0) {
         ::fchmod(staged.handle, old.st_mode & 07777);
     }
-    HashingDevice device(staged.handle);
+    DescriptorDevice device(staged.handle);
     QString why;
     if (!content(&device, &why) || !device.flushBuffer()) {
         *error = device.failed() ? device.errorString() : why;
@@ -295,7 +288,6 @@ StagedFile StagedFiles::write(const QString &path, const std::function<bool(QIOD
         return StagedFile();
     }
     staged.bytes = device.written();
-    staged.sha256 = device.hexHash();
     return staged;
 }
 
@@ -315,6 +307,27 @@ StagedFile StagedFiles::write(const Models::Font *font, const QString &path, QSt
         *why = device->errorString();
         return written;
     }, error);
+}
+
+QByteArray StagedFiles::sha256(const StagedFile &staged, QString *error)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (off_t offset = 0;;) {
+        const ssize_t result = ::pread(staged.handle, buffer.data(), size_t(buffer.size()), offset);
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        if (result < 0) {
+            *error = systemError(errno);
+            return QByteArray();
+        }
+        if (result == 0) {
+            return hash.result().toHex();
+        }
+        hash.addData(QByteArray::fromRawData(buffer.constData(), int(result)));
+        offset += result;
+    }
 }
 
 void StagedFiles::drop(const StagedFile &staged)

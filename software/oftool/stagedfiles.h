@@ -23,7 +23,6 @@ struct StagedFile {
     QString target;      // the path it replaces, as given to write()
     QString destination; // the file that is replaced: target, or the file a link there names
     qint64 bytes = 0;
-    QByteArray sha256; // of the bytes, in lower-case hexadecimal
     bool isNull() const { return handle < 0 && path.isEmpty(); }
 };
 
@@ -60,6 +59,11 @@ public:
     static StagedFile write(const QByteArray &bytes, const QString &path, QString *error);
     /** The same for a font, as an OF font file. */
     static StagedFile write(const Models::Font *font, const QString &path, QString *error);
+    /**
+     * The SHA-256 of a file write() made and that is not added yet, in lower-case hexadecimal, read back
+     * from it; empty with the reason in error when reading fails. Safe on any thread.
+     */
+    static QByteArray sha256(const StagedFile &staged, QString *error);
     /** Drops a file write() made that is not added. */
     static void drop(const StagedFile &staged);
 
