@@ -178,6 +178,9 @@ void tst_OftoolFailures::specialTargets_data()
     QTest::newRow("render") << QStringList{"render", "--size", "8", "--output", "f.of"} << "f.of";
     QTest::newRow("import") << QStringList{"import", "glyphs", "-o", "f.of"} << "f.of";
     QTest::newRow("preview") << QStringList{"preview", "in.of", "-o", "f.png"} << "f.png";
+    // The page is not written either.
+    QTest::newRow("atlas") << QStringList{"convert", "in.of", "f.fnt"} << "f.fnt";
+    QTest::newRow("atlas, json") << QStringList{"convert", "in.of", "f.fnt", "--json"} << "f.json";
 }
 
 void tst_OftoolFailures::specialTargets()
@@ -186,9 +189,11 @@ void tst_OftoolFailures::specialTargets()
     QFETCH(QString, fifo);
     makeInputs();
     QCOMPARE(mkfifo(QFile::encodeName(path(fifo)).constData(), 0600), 0);
+    const QStringList names = fileNames();
     const OftoolRun run = runOftool(arguments, m_dir->path());
     QCOMPARE(run.status, 2);
     QVERIFY(isFifo(path(fifo)));
+    QCOMPARE(fileNames(), names);
 }
 
 void tst_OftoolFailures::killedWhileReplacing_data()
