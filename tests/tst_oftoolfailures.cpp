@@ -39,6 +39,8 @@ private slots:
     void setsUnderLimit();
     void killedBatch_data();
     void killedBatch();
+    void killedAtlas_data();
+    void killedAtlas();
     void leftoversRemoved_data();
     void leftoversRemoved();
     void targetsAlike_data();
@@ -112,6 +114,53 @@ QHash<QString, QByteArray> contents(const QString &directory)
         files.insert(name, readAll(QDir(directory).filePath(name)));
     }
     return files;
+}
+
+// The inode of every file of a directory, by name.
+QHash<QString, ino_t> inodesOf(const QString &directory)
+{
+    QHash<QString, ino_t> inodes;
+    for (const QString &name : QDir(directory).entryList(QDir::Files)) {
+        struct stat status = {};
+        if (stat(QFile::encodeName(QDir(directory).filePath(name)).constData(), &status) == 0) {
+            inodes.insert(name, status.st_ino);
+        }
+    }
+    return inodes;
+}
+
+/*
+ * Whether count files of a directory that held inodes have been replaced since, or, when replaced is
+ * false, count files been added (staged files with a name).
+ */
+bool filesChanged(const QString &directory, const QHash<QString, ino_t> &inodes, bool replaced, int count)
+{
+    if (!replaced) {
+        return QDir(directory).entryList(QDir::Files | QDir::Hidden).size() - inodes.size() >= count;
+    }
+    const QHash<QString, ino_t> now = inodesOf(directory);
+    int seen = 0;
+    for (auto inode = inodes.cbegin(); inode != inodes.cend(); ++inode) {
+        seen += now.value(inode.key(), inode.value()) != inode.value();
+    }
+    return seen >= count;
+}
+
+// Runs oftool and kills it once what filesChanged() waits for has come, or once it ends by itself.
+void killWhenChanged(const QStringList &arguments, const QString &workingDirectory, const QProcessEnvironment &environment,
+                     const QString &watched, bool replaced, int count)
+{
+    const QHash<QString, ino_t> inodes = inodesOf(watched);
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(OFTOOL_PATH), arguments);
+    const QDeadlineTimer deadline(120000);
+    process.waitForStarted();
+    while (!filesChanged(watched, inodes, replaced, count) && !process.waitForFinished(1) && !deadline.hasExpired()) {
+    }
+    process.kill();
+    process.waitForFinished();
 }
 
 } // namespace
@@ -338,34 +387,7 @@ void tst_OftoolFailures::killedBatch()
     const QHash<QString, QByteArray> before = contents(path("out"));
     const QHash<QString, QByteArray> after = contents(path("new"));
     QCOMPARE(before.size(), 80);
-    QHash<QString, ino_t> inodes;
-    for (auto file = before.cbegin(); file != before.cend(); ++file) {
-        struct stat status = {};
-        QCOMPARE(stat(QFile::encodeName(path("out/" + file.key())).constData(), &status), 0);
-        inodes.insert(file.key(), status.st_ino);
-    }
-    const auto reached = [&] {
-        int seen = 0;
-        if (!replaced) {
-            return QDir(path("out")).entryList(QDir::Files | QDir::Hidden).size() - before.size() >= count;
-        }
-        for (auto inode = inodes.cbegin(); inode != inodes.cend(); ++inode) {
-            struct stat status = {};
-            seen += stat(QFile::encodeName(path("out/" + inode.key())).constData(), &status) == 0 && status.st_ino != inode.value();
-        }
-        return seen >= count;
-    };
-
-    QProcess process;
-    process.setWorkingDirectory(m_dir->path());
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(OFTOOL_PATH), batch + QStringList{"out", "--chars", "65-72", "-j", "2"});
-    QVERIFY(process.waitForStarted());
-    const QDeadlineTimer deadline(120000);
-    while (!reached() && !process.waitForFinished(1) && !deadline.hasExpired()) {
-    }
-    process.kill();
-    process.waitForFinished();
+    killWhenChanged(batch + QStringList{"out", "--chars", "65-72", "-j", "2"}, m_dir->path(), environment, path("out"), replaced, count);
 
     // Each file old or new and whole; a pair disagrees only where the kill came between its two renames.
     int disagreeing = 0;
@@ -386,6 +408,50 @@ void tst_OftoolFailures::killedBatch()
     for (const QString &name : QDir(path("out")).entryList({"*.of"})) {
         QCOMPARE(pairProblem(path("out/" + name)), QString());
     }
+}
+
+void tst_OftoolFailures::killedAtlas_data()
+{
+    QTest::addColumn<bool>("unnamed");
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<int>("count");
+    QTest::newRow("unnamed files, 1 replaced") << true << true << 1;
+    QTest::newRow("unnamed files, 2 replaced") << true << true << 2;
+    QTest::newRow("named files, 1 staged") << false << false << 1;
+    QTest::newRow("named files, 3 staged") << false << false << 3;
+    QTest::newRow("named files, 1 replaced") << false << true << 1;
+}
+
+// The files of an atlas, killed while written, then written again.
+void tst_OftoolFailures::killedAtlas()
+{
+    QFETCH(bool, unnamed);
+    QFETCH(bool, replaced);
+    QFETCH(int, count);
+    const QProcessEnvironment environment = unnamed ? QProcessEnvironment::systemEnvironment() : withoutTmpfile();
+    QVERIFY(QDir(m_dir->path()).mkdir("out") && QDir(m_dir->path()).mkdir("new"));
+    QCOMPARE(runOftool({"render", "--size", "12", "--output", "small.of"}, m_dir->path()).status, 0);
+    QCOMPARE(runOftool({"render", "--size", "160", "--output", "large.of"}, m_dir->path()).status, 0);
+    QCOMPARE(runOftool({"convert", "small.of", "out/atlas.fnt", "--json"}, m_dir->path()).status, 0);
+    QCOMPARE(runOftool({"convert", "large.of", "new/atlas.fnt", "--json"}, m_dir->path()).status, 0);
+    const QHash<QString, QByteArray> before = contents(path("out"));
+    const QHash<QString, QByteArray> after = contents(path("new"));
+    QCOMPARE(before.size(), 3);
+    const QStringList convert{"convert", "large.of", "out/atlas.fnt", "--json"};
+    killWhenChanged(convert, m_dir->path(), environment, path("out"), replaced, count);
+
+    // Each file old or new and whole, and the .fnt, put in place last, new only beside the new page.
+    for (auto file = before.cbegin(); file != before.cend(); ++file) {
+        const QByteArray now = readAll(path("out/" + file.key()));
+        QVERIFY2(now == file.value() || now == after.value(file.key()), qPrintable(file.key()));
+    }
+    if (readAll(path("out/atlas.fnt")) == after.value("atlas.fnt")) {
+        QVERIFY(readAll(path("out/atlas.png")) == after.value("atlas.png"));
+        QVERIFY(readAll(path("out/atlas.json")) == after.value("atlas.json"));
+    }
+    QCOMPARE(runOftool(convert, m_dir->path(), environment).status, 0);
+    QCOMPARE(contents(path("out")), after);
+    QCOMPARE(QDir(path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 3);
 }
 
 void tst_OftoolFailures::leftoversRemoved_data()
