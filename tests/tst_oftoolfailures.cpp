@@ -499,6 +499,7 @@ void tst_OftoolFailures::targetsAlike_data()
         QTest::addRow("%s, link to a file", command.first) << command.second << target << "link" << true;
         QTest::addRow("%s, link to a new file", command.first) << command.second << target << "dangling link" << true;
         QTest::addRow("%s, link into a missing directory", command.first) << command.second << target << "link to nowhere" << false;
+        QTest::addRow("%s, link to itself", command.first) << command.second << target << "loop" << false;
     }
 }
 
@@ -511,7 +512,7 @@ void tst_OftoolFailures::targetsAlike()
     QFETCH(bool, written);
     makeInputs();
     QVERIFY(QDir(m_dir->path()).mkdir("real"));
-    const QString real = path(kind == "link to nowhere" ? "missing/file" : "real/file");
+    const QString real = path(kind == "loop" ? target : kind == "link to nowhere" ? "missing/file" : "real/file");
     if (kind == "read-only") {
         QVERIFY(writeAll(path(target), oldBytes) && QFile::setPermissions(path(target), QFile::ReadOwner | QFile::ReadOther));
     } else {
