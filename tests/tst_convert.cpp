@@ -8,6 +8,7 @@
 #include "oftoolrun.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -82,6 +83,8 @@ private slots:
     void atlasTooLarge();
     void fifoInput();
     void withMetrics();
+    void metricsOfAnotherFont_data();
+    void metricsOfAnotherFont();
 
 private:
     QTemporaryDir m_dir;
@@ -327,6 +330,51 @@ void ConvertTest::withMetrics()
         }
     }
     QVERIFY(readFile(m_dir.filePath(QStringLiteral("fit.fnt"))).contains("\nkerning first=65 second=86 amount=-"));
+}
+
+void ConvertTest::metricsOfAnotherFont_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("font rendered again without metrics") << "render" << "made for a font file of OLD bytes, not NEW";
+    QTest::newRow("hash changed") << "hash" << "made for a font file of the same size with other bytes (SHA-256)";
+    QTest::newRow("no size and hash") << "keys" << "it records no size and hash of its font file";
+}
+
+// Metrics that do not describe the font beside them are named and passed over, as if there were none.
+void ConvertTest::metricsOfAnotherFont()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const auto run = [&](const QStringList &arguments) { return runOftool(arguments, dir.path()); };
+    QCOMPARE(run({"render", "--size", "16", "--fit", "ink", "--metrics", "--output", "fit.of"}).status, 0);
+    const QString metricsPath = dir.filePath("fit.of.metrics.json");
+    QJsonObject metrics = QJsonDocument::fromJson(readFile(metricsPath)).object();
+    reason.replace("OLD", QString::number(qint64(metrics.value("fontBytes").toDouble())));
+    if (change == "render") {
+        QCOMPARE(run({"render", "--size", "17", "--fit", "ink", "--output", "fit.of"}).status, 0);
+        reason.replace("NEW", QString::number(QFileInfo(dir.filePath("fit.of")).size()));
+    } else if (change == "hash") {
+        metrics.insert("fontSha256", QString(64, QLatin1Char('0')));
+    } else {
+        metrics.remove("fontBytes");
+        metrics.remove("fontSha256");
+    }
+    const QByteArray text = QJsonDocument(metrics).toJson();
+    if (change != "render") {
+        QVERIFY(writeFile(metricsPath, text));
+    }
+    QVERIFY(QFile::rename(metricsPath, dir.filePath("aside.json")));
+    QCOMPARE(run({"convert", "fit.of", "plain.bdf"}).status, 0);
+    QVERIFY(QFile::rename(dir.filePath("aside.json"), metricsPath));
+
+    const OftoolRun converted = run({"convert", "fit.of", "fit.bdf"});
+    QCOMPARE(converted.status, 0);
+    QCOMPARE(converted.err, ("oftool convert: fit.of.metrics.json: does not describe fit.of: " + reason
+                             + "; placing glyphs by their anchor lines\n").toUtf8());
+    QCOMPARE(readFile(dir.filePath("fit.bdf")), readFile(dir.filePath("plain.bdf")));
 }
 
 QTEST_MAIN(ConvertTest)

@@ -76,7 +76,7 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
     bool withMetrics = false;
     if (QFileInfo::exists(metricsPath)) {
         QString error;
-        withMetrics = Cli::readMetricsFile(metricsPath, &metrics, &error);
+        withMetrics = Cli::readMetricsOf(options.path, &metrics, &error);
         if (!withMetrics) {
             line.note(error + QStringLiteral("; the sample text is set from the image widths"));
         }

@@ -283,14 +283,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
         for (const StagedFiles::Outcome &file : staged.commit()) {
             const Job &job = plan.jobs.at(file.id);
             if (!file.error.isEmpty()) {
-                progress.note(QStringLiteral("oftool render: cannot write %1: %2").arg(job.path, file.error));
-                ++outcome.failed;
-                continue;
-            }
-            // The metrics go beside a file once it is in place, replaced atomically in turn.
-            QString metricsError;
-            if (!Cli::writeMetricsFile(job.path, job.settings, waiting.value(file.id).geometry, &metricsError)) {
-                progress.note(QStringLiteral("oftool render: ") + metricsError);
+                progress.note(QStringLiteral("oftool render: cannot write %1: %2").arg(file.target, file.error));
                 ++outcome.failed;
                 continue;
             }
@@ -308,7 +301,9 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
             mergeFont(into.get(), *result.font);
             progress.step(index + 1, description + QStringLiteral(" -> ") + options.into);
         } else if (!result.staged.isNull()) {
-            staged.add(index, result.staged, job.path);
+            // The metrics file last: a crash between the two renames leaves old metrics that its hash shows do not fit.
+            staged.add(index, result.stagedMetrics.isNull() ? QList<StagedFile>{result.staged}
+                                                            : QList<StagedFile>{result.staged, result.stagedMetrics});
             waiting.insert(index, result);
             if (!result.emptyLetters.isEmpty()) {
                 progress.note(emptyLettersNote(job.path, result.emptyLetters));
