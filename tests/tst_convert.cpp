@@ -75,6 +75,8 @@ private slots:
     void badBdf();
     void ofToBdfAndBack();
     void letterOfSeveralCodePoints();
+    void placementOutOfRange_data();
+    void placementOutOfRange();
     void bdfToOfAndBack_data();
     void bdfToOfAndBack();
     void otherToolsRead();
@@ -108,6 +110,11 @@ void ConvertTest::badBdf_data()
                              << "line 14: bitmap row \"ZZ\" of g65 is not 2 hex digits for a glyph 3 pixels wide";
     QTest::newRow("extra row") << header + "CHARS 1\n" + glyph("65", "3 1 0 0", "E0\nA0\n") + "ENDFONT\n"
                                << "line 14: g65 has more bitmap rows than its BBX height 1, or no ENDCHAR";
+    // The BDF reader takes it; an OF font file's reader could not read back a picture of any pixels this large.
+    const QByteArray row = QByteArray(1250, 'F') + "\n";
+    QTest::newRow("a glyph larger than a picture")
+        << header + "CHARS 1\n" + glyph("65", "5000 5000 0 0", row.repeated(5000)) + "ENDFONT\n"
+        << "glyph g65 (U+0041) would take 5000 x 5002 pixels, more than an OF font file's picture holds (16777216)";
     QTest::newRow("beyond Unicode") << header + "CHARS 1\n" + glyph("1114112", "3 2 0 0", "E0\nA0\n") + "ENDFONT\n"
                                     << "line 9: ENCODING of g1114112 is no code point";
 }
@@ -165,6 +172,43 @@ void ConvertTest::letterOfSeveralCodePoints()
     const Bdf::Font bdf = Convert::toBdf(*font, 128, &notes);
     QCOMPARE(notes, QStringList{QStringLiteral("letter U+0041 U+0042 left out: a BDF glyph is one code point")});
     QCOMPARE(bdf.glyphs.size(), 5);
+}
+
+void ConvertTest::placementOutOfRange_data()
+{
+    QTest::addColumn<QList<double>>("anchors");
+    QTest::addColumn<QString>("note");
+    const QString far = QStringLiteral("letter U+0041 left out: %1 is not a position within 4096 pixels of its 9 x 14 image");
+    QTest::newRow("pixels") << QList<double>{0, 11, -100, 9} << QString();
+    QTest::newRow("not a number") << QList<double>{0, 11, qQNaN(), 9} << far.arg("leftLine nan");
+    QTest::newRow("infinite") << QList<double>{0, qInf(), 0, 9} << far.arg("baseLine inf");
+    QTest::newRow("1e300") << QList<double>{-1e300, 11, 0, 9} << far.arg("upLine -1e+300");
+    QTest::newRow("3e9") << QList<double>{0, 11, 0, 3e9} << far.arg("rightLine 3e+09");
+    QTest::newRow("just beyond") << QList<double>{0, 11, -4097, 9} << far.arg("leftLine -4097");
+    QTest::newRow("advance beyond the reach")
+        << QList<double>{0, 11, 0, 4097}
+        << "letter U+0041 left out: its ink or advance lies more than 4096 pixels from its pen origin, further than "
+           "BDF readers take";
+}
+
+// Whatever anchor lines a file holds, the BDF written reads back, and a letter it cannot place is named.
+void ConvertTest::placementOutOfRange()
+{
+    QFETCH(QList<double>, anchors);
+    QFETCH(QString, note);
+    const std::unique_ptr<Models::Font> font = oneBitFont();
+    Models::Character *letter = font->getCharacter(QStringLiteral("A"));
+    letter->setUpLine(anchors.at(0));
+    letter->setBaseLine(anchors.at(1));
+    letter->setLeftLine(anchors.at(2));
+    letter->setRightLine(anchors.at(3));
+    QStringList notes;
+    const Bdf::Font bdf = Convert::toBdf(*font, 128, &notes);
+    QCOMPARE(notes, note.isEmpty() ? QStringList() : QStringList{note});
+    QCOMPARE(bdf.glyphs.size(), note.isEmpty() ? 5 : 4);
+    Bdf::Font read;
+    QString error;
+    QVERIFY2(Bdf::read(Bdf::write(bdf), &read, &error), qPrintable(error));
 }
 
 void ConvertTest::bdfToOfAndBack_data()
