@@ -4,6 +4,7 @@
 #include "fontinput.h"
 #include "metricsfile.h"
 #include "outputfile.h"
+#include "stagedfiles.h"
 
 #include "glyphmetrics.h"
 #include "rendersettings.h"
@@ -234,18 +235,33 @@ int importPages(const Cli::CommandLine &line, const Options &options)
         return line.failure(QStringLiteral("no glyph to import; nothing written"));
     }
     const std::unique_ptr<Models::Font> font(scanned.font(options.name));
-    if (!IOManager::FontFileManager::fontToFile(font.get(), options.output)) {
-        return line.failure(Cli::writeFailure(options.output, options.output, QStringLiteral("could not write %1").arg(options.output)));
-    }
     RenderSettings settings;
     settings.fit = RenderSettings::Fit::Ink;
     settings.padding = 0;
     settings.antialias = options.settings.mode == Scans::InkMode::Coverage;
     settings.anchors = RenderSettings::Anchors::Pixels;
     settings.metrics = true;
+    // The font and its metrics file replace the old pair together, or neither does.
+    const QString metricsPath = Cli::metricsPath(options.output);
+    StagedFiles files({QFileInfo(options.output).absolutePath()});
     QString error;
-    if (!Cli::writeMetricsFile(options.output, settings, geometryOf(scanned.metrics()), &error)) {
-        return line.failure(error);
+    const StagedFile staged = StagedFiles::write(font.get(), options.output, &error);
+    if (staged.isNull()) {
+        return line.failure(Cli::writeFailure(options.output, options.output,
+                                              QStringLiteral("could not write %1: %2").arg(options.output, error)));
+    }
+    const QByteArray hash = StagedFiles::sha256(staged, &error);
+    const StagedFile stagedMetrics = hash.isEmpty() ? StagedFile()
+        : StagedFiles::write(Cli::metricsText(options.output, settings, geometryOf(scanned.metrics()), staged.bytes, hash),
+                             metricsPath, &error);
+    if (stagedMetrics.isNull()) {
+        StagedFiles::drop(staged);
+        return line.failure(Cli::writeFailure(metricsPath, metricsPath, QStringLiteral("could not write %1: %2").arg(metricsPath, error)));
+    }
+    files.add(0, {staged, stagedMetrics});
+    const StagedFiles::Outcome outcome = files.commit().value(0);
+    if (!outcome.error.isEmpty()) {
+        return line.failure(QStringLiteral("cannot write %1: %2").arg(outcome.target, outcome.error));
     }
     std::printf("%s: %d letters, %d pictures (%d added); metrics in %s\n", options.output.toUtf8().constData(),
                 int(font->getCharacters().size()), scanned.pictureCount(), scanned.pictureCount() - before,
