@@ -234,7 +234,7 @@ bool renderLineBox(const QFont &font, const QStringList &letters, int dpi, Model
     }
     const QPoint origin(0, glyphMetricsAt(font, dpi).ascent);
     for (const QString &letter : letters + QStringList(QStringLiteral(" "))) {
-        const QImage image = docFont->getCharacter(letter)->getPictures().first()->getImage();
+        const QImage image = docFont->getCharacter(letter)->firstPicture()->getImage();
         const QRect ink = inkRect(image);
         LetterGeometry geometry;
         geometry.letter = letter;

@@ -368,8 +368,8 @@ void MainWindow::showWritten(const QString &filename, const QFont &font)
     for (const Models::Character *letter : written->getCharacters()) {
         GlyphPreview::Glyph glyph;
         glyph.letter = letter->getCharacterValue();
-        if (!letter->getPictures().isEmpty()) {
-            glyph.image = letter->getPictures().first()->getImage();
+        if (const Models::CharacterPicture *picture = letter->firstPicture()) {
+            glyph.image = picture->getImage();
         }
         // The blank " " letter is made by the renderer, not drawn from the font.
         if (glyph.letter != QLatin1String(" ")) {
