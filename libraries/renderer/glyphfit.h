@@ -3,11 +3,10 @@
 
 #include "renderer_export.h"
 
-#include <QtGlobal>
+#include <QStringList>
 
 QT_BEGIN_NAMESPACE
 class QFont;
-class QStringList;
 QT_END_NAMESPACE
 
 namespace Models {

@@ -1,6 +1,7 @@
 #ifndef GLYPHRENDERER_H
 #define GLYPHRENDERER_H
 
+// The overloads that take RenderSettings, so that callers of the renderer need this header alone.
 #include "glyphfit.h"
 #include "renderer_export.h"
 
@@ -15,9 +16,6 @@ QT_END_NAMESPACE
 namespace Models {
 class Font;
 }
-
-struct FontGeometry;
-struct RenderSettings;
 
 /** The 99 letters the window draws: "!" to "~", then U+00A8, U+00E9, U+00E8, U+00E7, U+00E0. */
 QMF_RENDERER_EXPORT QStringList defaultLetters();

@@ -1,12 +1,11 @@
 #ifndef PRODUCEFONTFILE_H
 #define PRODUCEFONTFILE_H
 
-#include <QtGlobal>
+#include <QStringList>
 
 QT_BEGIN_NAMESPACE
 class QFont;
 class QString;
-class QStringList;
 QT_END_NAMESPACE
 
 namespace IOManager {
