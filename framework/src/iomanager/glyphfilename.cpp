@@ -152,7 +152,7 @@ QString GlyphFileName::storageProblem() const
         return QString();
     }
     if (!m_code.isNull()) {
-        return QStringLiteral("%1 is not a character an OF font file can hold").arg(codePointName(m_letter.at(0).unicode()));
+        return QStringLiteral("%1 is not a character an OF font file can hold").arg(Models::codePointName(m_letter.at(0).unicode()));
     }
     return QStringLiteral("the letter field holds a character an OF font file cannot hold");
 }
