@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -87,6 +88,8 @@ private slots:
     void withMetrics();
     void metricsOfAnotherFont_data();
     void metricsOfAnotherFont();
+    void metricsOutOfRange_data();
+    void metricsOutOfRange();
 
 private:
     QTemporaryDir m_dir;
@@ -419,6 +422,59 @@ void ConvertTest::metricsOfAnotherFont()
     QCOMPARE(converted.err, ("oftool convert: fit.of.metrics.json: does not describe fit.of: " + reason
                              + "; placing glyphs by their anchor lines\n").toUtf8());
     QCOMPARE(readFile(dir.filePath("fit.bdf")), readFile(dir.filePath("plain.bdf")));
+}
+
+void ConvertTest::metricsOutOfRange_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::addColumn<QString>("problem");
+    const QString range = QStringLiteral("not a number from -65536 to 65536");
+    QTest::newRow("advance 1e300") << "letters.0.advance" << QJsonValue(1e300) << "letters[0].advance is 1e+300, " + range;
+    // Read, and then beyond what BDF and an atlas can place.
+    QTest::newRow("advance at the limit") << "letters.0.advance" << QJsonValue(65536) << QString();
+    QTest::newRow("origin 3e9") << "letters.1.origin.y" << QJsonValue(3e9) << "letters[1].origin.y is 3e+09, " + range;
+    QTest::newRow("origin not whole") << "letters.1.origin.x" << QJsonValue(2.5) << "letters[1].origin.x is 2.5, not a whole number";
+    QTest::newRow("ascent -1e300") << "ascent" << QJsonValue(-1e300) << "ascent is -1e+300, " + range;
+    QTest::newRow("pixel size below 0") << "pixelSize" << QJsonValue(-1) << "pixelSize is -1, not a number from 0 to 65536";
+    QTest::newRow("adjustment as text") << "kerning.0.adjustment" << QJsonValue("wide")
+                                        << "kerning[0].adjustment is \"wide\", " + range;
+}
+
+// A number no pixel position can be is named with its key and value, and the metrics passed over.
+void ConvertTest::metricsOutOfRange()
+{
+    QFETCH(QString, key);
+    QFETCH(QJsonValue, value);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QCOMPARE(runOftool({"render", "--size", "16", "--fit", "ink", "--metrics", "--output", "fit.of"}, dir.path()).status, 0);
+    const QString metricsPath = dir.filePath("fit.of.metrics.json");
+    QJsonObject metrics = QJsonDocument::fromJson(readFile(metricsPath)).object();
+    const QStringList path = key.split('.');
+    if (path.size() == 1) {
+        metrics.insert(key, value);
+    } else {
+        QJsonArray list = metrics.value(path.at(0)).toArray();
+        QJsonObject item = list.at(path.at(1).toInt()).toObject();
+        if (path.size() == 3) {
+            item.insert(path.at(2), value);
+        } else {
+            QJsonObject inner = item.value(path.at(2)).toObject();
+            inner.insert(path.at(3), value);
+            item.insert(path.at(2), inner);
+        }
+        list.replace(path.at(1).toInt(), item);
+        metrics.insert(path.at(0), list);
+    }
+    QVERIFY(writeFile(metricsPath, QJsonDocument(metrics).toJson()));
+    const OftoolRun converted = runOftool({"convert", "fit.of", "fit.fnt"}, dir.path());
+    QCOMPARE(converted.status, 0);
+    QCOMPARE(QString::fromUtf8(converted.err),
+             problem.isEmpty() ? "oftool convert: letter ! left out: metrics: advance 65536 is not a number of pixels from -4096 to 4096\n"
+                               : "oftool convert: fit.of.metrics.json: not a metrics file (" + problem
+                                     + "); placing glyphs by their anchor lines\n");
 }
 
 QTEST_MAIN(ConvertTest)

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -19,6 +20,53 @@ namespace {
 
 // Far more than the metrics of the largest character set take; beyond it the file is not ours.
 constexpr qint64 maxMetricsBytes = 256LL * 1024 * 1024;
+// Where a metrics file that oftool wrote holds its font file's size and hash.
+constexpr qint64 headBytes = 4096;
+
+// Lengths in a metrics file, in pixels: far beyond any font's, and small enough that sums of them stay ints.
+constexpr double maxLength = 65536;
+
+/*
+ * Reads the numbers of a metrics file, each within a range, and remembers the first that is not, as "KEY is
+ * VALUE, not ...": rounding 1e300 or NaN to an int is undefined, and a glyph 3e9 pixels away helps nobody.
+ */
+class Numbers
+{
+public:
+    qreal length(const QJsonValue &value, const QString &key, double low = -maxLength)
+    {
+        if (value.isUndefined() || value.isNull()) {
+            return 0;
+        }
+        const double number = value.toDouble(qQNaN());
+        if (!(number >= low && number <= maxLength)) {
+            refuse(value, key, QStringLiteral("a number from %1 to %2").arg(low).arg(maxLength));
+            return 0;
+        }
+        return number;
+    }
+    int whole(const QJsonValue &value, const QString &key, double low = -maxLength)
+    {
+        const double number = length(value, key, low);
+        if (number != std::floor(number)) {
+            refuse(value, key, QStringLiteral("a whole number"));
+        }
+        return int(number);
+    }
+    const QString &problem() const { return m_problem; }
+
+private:
+    void refuse(const QJsonValue &value, const QString &key, const QString &expected)
+    {
+        if (m_problem.isEmpty()) {
+            const QString text = value.isDouble() ? QString::number(value.toDouble())
+                                                  : QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+            m_problem = QStringLiteral("%1 is %2, not %3").arg(key, text.left(40), expected);
+        }
+    }
+
+    QString m_problem;
+};
 
 QJsonObject point(const QPoint &p)
 {
@@ -115,27 +163,37 @@ bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
                                                                              : QStringLiteral("no lineSpacing or letters"));
         return false;
     }
-    metrics->ascent = root.value(QStringLiteral("ascent")).toDouble();
-    metrics->descent = root.value(QStringLiteral("descent")).toDouble();
-    metrics->pixelSize = root.value(QStringLiteral("pixelSize")).toInt();
-    metrics->lineSpacing = root.value(QStringLiteral("lineSpacing")).toDouble();
+    Numbers numbers;
+    metrics->ascent = numbers.length(root.value(QStringLiteral("ascent")), QStringLiteral("ascent"));
+    metrics->descent = numbers.length(root.value(QStringLiteral("descent")), QStringLiteral("descent"));
+    metrics->pixelSize = numbers.whole(root.value(QStringLiteral("pixelSize")), QStringLiteral("pixelSize"), 0);
+    metrics->lineSpacing = numbers.length(root.value(QStringLiteral("lineSpacing")), QStringLiteral("lineSpacing"));
     const QJsonValue fontBytes = root.value(QStringLiteral("fontBytes"));
     const double bytes = fontBytes.toDouble(-1);
     metrics->fontBytes = fontBytes.isDouble() && bytes >= 0 && bytes <= 9e15 && bytes == std::floor(bytes) ? qint64(bytes) : -1;
     metrics->fontSha256 = root.value(QStringLiteral("fontSha256")).toString().toLatin1();
-    for (const QJsonValue &value : letters.toArray()) {
-        const QJsonObject letter = value.toObject();
+    const QJsonArray letterList = letters.toArray();
+    for (int i = 0; i < letterList.size(); ++i) {
+        const QJsonObject letter = letterList.at(i).toObject();
         const QJsonObject origin = letter.value(QStringLiteral("origin")).toObject();
-        metrics->letters.insert(letter.value(QStringLiteral("char")).toString(),
-                                {letter.value(QStringLiteral("advance")).toDouble(), origin.value(QStringLiteral("x")).toInt(),
-                                 origin.value(QStringLiteral("y")).toInt()});
+        const QString key = QStringLiteral("letters[%1].").arg(i);
+        const TextMetrics::Letter placed = {numbers.length(letter.value(QStringLiteral("advance")), key + QStringLiteral("advance")),
+                                            numbers.whole(origin.value(QStringLiteral("x")), key + QStringLiteral("origin.x")),
+                                            numbers.whole(origin.value(QStringLiteral("y")), key + QStringLiteral("origin.y"))};
+        metrics->letters.insert(letter.value(QStringLiteral("char")).toString(), placed);
     }
-    for (const QJsonValue &value : root.value(QStringLiteral("kerning")).toArray()) {
-        const QJsonObject pair = value.toObject();
-        const TextMetrics::Pair kerned = {pair.value(QStringLiteral("left")).toString(), pair.value(QStringLiteral("right")).toString(),
-                                          pair.value(QStringLiteral("adjustment")).toDouble()};
+    const QJsonArray pairList = root.value(QStringLiteral("kerning")).toArray();
+    for (int i = 0; i < pairList.size(); ++i) {
+        const QJsonObject pair = pairList.at(i).toObject();
+        const TextMetrics::Pair kerned = {
+            pair.value(QStringLiteral("left")).toString(), pair.value(QStringLiteral("right")).toString(),
+            numbers.length(pair.value(QStringLiteral("adjustment")), QStringLiteral("kerning[%1].adjustment").arg(i))};
         metrics->kerning.insert(kerned.left + kerned.right, kerned.adjustment);
         metrics->pairs.append(kerned);
+    }
+    if (!numbers.problem().isEmpty()) {
+        *error = QStringLiteral("%1: not a metrics file (%2)").arg(path, numbers.problem());
+        return false;
     }
     return true;
 }
@@ -166,6 +224,25 @@ QString fontMismatch(const TextMetrics &metrics, const QString &fontPath)
 bool readMetricsOf(const QString &fontPath, TextMetrics *metrics, QString *error)
 {
     const QString path = metricsPath(fontPath);
+    // The file's own size and hash, near its top, tell first whether it is worth reading whole: a large file
+    // that does not belong to the font costs no more than its first bytes.
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.size() > headBytes) {
+        TextMetrics recorded;
+        const QByteArray head = file.read(headBytes);
+        const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("\n {4}\"fontBytes\": (\\d{1,15}),\n"))
+                                                 .match(QString::fromLatin1(head));
+        const QRegularExpressionMatch hash = QRegularExpression(QStringLiteral("\n {4}\"fontSha256\": \"([0-9a-f]{64})\",\n"))
+                                                 .match(QString::fromLatin1(head));
+        recorded.fontBytes = size.hasMatch() ? size.captured(1).toLongLong() : -1;
+        recorded.fontSha256 = hash.captured(1).toLatin1();
+        const QString mismatch = fontMismatch(recorded, fontPath);
+        if (!mismatch.isEmpty()) {
+            *error = QStringLiteral("%1: %2").arg(path, mismatch);
+            return false;
+        }
+    }
+    file.close();
     if (!readMetricsFile(path, metrics, error)) {
         return false;
     }
