@@ -109,6 +109,8 @@ private slots:
     void outputsNamingInputs();
     void fontBeyondPathMax();
     void progressFitsTerminal();
+    void planningMemory_data();
+    void planningMemory();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -651,6 +653,43 @@ void tst_OftoolBatch::progressFitsTerminal()
         }
     }
     QCOMPARE(bars, 2);
+}
+
+void tst_OftoolBatch::planningMemory_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("jobs");
+    QTest::newRow("65534 characters at 1024 sizes")
+        << QStringList{"--chars", "0x10000-0x1FFFD", "--px", "1-1024"} << 1024;
+}
+
+// The plan takes memory per job, not per job and letter: all of it fits in a small address space.
+void tst_OftoolBatch::planningMemory()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than any limit the test could set");
+#endif
+    QFETCH(QStringList, arguments);
+    QFETCH(int, jobs);
+    const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
+    if (prlimit.isEmpty()) {
+        QSKIP("prlimit (util-linux) is not installed");
+    }
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.setReadChannel(QProcess::StandardError);
+    process.start(prlimit, QStringList{"--as=1000000000", "--", OFTOOL_PATH, "render", "-j", "1", "--output", "out/"} + arguments);
+    QVERIFY(process.waitForStarted());
+    // Every job is planned, and named for the characters its font lacks, before the first is drawn.
+    QByteArray err;
+    while (err.count("lacks") < jobs && process.state() == QProcess::Running && process.waitForReadyRead(60000)) {
+        err += process.readAllStandardError();
+    }
+    process.kill();
+    process.waitForFinished();
+    err += process.readAllStandardError();
+    QVERIFY2(!err.contains("bad_alloc"), err.right(400).constData());
+    QCOMPARE(err.count("lacks"), jobs);
 }
 
 QTEST_MAIN(tst_OftoolBatch)

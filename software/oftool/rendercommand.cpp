@@ -165,6 +165,9 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
 {
     Plan plan;
     QHash<QString, QVector<uint>> missingByFont; // the characters a font has do not depend on its size
+    // Shared by every job that draws them: a list per job is jobs x letters of memory before the first file.
+    const QStringList allLetters = lettersOf(options.codePoints, QVector<uint>());
+    QHash<QString, QStringList> lettersByFont;
     QSet<QString> paths;
     for (const FontSources::Face &face : options.faces) {
         for (const int size : options.sizes) {
@@ -174,7 +177,14 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
                 missingByFont.insert(key, missingFrom(jobFont(job), options.codePoints));
             }
             job.missing = missingByFont.value(key);
-            job.letters = lettersOf(options.codePoints, options.missing == Missing::Skip ? job.missing : QVector<uint>());
+            if (options.missing != Missing::Skip || job.missing.isEmpty()) {
+                job.letters = allLetters;
+            } else {
+                if (!lettersByFont.contains(key)) {
+                    lettersByFont.insert(key, lettersOf(options.codePoints, job.missing));
+                }
+                job.letters = lettersByFont.value(key);
+            }
 
             if (paths.contains(job.path) && !job.keepFont) {
                 line.note(QStringLiteral("%1: %2 %3 would replace the file another font of this run writes; not written")
