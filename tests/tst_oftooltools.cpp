@@ -644,6 +644,8 @@ void tst_OftoolTools::badInput_data()
                                   << QByteArray("--code: \"U+110000\" is not a code point");
     QTest::newRow("anchor: absent letter") << (QStringList{"anchor", "font.of", "--letter", "Q"} + lines) << 2
                                            << QByteArray("font.of has no letter Q (U+0051); nothing changed");
+    QTest::newRow("anchor: too large") << (QStringList{"anchor", "huge.of", "--letter", "A"} + lines) << 2
+                                       << QByteArray("huge.of: 257 MiB, more than the 256 MiB the anchor update can edit");
     QTest::newRow("anchor: missing") << (QStringList{"anchor", "missing.of", "--letter", "A"} + lines) << 2
                                      << QByteArray("missing.of: no such file");
     QTest::newRow("anchor: not xml") << (QStringList{"anchor", "text.of", "--letter", "A"} + lines) << 2
@@ -673,6 +675,10 @@ void tst_OftoolTools::badInput()
     QVERIFY(writeBytes(path("full/README"), "no images here"));
     QVERIFY(QDir(m_dir->path()).mkpath("glyphs"));
     QVERIFY(testImage(2, 2, 1).save(path("glyphs/g_A_0.png")));
+    if (arguments.contains("huge.of")) {
+        QFile huge(path("huge.of"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(256) << 20) + 1));
+    }
     QVERIFY(QDir(m_dir->path()).mkpath("nul"));
     QVERIFY(testImage(2, 2, 1).save(path("nul/x_u+zzzz_1.png")));
 

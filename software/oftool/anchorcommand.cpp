@@ -92,10 +92,12 @@ int updateAnchor(const Cli::CommandLine &line, const Options &options)
                                                                             : QStringLiteral("no such file")));
     }
     // The update itself rewrites a file without the letter, re-indented; better to leave it alone.
-    // A file the update refuses for its size is not read here either: one text of it could pass
-    // what Qt's reader can hold.
-    const bool updatable = QFileInfo(path).size() <= IOManager::maxAnchorFileBytes;
-    if (updatable && countLetters(path, letter) == 0) {
+    if (info.size() > IOManager::maxAnchorFileBytes) {
+        return line.failure(QStringLiteral("%1: %2 MiB, more than the %3 MiB the anchor update can edit (it holds the whole "
+                                           "file in memory, about five times over); nothing changed")
+                                .arg(path).arg((info.size() + (1 << 20) - 1) >> 20).arg(IOManager::maxAnchorFileBytes >> 20));
+    }
+    if (countLetters(path, letter) == 0) {
         return line.failure(QStringLiteral("%1 has no letter %2 (%3); nothing changed")
                                 .arg(path, Cli::letterLabel(letter), Cli::codePoints(letter)));
     }

@@ -22,11 +22,10 @@ class Font;
 namespace IOManager {
 
 /*
- * The largest file the anchor update takes. Beyond it one text of the file could pass QString's limit
- * of some 2^30 characters, on which Qt aborts the process. The update holds about three times the
- * file's size while it works.
+ * The largest file the anchor update takes. It holds the whole document while it works, about five times
+ * the file's size, and a text of the document grows past what a QString may hold well before 1 GiB.
  */
-constexpr qint64 maxAnchorFileBytes = (qint64(1) << 30) - (qint64(1) << 20);
+constexpr qint64 maxAnchorFileBytes = qint64(256) << 20;
 
 namespace Private {
 class ImageArena;
