@@ -316,7 +316,9 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     Progress progress(plan.jobs.size());
     StagedFiles staged(targetDirectories(plan));
     QHash<int, JobResult> waiting; // rendered, until their files are committed
-    const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(QFileInfo(options.into).fileName()));
+    // Named as the uncompressed file would be, so that the gzip file holds that file's bytes.
+    const QString intoName = QFileInfo(options.compress ? options.into.chopped(3) : options.into).fileName();
+    const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(intoName));
     Outcome outcome;
     const auto commit = [&] {
         for (const StagedFiles::Outcome &file : staged.commit()) {
