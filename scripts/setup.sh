@@ -7,12 +7,12 @@ packages=(
     g++ make cmake pkg-config
     qtbase5-dev qtbase5-dev-tools
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-    fonts-dejavu-core fonts-dejavu-extra
+    fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-noto-core fonts-liberation2
     xvfb xauth
     clang libclang-rt-14-dev
     libqt5svg5 libqt6svg6 qt5-image-formats-plugins qt6-image-formats-plugins
     desktop-file-utils dpkg-dev file man-db
-    otf2bdf xfonts-utils time
+    otf2bdf xfonts-utils time zlib1g-dev
 )
 # Callers may ask for more, such as the benchmarks' yardsticks.
 packages+=("$@")

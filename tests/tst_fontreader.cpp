@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -196,6 +197,8 @@ private slots:
     void cannotOpen_data();
     void cannotOpen();
     void sameFontUnderQt5AndQt6();
+    void compressed_data();
+    void compressed();
 
 private:
     QString writeFile(const QByteArray &bytes);
@@ -553,6 +556,58 @@ void tst_FontReader::tokenGuard()
     }
     QCOMPARE(guard.tripped(), tripped);
     QCOMPARE(reader.hasError(), tripped);
+}
+
+void tst_FontReader::compressed_data()
+{
+    QTest::addColumn<QString>("form"); // of the gzip file, always named in.of
+    QTest::addColumn<bool>("whole");   // whether the font reads back whole and silently
+    QTest::newRow("gzip") << "one member" << true;
+    QTest::newRow("gzip of two members") << "two members" << true;
+    QTest::newRow("gzip cut short") << "cut" << false;
+    QTest::newRow("gzip damaged") << "damaged" << false;
+}
+
+void tst_FontReader::compressed()
+{
+    QFETCH(QString, form);
+    QFETCH(bool, whole);
+    Font written(QStringLiteral("compressed"));
+    for (int i = 0; i < 40; ++i) {
+        auto *letter = new Character(QString(QChar(0x41 + i)), 0, 100, 0, 100);
+        letter->addPicture(new CharacterPicture(glyphImage(30, 40, i), 0, 0.0f));
+        written.addCharacter(letter);
+    }
+    QBuffer plain;
+    QVERIFY(plain.open(QIODevice::WriteOnly) && FontFileManager::fontToDevice(&written, &plain));
+    const auto gzip = [](const QByteArray &bytes) {
+        QProcess process;
+        process.start(QStringLiteral("gzip"), {QStringLiteral("-cn")});
+        process.write(bytes);
+        process.closeWriteChannel();
+        process.waitForFinished();
+        return process.readAllStandardOutput();
+    };
+    const QByteArray &bytes = plain.data();
+    QByteArray compressed = form == QLatin1String("two members") ? gzip(bytes.left(bytes.size() / 3)) + gzip(bytes.mid(bytes.size() / 3))
+                                                                 : gzip(bytes);
+    if (form == QLatin1String("cut")) {
+        compressed.truncate(compressed.size() / 2);
+    } else if (form == QLatin1String("damaged")) {
+        compressed[compressed.size() / 2] = char(~compressed.at(compressed.size() / 2));
+    }
+    const QString path = writeFile(compressed);
+    StderrCapture capture;
+    const std::unique_ptr<Font> read(FontFileManager::fontFromFile(path));
+    QVERIFY(read);
+    if (whole) {
+        QCOMPARE(capture.text(), QByteArray());
+        QCOMPARE(difference(written, *read), QString());
+    } else {
+        // As a file cut short reads: what was read whole is kept, and the last line says malformed.
+        QVERIFY2(capture.text().endsWith("Warning: malformed input font file: " + path.toUtf8() + "\n"), capture.text().constData());
+        QVERIFY(read->getCharacters().size() < 40);
+    }
 }
 
 QTEST_MAIN(tst_FontReader)

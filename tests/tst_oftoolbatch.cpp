@@ -74,6 +74,38 @@ QByteArray glyphsOf(const QString &path)
     return bytes.remove(nameLine, bytes.indexOf('\n', nameLine) - nameLine);
 }
 
+const QString type1Directory = QStringLiteral("/usr/share/fonts/X11/Type1/");
+
+// A Type 1 font with every from in its clear text (names, not glyphs) said as to, of the same length:
+// a font of a family that is not installed.
+QByteArray renamedType1(QByteArray font, const QList<QPair<QByteArray, QByteArray>> &names)
+{
+    const int clearEnd = font.indexOf("eexec");
+    QByteArray clear = font.left(clearEnd);
+    for (const auto &name : names) {
+        clear.replace(name.first, name.second);
+    }
+    return clear + font.mid(clearEnd);
+}
+
+// What gzip -d makes of the file at path.
+QByteArray gunzipped(const QString &path)
+{
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), path});
+    gzip.waitForFinished();
+    return gzip.exitCode() == 0 ? gzip.readAllStandardOutput() : QByteArray("(gzip failed)");
+}
+
+// The family and style the font configuration gives for pattern, their first names.
+QStringList fcMatch(const QString &pattern)
+{
+    QProcess match;
+    match.start(QStringLiteral("fc-match"), {QStringLiteral("-f"), QStringLiteral("%{family[0]}\n%{style[0]}"), pattern});
+    match.waitForFinished();
+    return QString::fromUtf8(match.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 class tst_OftoolBatch : public QObject
@@ -111,6 +143,12 @@ private slots:
     void progressFitsTerminal();
     void planningMemory_data();
     void planningMemory();
+    void coverageFromCharacterMap_data();
+    void coverageFromCharacterMap();
+    void namesOfFontFiles_data();
+    void namesOfFontFiles();
+    void compressedFiles_data();
+    void compressedFiles();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -298,9 +336,14 @@ void tst_OftoolBatch::familyNames_data()
     QTest::addColumn<QString>("note");
     QTest::newRow("as installed") << "dejavu serif" << "DejaVu_Serif__Book__10.of" << QString();
     QTest::newRow("fc-list list") << "DejaVu Serif,DejaVu Serif Condensed" << "DejaVu_Serif__Book__10.of" << QString();
-    QTest::newRow("generic monospace") << "Monospace" << "DejaVu_Sans_Mono__Book__10.of"
-                                       << "oftool render: \"Monospace\" is DejaVu Sans Mono";
-    QTest::newRow("generic serif") << "serif" << "DejaVu_Serif__Book__10.of" << "oftool render: \"serif\" is DejaVu Serif";
+    // What a generic name stands for is the machine's font configuration's to say.
+    for (const char *generic : {"Monospace", "serif"}) {
+        const QStringList resolved = fcMatch(QString::fromLatin1(generic));
+        QVERIFY2(resolved.size() == 2, "fc-match gives no family and style");
+        const QString file = QString(resolved.at(0) + "__" + resolved.at(1) + "__10.of").replace(' ', '_');
+        QTest::newRow(qPrintable(QStringLiteral("generic %1").arg(QString::fromLatin1(generic).toLower())))
+            << generic << file << QStringLiteral("oftool render: \"%1\" is %2").arg(generic, resolved.at(0));
+    }
 }
 
 void tst_OftoolBatch::familyNames()
@@ -690,6 +733,132 @@ void tst_OftoolBatch::planningMemory()
     err += process.readAllStandardError();
     QVERIFY2(!err.contains("bad_alloc"), err.right(400).constData());
     QCOMPARE(err.count("lacks"), jobs);
+}
+
+void tst_OftoolBatch::coverageFromCharacterMap_data()
+{
+    QTest::addColumn<QString>("font"); // copied to font.EXT, renamed when it is Type 1
+    QTest::addColumn<QString>("chars");
+    QTest::addColumn<QString>("lacks"); // the --skip-incomplete line, %1 the copy; empty for a complete font
+    QTest::newRow("dingbats, Type 1") << "D050000L.pfb" << "33,65"
+                                      << "Q050000L Regular (%1#0) lacks 2 of 2 characters: U+0021 U+0041";
+    QTest::newRow("symbols, Type 1") << "StandardSymbolsPS.pfb" << "33,65,97"
+                                     << "Standard Symbols QS Regular (%1#0) lacks 2 of 3 characters: U+0041 U+0061";
+    QTest::newRow("Latin, Type 1") << "NimbusSans-Regular.pfb" << "65,0xE9,0x20AC" << QString();
+    QTest::newRow("DejaVu, the usual set") << "DejaVuSans.ttf" << QString() << QString();
+}
+
+void tst_OftoolBatch::coverageFromCharacterMap()
+{
+    QFETCH(QString, font);
+    QFETCH(QString, chars);
+    QFETCH(QString, lacks);
+    const bool type1 = font.endsWith(".pfb");
+    if (type1 && !QFile::exists(type1Directory + font)) {
+        QSKIP("the URW Type 1 fonts are not in /usr/share/fonts/X11/Type1 (fonts-urw-base35)");
+    }
+    const QByteArray bytes = readAll((type1 ? type1Directory : dejaVuDirectory) + font);
+    const QString copy = path("font." + QFileInfo(font).suffix());
+    QVERIFY(writeAll(copy, type1 ? renamedType1(bytes, {{"D050000L", "Q050000L"}, {"Symbols PS", "Symbols QS"},
+                                                        {"SymbolsPS", "SymbolsQS"}, {"Nimbus Sans", "Nimbus Sanz"},
+                                                        {"NimbusSans", "NimbusSanz"}})
+                                 : bytes));
+    QStringList arguments{"--font-file", copy, "--size", "10", "--skip-incomplete", "--output", "out/"};
+    if (!chars.isEmpty()) {
+        arguments += QStringList{"--chars", chars};
+    }
+    const OftoolRun run = render(arguments);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(errLines(run).filter("lacks"),
+             lacks.isEmpty() ? QStringList() : QStringList{"oftool render: skipped, incomplete: " + lacks.arg(copy)});
+    QCOMPARE(filesUnder(path("out")).size(), lacks.isEmpty() ? 1 : 0);
+}
+
+void tst_OftoolBatch::namesOfFontFiles_data()
+{
+    QTest::addColumn<QStringList>("fonts"); // copied into fonts/ from the DejaVu or Type 1 folder, as NAME or NAME=COPY
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("line"); // a line of the run, %1 the folder fonts/; empty for none
+    QTest::newRow("same bytes twice") << QStringList{"DejaVuSans.ttf=a.ttf", "DejaVuSans.ttf=b.ttf"} << QStringList()
+                                      << QStringList{"DejaVu_Sans__Book__10.of"}
+                                      << "oftool render: %1/b.ttf: same font as %1/a.ttf";
+    QTest::newRow("named after the file") << QStringList{"DejaVuSans.ttf=a.ttf", "DejaVuSans-Bold.ttf=Bold Copy.ttf"}
+                                          << QStringList{"--name-from", "file"}
+                                          << QStringList{"Bold_Copy__0__10.of", "a__0__10.of"} << QString();
+    QTest::newRow("Type 1 as .t1") << QStringList{"NimbusSans-Regular.pfb=sans.t1"} << QStringList()
+                                   << QStringList{"Nimbus_Sanz__Regular__10.of"} << QString();
+    QTest::newRow("Type 1 clash names the file") << QStringList{"NimbusSans-Regular.pfb=a.pfb", "NimbusSans-Bold.pfb=b.pfb"}
+                                                 << QStringList() << QStringList{"Nimbus_Sanz__Regular__10.of"}
+                                                 << "oftool render: %1/b.pfb: its family \"Nimbus Sanz\" is also that of "
+                                                    "%1/a.pfb, and Qt could draw either; only TrueType and OpenType files "
+                                                    "can be told apart";
+    QTest::newRow("bad --name-from") << QStringList{"DejaVuSans.ttf=a.ttf"} << QStringList{"--name-from", "path"} << QStringList()
+                                     << "oftool render: --name-from: \"path\" is neither font nor file";
+}
+
+void tst_OftoolBatch::namesOfFontFiles()
+{
+    QFETCH(QStringList, fonts);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, files);
+    QFETCH(QString, line);
+    const QString folder = path("fonts");
+    QVERIFY(QDir().mkpath(folder));
+    for (const QString &font : fonts) {
+        const QString name = font.section('=', 0, 0);
+        const bool type1 = name.endsWith(".pfb");
+        if (type1 && !QFile::exists(type1Directory + name)) {
+            QSKIP("the URW Type 1 fonts are not in /usr/share/fonts/X11/Type1 (fonts-urw-base35)");
+        }
+        const QByteArray bytes = readAll((type1 ? type1Directory : dejaVuDirectory) + name);
+        QVERIFY(writeAll(folder + '/' + font.section('=', -1),
+                         type1 ? renamedType1(bytes, {{"Nimbus Sans", "Nimbus Sanz"}, {"NimbusSans", "NimbusSanz"}}) : bytes));
+    }
+    const OftoolRun run = render(options + QStringList{"--font-dir", folder, "--size", "10", "--chars", "65", "--output", "out/"});
+    QCOMPARE(filesUnder(path("out")), files);
+    QVERIFY2(line.isEmpty() || errLines(run).contains(QString(line).replace("%1", folder)), run.err.constData());
+}
+
+void tst_OftoolBatch::compressedFiles_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // writing plain.of, or with --compress plain.of.gz
+    QTest::newRow("render") << QStringList{"render", "--chars", "65-70", "--size", "12", "--output", "plain.of"};
+    QTest::newRow("render --metrics") << QStringList{"render", "--chars", "65-70", "--size", "12", "--metrics", "--output", "plain.of"};
+    QTest::newRow("render --into") << QStringList{"render", "--chars", "65-70", "--size", "12", "--into", "plain.of"};
+    QTest::newRow("merge") << QStringList{"merge", "in.of", "in.of.gz", "-o", "plain.of"};
+    QTest::newRow("convert") << QStringList{"convert", "in.of.gz", "plain.of"};
+    QTest::newRow("import") << QStringList{"import", "glyphs", "-o", "plain.of"};
+}
+
+void tst_OftoolBatch::compressedFiles()
+{
+    QFETCH(QStringList, arguments);
+    // The inputs: a font, compressed, and glyph images.
+    QCOMPARE(render({"--chars", "65-67", "--size", "9", "--output", "in.of"}).status, 0);
+    QCOMPARE(render({"--chars", "65-67", "--size", "9", "--output", "in.of", "--compress"}).status, 0);
+    QVERIFY(gunzipped(path("in.of.gz")) == readAll(path("in.of")));
+    QCOMPARE(runOftool({"export", "in.of.gz", "glyphs"}, m_dir->path()).status, 0);
+
+    const OftoolRun plain = runOftool(arguments, m_dir->path());
+    QCOMPARE(plain.status, 0);
+    const OftoolRun compressed = runOftool(arguments + QStringList{"--compress"}, m_dir->path());
+    QCOMPARE(compressed.status, 0);
+    QVERIFY(readAll(path("plain.of.gz")).startsWith("\x1f\x8b"));
+    QVERIFY(gunzipped(path("plain.of.gz")) == readAll(path("plain.of")));
+    // Read back by every reader, by content: info, and convert with the metrics that describe the .gz file.
+    QJsonObject shown[2];
+    for (int i = 0; i < 2; ++i) {
+        const OftoolRun info = runOftool({"info", "--json", i == 0 ? "plain.of" : "plain.of.gz"}, m_dir->path());
+        QCOMPARE(info.status, 0);
+        shown[i] = QJsonDocument::fromJson(info.out).object();
+        shown[i].remove("file");
+    }
+    QCOMPARE(shown[1], shown[0]);
+    const OftoolRun convert = runOftool({"convert", "plain.of.gz", "back.bdf"}, m_dir->path());
+    QCOMPARE(convert.status, 0);
+    QCOMPARE(errLines(convert).filter("does not describe"), QStringList());
+    QCOMPARE(QFileInfo::exists(path("plain.of.gz.metrics.json")), arguments.contains("--metrics"));
 }
 
 QTEST_MAIN(tst_OftoolBatch)

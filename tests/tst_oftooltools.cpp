@@ -650,6 +650,11 @@ void tst_OftoolTools::badInput_data()
                                      << QByteArray("missing.of: no such file");
     QTest::newRow("anchor: not xml") << (QStringList{"anchor", "text.of", "--letter", "A"} + lines) << 2
                                      << QByteArray("Unable to parse font:text.of\noftool anchor: text.of was not changed");
+    QTest::newRow("anchor: gzip") << (QStringList{"anchor", "font.of.gz", "--letter", "A"} + lines) << 2
+                                  << QByteArray("oftool anchor: font.of.gz: compressed with gzip; anchor edits uncompressed OF "
+                                                "font files (gunzip it first)\n");
+    QTest::newRow("convert: --compress to BDF") << QStringList{"convert", "font.of", "f.bdf", "--compress"} << 1
+                                                << QByteArray("oftool convert: --compress is for an OF font file\n");
 }
 
 void tst_OftoolTools::badInput()
@@ -671,6 +676,10 @@ void tst_OftoolTools::badInput()
     QVERIFY(writeBytes(path("lost.of"), QByteArray(bytes).replace("<width>3</width>", "<width>4</width>")));
     QVERIFY(writeBytes(path("svg.of"), "<?xml version=\"1.0\"?>\n<svg><letter char=\"A\"/></svg>\n"));
     QVERIFY(writeBytes(path("text.of"), "letters A to Z\n"));
+    QProcess gzip;
+    gzip.setWorkingDirectory(m_dir->path());
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-kn"), QStringLiteral("font.of")});
+    QVERIFY(gzip.waitForFinished() && gzip.exitCode() == 0);
     QVERIFY(QDir(m_dir->path()).mkpath("full"));
     QVERIFY(writeBytes(path("full/README"), "no images here"));
     QVERIFY(QDir(m_dir->path()).mkpath("glyphs"));

@@ -91,6 +91,11 @@ int updateAnchor(const Cli::CommandLine &line, const Options &options)
         return line.failure(QStringLiteral("%1: %2").arg(path, info.exists() ? QStringLiteral("not a regular file")
                                                                             : QStringLiteral("no such file")));
     }
+    // The update edits the file's text in place; a compressed file would come out as neither.
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.peek(2) == QByteArray("\x1f\x8b", 2)) {
+        return line.failure(QStringLiteral("%1: compressed with gzip; anchor edits uncompressed OF font files (gunzip it first)").arg(path));
+    }
     // The update itself rewrites a file without the letter, re-indented; better to leave it alone.
     if (info.size() > IOManager::maxAnchorFileBytes) {
         return line.failure(QStringLiteral("%1: %2 MiB, more than the %3 MiB the anchor update can edit (it holds the whole "

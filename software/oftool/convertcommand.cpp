@@ -35,6 +35,7 @@ struct Options {
     int threshold = defaultThreshold;
     Atlas::Shape shape = Atlas::Shape::PowerOfTwo;
     bool json = false;
+    bool compress = false;
 };
 
 bool formatNamed(const QString &name, Format *format)
@@ -80,7 +81,9 @@ int readOptions(const Cli::CommandLine &line, Options *options)
 {
     options->input = line.arguments().at(0);
     options->output = line.arguments().at(1);
-    const QString to = line.isSet(QStringLiteral("to")) ? line.value(QStringLiteral("to")) : QFileInfo(options->output).suffix();
+    options->compress = line.isSet(QStringLiteral("compress"));
+    const QString typed = options->compress && options->output.endsWith(QLatin1String(".gz")) ? options->output.chopped(3) : options->output;
+    const QString to = line.isSet(QStringLiteral("to")) ? line.value(QStringLiteral("to")) : QFileInfo(typed).suffix();
     if (!formatNamed(to, &options->to)) {
         return line.usageError(line.isSet(QStringLiteral("to"))
                                    ? QStringLiteral("--to: \"%1\" is none of of, bdf, fnt").arg(to)
@@ -100,6 +103,12 @@ int readOptions(const Cli::CommandLine &line, Options *options)
             return line.usageError(QStringLiteral("--atlas-size: \"%1\" is neither pot nor tight").arg(shape));
         }
         options->shape = shape == QLatin1String("pot") ? Atlas::Shape::PowerOfTwo : Atlas::Shape::Tight;
+    }
+    if (options->compress && options->to != Format::Of) {
+        return line.usageError(QStringLiteral("--compress is for an OF font file"));
+    }
+    if (options->compress) {
+        options->output = Cli::compressedPath(options->output);
     }
     options->json = line.isSet(QStringLiteral("json"));
     if ((options->json || line.isSet(QStringLiteral("atlas-size"))) && options->to != Format::Atlas) {
@@ -253,8 +262,8 @@ int convertFont(const Cli::CommandLine &line, const Options &options)
         return writeAtlas(line, options, *font, metrics.get());
     }
     if (options.to == Format::Of) {
-        if (!IOManager::FontFileManager::fontToFile(font.get(), options.output)) {
-            return line.failure(Cli::writeFailure(options.output, options.output, QStringLiteral("could not write %1").arg(options.output)));
+        if (!Cli::saveFont(line.command(), font.get(), options.output, options.compress)) {
+            return Cli::exitFailure;
         }
         std::printf("%s: %d letters\n", options.output.toUtf8().constData(), int(font->getCharacters().size()));
         return Cli::exitOk;
@@ -304,6 +313,7 @@ Exit status: 0 written, 1 usage error, 2 IN could not be read or OUT not written
         {QStringLiteral("atlas-size"), QStringLiteral("pot: the smallest page with power-of-two sides (default); tight: just large enough."),
          QStringLiteral("shape")},
         {QStringLiteral("json"), QStringLiteral("Also write the atlas data as JSON.")},
+        Cli::compressOption(),
     });
     line.addArgument(QStringLiteral("IN"), QStringLiteral("The font to convert."));
     line.addArgument(QStringLiteral("OUT"), QStringLiteral("The file to write."));

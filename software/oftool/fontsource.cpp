@@ -10,6 +10,8 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QHash>
+#include <QProcess>
 #include <QRawFont>
 #include <QRegularExpression>
 
@@ -27,7 +29,15 @@ namespace {
 constexpr qint64 maxFileSize = qint64(1) << 30;
 
 const QStringList fontExtensions{QStringLiteral("ttf"), QStringLiteral("otf"), QStringLiteral("ttc"), QStringLiteral("otc"),
-                                 QStringLiteral("pfa"), QStringLiteral("pfb"), QStringLiteral("woff"), QStringLiteral("woff2")};
+                                 QStringLiteral("pfa"), QStringLiteral("pfb"), QStringLiteral("t1"), QStringLiteral("woff"),
+                                 QStringLiteral("woff2")};
+
+// The font files registered so far by family, to name the one a later file clashes with.
+QHash<QString, QString> &registeredFiles()
+{
+    static QHash<QString, QString> files;
+    return files;
+}
 
 // What a file holds, from its first bytes; empty when no font Qt loads starts that way.
 QString kindOf(const QByteArray &head)
@@ -74,7 +84,7 @@ QVector<QList<Face>> facesByMember(int id, const QByteArray &data, const QVector
             const QRawFont raw = QRawFont::fromFont(InstalledFonts::font(family, style, 12));
             for (int index = 0; raw.isValid() && index < members.size(); ++index) {
                 if (drawsFrom(raw, data, members.at(index))) {
-                    found[index].append(Face{family, style, family, QString(), -1});
+                    found[index].append(Face{family, style, family, style, QString(), -1});
                     break;
                 }
             }
@@ -105,7 +115,6 @@ bool addSfnt(const QString &path, const QByteArray &data, int wanted, QList<Face
         QList<Face> found = drawn.at(index);
         if (found.isEmpty()) {
             static int renamed = 0;
-            const QString family = Sfnt::familyName(Sfnt::table(data, members.at(index), "name"));
             const QString own = QStringLiteral("oftool font file %1").arg(++renamed);
             const QByteArray copy = Sfnt::renamedFont(data, members.at(index), own);
             QVector<Sfnt::Face> copyFaces;
@@ -113,14 +122,19 @@ bool addSfnt(const QString &path, const QByteArray &data, int wanted, QList<Face
             if (copyId >= 0 && Sfnt::readFaces(copy, &copyFaces, error)) {
                 found = facesByMember(copyId, copy, copyFaces).value(0);
             }
-            for (Face &face : found) {
-                face.family = family.isEmpty() ? face.family : family;
-            }
         }
         if (found.isEmpty()) {
             refused.append(QString::number(index));
         }
+        // The file's own names, not those of a font the database groups it with; the styles of a
+        // variable font's instances keep the database's names, which tell them apart.
+        const QByteArray names = Sfnt::table(data, members.at(index), "name");
+        const QString ownFamily = Sfnt::familyName(names);
+        const QString ownStyle = Sfnt::styleName(names);
         for (Face &face : found) {
+            registeredFiles().insert(face.queryFamily, path);
+            face.family = ownFamily.isEmpty() ? face.family : ownFamily;
+            face.style = ownStyle.isEmpty() || found.size() > 1 ? face.style : ownStyle;
             face.file = path;
             face.faceIndex = index;
             faces->append(face);
@@ -145,16 +159,29 @@ bool addOther(const QString &path, QList<Face> *faces, QString *error)
     }
     const QStringList families = QFontDatabase::applicationFontFamilies(id);
     for (const QString &family : families) {
-        if (before.contains(family)) {
+        // The database tells fonts of one family from different foundries apart as "FAMILY [FOUNDRY]".
+        const bool installed = std::any_of(before.cbegin(), before.cend(), [&family](const QString &other) {
+            return other == family || other.startsWith(family + QStringLiteral(" ["));
+        });
+        if (installed) {
             QFontDatabase::removeApplicationFont(id);
-            *error = QStringLiteral("its family \"%1\" is also installed, and Qt could draw either; "
-                                    "only TrueType and OpenType files can be told apart").arg(family);
+            QString other = registeredFiles().value(family);
+            const QString own = QFileInfo(path).canonicalFilePath();
+            for (const QString &file : installedFiles(family, QString())) {
+                if (other.isEmpty() && QFileInfo(file).canonicalFilePath() != own) {
+                    other = file;
+                }
+            }
+            *error = QStringLiteral("its family \"%1\" is also %2, and Qt could draw either; "
+                                    "only TrueType and OpenType files can be told apart")
+                         .arg(family, other.isEmpty() ? QStringLiteral("installed") : QStringLiteral("that of ") + other);
             return false;
         }
     }
     for (const QString &family : families) {
+        registeredFiles().insert(family, path);
         for (const QString &style : InstalledFonts::styles(family)) {
-            faces->append(Face{family, style, family, path, 0});
+            faces->append(Face{family, style, family, style, path, 0});
         }
     }
     return true;
@@ -313,6 +340,32 @@ QString installedFamily(const QStringList &families, const QString &name)
     }
     const QString family = knownFamily(families, name);
     return family.isEmpty() ? knownFamily(families, unescapedFirstName(name)) : family;
+}
+
+QStringList installedFiles(const QString &family, const QString &style)
+{
+    // Characters that a fontconfig pattern gives a meaning are escaped.
+    const auto escaped = [](const QString &name) {
+        QString text;
+        for (const QChar c : name) {
+            if (c == QLatin1Char('\\') || c == QLatin1Char('-') || c == QLatin1Char(':') || c == QLatin1Char(',')) {
+                text.append(QLatin1Char('\\'));
+            }
+            text.append(c);
+        }
+        return text;
+    };
+    const QString pattern = escaped(family) + (style.isEmpty() ? QString() : QStringLiteral(":style=") + escaped(style));
+    QProcess list;
+    list.start(QStringLiteral("fc-list"), {QStringLiteral("-f"), QStringLiteral("%{file}\\n"), pattern});
+    if (!list.waitForFinished(10000) || list.exitStatus() != QProcess::NormalExit || list.exitCode() != 0) {
+        list.kill();
+        list.waitForFinished();
+        return {};
+    }
+    QStringList files = QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 QString defaultStyle(const QStringList &styles)

@@ -13,6 +13,7 @@ struct Face {
     QString family;      // names the output: the installed family, or the family the file gives
     QString style;
     QString queryFamily; // what the font database knows it as; a file clashing with another font gets a name of its own
+    QString queryStyle;  // the database's name of the style; style is the file's own name for it
     QString file;        // empty for an installed family
     int faceIndex = -1;  // the member of a collection file; 0 for a single font, -1 for an installed family
 };
@@ -38,6 +39,12 @@ QStringList filesIn(const QString &directory, QStringList *problems, int *scanne
  * that the font configuration maps to a family.
  */
 QString installedFamily(const QStringList &families, const QString &name);
+
+/**
+ * The files fontconfig lists for an installed family's style (any style when style is empty; fc-list), for what Qt does not
+ * give: the data of a font that is not TrueType or OpenType. Empty when there are none.
+ */
+QStringList installedFiles(const QString &family, const QString &style);
 
 /** The style picked when none is asked for: Book, Regular, Normal, Roman or Medium, else the first. */
 QString defaultStyle(const QStringList &styles);

@@ -26,6 +26,7 @@ struct Options {
     QString output;
     QMap<QString, QString> substitutions;
     bool verbose = false;
+    bool compress = false;
 };
 
 // Files worth a word when they are passed over; a README in the directory is not.
@@ -81,6 +82,10 @@ int readOptions(const Cli::CommandLine &line, Options *options)
         options->output = options->ownName + QStringLiteral(".of");
     }
     options->verbose = line.isSet(QStringLiteral("verbose"));
+    options->compress = line.isSet(QStringLiteral("compress"));
+    if (options->compress) {
+        options->output = Cli::compressedPath(options->output);
+    }
     return Cli::exitOk;
 }
 
@@ -164,9 +169,8 @@ int importDirectory(const Cli::CommandLine &line, const Options &options)
         return line.failure(QStringLiteral("%1: no glyph image to import (names are PREFIX_LETTER_ID.png); "
                                            "nothing written").arg(options.directory));
     }
-    if (!IOManager::FontFileManager::fontToFile(font.get(), options.output)) {
-        return line.failure(Cli::writeFailure(options.output, options.output,
-                                              QStringLiteral("could not write %1").arg(options.output)));
+    if (!Cli::saveFont(line.command(), font.get(), options.output, options.compress)) {
+        return Cli::exitFailure;
     }
 
     std::printf("%s: %d letters, %d pictures imported from %s%s\n", options.output.toUtf8().constData(),
@@ -196,6 +200,7 @@ Exit status: 0 file written, 1 usage error, 2 no glyph image found or the file n
         {QStringLiteral("map"), QStringLiteral("Store the letter FROM as TO; may be given several times."),
          QStringLiteral("FROM=TO")},
         {QStringLiteral("verbose"), QStringLiteral("Show the import's progress lines.")},
+        Cli::compressOption(),
     });
     line.addArgument(QStringLiteral("DIR"), QStringLiteral("The directory of glyph images."));
 }

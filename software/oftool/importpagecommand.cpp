@@ -35,6 +35,7 @@ struct Options {
     QString output;
     bool into = false;
     QString name;
+    bool compress = false;
     Scans::ScanSettings settings;
 };
 
@@ -86,6 +87,10 @@ int readOptions(const Cli::CommandLine &line, Options *options)
         options->output = into;
     }
     options->name = line.isSet(QStringLiteral("name")) ? line.value(QStringLiteral("name")) : QFileInfo(options->output).fileName();
+    options->compress = line.isSet(QStringLiteral("compress"));
+    if (options->compress) {
+        options->output = Cli::compressedPath(options->output);
+    }
     return Cli::exitOk;
 }
 
@@ -245,7 +250,7 @@ int importPages(const Cli::CommandLine &line, const Options &options)
     const QString metricsPath = Cli::metricsPath(options.output);
     StagedFiles files({QFileInfo(options.output).absolutePath()});
     QString error;
-    const StagedFile staged = StagedFiles::write(font.get(), options.output, &error);
+    const StagedFile staged = StagedFiles::write(font.get(), options.output, &error, options.compress);
     if (staged.isNull()) {
         return line.failure(Cli::writeFailure(options.output, options.output,
                                               QStringLiteral("could not write %1: %2").arg(options.output, error)));
@@ -279,6 +284,7 @@ QList<QCommandLineOption> sharedOptions()
         {QStringLiteral("binarize"), QStringLiteral("Alpha 0 or 255, split by Otsu's threshold of each glyph's neighbourhood.")},
         {QStringLiteral("degradation"), QStringLiteral("The pictures' degradation level (default: 0)."), QStringLiteral("N")},
         {QStringLiteral("page"), QStringLiteral("The page of a multi-page image, 0 the first."), QStringLiteral("N")},
+        Cli::compressOption(),
     };
 }
 

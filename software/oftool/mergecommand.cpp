@@ -19,6 +19,7 @@ struct Options {
     QStringList inputs;
     QString output;
     QString name;
+    bool compress = false;
 };
 
 int readOptions(const Cli::CommandLine &line, Options *options)
@@ -29,6 +30,10 @@ int readOptions(const Cli::CommandLine &line, Options *options)
         return line.usageError(QStringLiteral("no output file given (-o FILE)"));
     }
     options->name = line.isSet(QStringLiteral("name")) ? line.value(QStringLiteral("name")) : QFileInfo(options->output).fileName();
+    options->compress = line.isSet(QStringLiteral("compress"));
+    if (options->compress) {
+        options->output = Cli::compressedPath(options->output);
+    }
     return Cli::exitOk;
 }
 
@@ -45,8 +50,8 @@ int mergeFiles(const Cli::CommandLine &line, const Options &options)
         }
         pictures += mergeFont(&merged, *font);
     }
-    if (!IOManager::FontFileManager::fontToFile(&merged, options.output)) {
-        return line.failure(Cli::writeFailure(options.output, options.output, QStringLiteral("could not write %1").arg(options.output)));
+    if (!Cli::saveFont(line.command(), &merged, options.output, options.compress)) {
+        return Cli::exitFailure;
     }
     std::printf("%s: %d letters, %d pictures from %d files\n", options.output.toUtf8().constData(),
                 int(merged.getCharacters().size()), pictures, int(options.inputs.size()));
@@ -69,6 +74,7 @@ Exit status: 0 file written, 1 usage error, 2 an input could not be read or the 
     line.addOptions({
         {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("The OF font file to write."), QStringLiteral("file")},
         {QStringLiteral("name"), QStringLiteral("The font's name (default: the output file's name)."), QStringLiteral("name")},
+        Cli::compressOption(),
     });
     line.addArgument(QStringLiteral("FILE"), QStringLiteral("OF font files, in order."), QStringLiteral("FILE..."));
 }

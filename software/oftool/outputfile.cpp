@@ -1,5 +1,9 @@
 #include "outputfile.h"
 
+#include "cli.h"
+#include "gzipwriter.h"
+
+#include "iomanager/fontfilemanager.h"
 #include "iomanager/savefile_p.h"
 
 #include <QFile>
@@ -94,6 +98,36 @@ bool saveBytes(const QByteArray &bytes, const QString &path, QString *error)
         *why = device->errorString();
         return written;
     });
+}
+
+bool saveCompressedFont(const Models::Font *font, const QString &path, QString *error)
+{
+    return saveAtomically(path, error, GzipWriter::compressed([font](QIODevice *device, QString *why) {
+        const bool written = IOManager::FontFileManager::fontToDevice(font, device);
+        *why = device->errorString();
+        return written;
+    }));
+}
+
+bool saveFont(const char *command, const Models::Font *font, const QString &path, bool compress)
+{
+    QString error;
+    if (compress ? saveCompressedFont(font, path, &error) : IOManager::FontFileManager::fontToFile(font, path)) {
+        return true;
+    }
+    failure(command, writeFailure(path, path, error.isEmpty() ? QStringLiteral("could not write %1").arg(path) : error));
+    return false;
+}
+
+QString compressedPath(const QString &path)
+{
+    return path.endsWith(QLatin1String(".gz")) ? path : path + QStringLiteral(".gz");
+}
+
+QCommandLineOption compressOption()
+{
+    return {QStringLiteral("compress"), QStringLiteral("Write FILE.of.gz, the OF font file compressed with gzip (FILE.of's bytes "
+                                                       "exactly, which every oftool command reads).")};
 }
 
 } // namespace Cli

@@ -3,8 +3,14 @@
 
 #include <QString>
 
+#include <QCommandLineOption>
+
 class QByteArray;
 class QImage;
+
+namespace Models {
+class Font;
+}
 
 namespace Cli {
 
@@ -24,6 +30,21 @@ bool savePng(const QImage &image, const QString &path, QString *error);
 
 /** The same for any bytes. */
 bool saveBytes(const QByteArray &bytes, const QString &path, QString *error);
+
+/** The same for font, as an OF font file compressed with gzip. */
+bool saveCompressedFont(const Models::Font *font, const QString &path, QString *error);
+
+/**
+ * Writes font as an OF font file at path, compressed with gzip when compress is set; false when it
+ * could not, with the line printed as command's failure.
+ */
+bool saveFont(const char *command, const Models::Font *font, const QString &path, bool compress);
+
+/** The file --compress writes for the OF file path: path and ".gz", or path when it ends in ".gz". */
+QString compressedPath(const QString &path);
+
+/** The --compress option of the commands that write OF font files. */
+QCommandLineOption compressOption();
 
 } // namespace Cli
 

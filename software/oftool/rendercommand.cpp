@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "batchrunner.h"
+#include "charactermap.h"
 #include "charset.h"
 #include "command.h"
 #include "glyphoptions.h"
@@ -37,13 +38,33 @@ using Render::Options;
 
 constexpr int shownCodePoints = 8;
 
-// Characters that the font itself lacks; Qt would otherwise draw them from a fallback font.
-QVector<uint> missingFrom(const QFont &font, const QVector<uint> &codePoints)
+// The characters the face's own data maps: the cmap of the font Qt draws with, else its file's.
+CharacterMap characterMapOf(const FontSources::Face &face, const QRawFont &raw)
 {
-    const QRawFont raw = QRawFont::fromFont(font);
+    const QByteArray cmap = raw.isValid() ? raw.fontTable("cmap") : QByteArray();
+    if (!cmap.isEmpty()) {
+        return CharacterMap::fromCmap(cmap);
+    }
+    if (!face.file.isEmpty()) {
+        return CharacterMap::fromFile(face.file, face.faceIndex);
+    }
+    for (const QString &file : FontSources::installedFiles(face.queryFamily, face.queryStyle)) {
+        const CharacterMap map = CharacterMap::fromFile(file, 0);
+        if (map.isValid()) {
+            return map;
+        }
+    }
+    return CharacterMap();
+}
+
+// Characters that the font itself lacks: those it does not map, and those Qt would draw from a fallback font.
+QVector<uint> missingFrom(const Job &job, const QVector<uint> &codePoints)
+{
+    const QRawFont raw = QRawFont::fromFont(jobFont(job));
+    const CharacterMap map = characterMapOf(job.face, raw);
     QVector<uint> missing;
     for (const uint codePoint : codePoints) {
-        if (!raw.isValid() || !raw.supportsCharacter(codePoint)) {
+        if (!raw.isValid() || !raw.supportsCharacter(codePoint) || (map.isValid() && !map.contains(codePoint))) {
             missing.append(codePoint);
         }
     }
@@ -84,8 +105,14 @@ QString lackText(const Job &job)
 
 // FAMILY__STYLE__SIZE.of, spaces as "_", each name kept to its directory. Room is left for the metrics file and the
 // temporary names beside it, and a long family is cut before the style, so that every size keeps a name of its own.
-QString outputFileName(const FontSources::Face &face, const QString &sizeName)
+QString outputFileName(const FontSources::Face &face, const QString &sizeName, bool nameFromFile)
 {
+    if (nameFromFile && !face.file.isEmpty()) {
+        FontSources::Face named = face;
+        named.family = QFileInfo(face.file).completeBaseName();
+        named.style = QString::number(face.faceIndex);
+        return outputFileName(named, sizeName, false);
+    }
     constexpr int besideBytes = 20; // ".metrics.json" and the 7 bytes of a temporary name's ending
     const QString tail = QStringLiteral("__%1.of").arg(sizeName);
     const int room = OutputName::maxBytes - besideBytes - OutputName::utf8Size(tail) - 2;
@@ -105,9 +132,13 @@ Job makeJob(const Options &options, const FontSources::Face &face, int size)
     job.dpi = options.dpi;
     job.typedOutput = options.output;
     const QString sizeName = options.pixels ? QStringLiteral("%1px").arg(size) : QString::number(size);
-    job.fontName = outputFileName(face, sizeName);
+    job.fontName = outputFileName(face, sizeName, options.nameFromFile);
     job.path = options.destination.singlePath.isEmpty() ? options.destination.directory.absoluteFilePath(job.fontName)
                                                         : options.destination.singlePath;
+    if (options.compress) {
+        job.path = Cli::compressedPath(job.path);
+    }
+    job.compress = options.compress;
     job.requested = options.codePoints;
     job.keepFont = !options.into.isEmpty();
     job.settings = options.settings;
@@ -172,9 +203,9 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
     for (const FontSources::Face &face : options.faces) {
         for (const int size : options.sizes) {
             Job job = makeJob(options, face, size);
-            const QString key = face.queryFamily + QLatin1Char('\n') + face.style;
+            const QString key = face.queryFamily + QLatin1Char('\n') + face.queryStyle;
             if (!missingByFont.contains(key)) {
-                missingByFont.insert(key, missingFrom(jobFont(job), options.codePoints));
+                missingByFont.insert(key, missingFrom(job, options.codePoints));
             }
             job.missing = missingByFont.value(key);
             if (options.missing != Missing::Skip || job.missing.isEmpty()) {
@@ -245,8 +276,16 @@ struct Outcome {
 };
 
 // Writes the font of --into, printing its path; false with a line otherwise.
-bool saveInto(const Models::Font &font, const QString &path)
+bool saveInto(const Models::Font &font, const QString &path, bool compress)
 {
+    if (compress) {
+        if (!Cli::saveFont("render", &font, path, true)) {
+            return false;
+        }
+        std::printf("%s\n", QFileInfo(path).absoluteFilePath().toUtf8().constData());
+        std::fflush(stdout);
+        return true;
+    }
     // Through saveBytes rather than fontToFile, whose own warning would make the failure two lines.
     QBuffer bytes;
     bytes.open(QIODevice::WriteOnly);
@@ -287,7 +326,9 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     Progress progress(plan.jobs.size());
     StagedFiles staged(targetDirectories(plan));
     QHash<int, JobResult> waiting; // rendered, until their files are committed
-    const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(QFileInfo(options.into).fileName()));
+    // Named as the uncompressed file would be, so that the gzip file holds that file's bytes.
+    const QString intoName = QFileInfo(options.compress ? options.into.chopped(3) : options.into).fileName();
+    const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(intoName));
     Outcome outcome;
     const auto commit = [&] {
         for (const StagedFiles::Outcome &file : staged.commit()) {
@@ -332,7 +373,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     outcome.stopped = plan.jobs.size() - tried;
     // Fonts cut short by a signal would make a file that looks whole; none is written then.
     if (into && StopSignals::received() == 0 && tried > outcome.failed) {
-        const bool saved = saveInto(*into, options.into);
+        const bool saved = saveInto(*into, options.into, options.compress);
         outcome.written = saved ? tried - outcome.failed : 0;
         outcome.failed = saved ? outcome.failed : tried;
     }
@@ -416,7 +457,7 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
         {QStringLiteral("all-families"), QStringLiteral("Render every installed family.")},
         {QStringLiteral("font-file"), QStringLiteral("A font file to render, installed or not, as many times as wanted; PATH#N "
                                                      "for the Nth face of a collection, every face without."), QStringLiteral("path")},
-        {QStringLiteral("font-dir"), QStringLiteral("Render the font files (.ttf, .otf, .ttc, .otc, .pfa, .pfb, .woff, .woff2) in "
+        {QStringLiteral("font-dir"), QStringLiteral("Render the font files (.ttf, .otf, .ttc, .otc, .pfa, .pfb, .t1, .woff, .woff2) in "
                                                     "a directory and its subdirectories."), QStringLiteral("dir")},
         {QStringLiteral("style"), QStringLiteral("Style of the installed families (default: %1, or the family's regular style).").arg(Render::defaultStyle),
          QStringLiteral("name")},
@@ -445,6 +486,10 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
                                                 "its letter (see oftool merge)."), QStringLiteral("file")},
         {QStringLiteral("manifest"), QStringLiteral("Write a JSON line per file written to this file: output, source, sizes, "
                                                     "characters, bytes."), QStringLiteral("file")},
+        {QStringLiteral("name-from"), QStringLiteral("Name a font file's output after its own family and style (font, the default) "
+                                                     "or after the file's base name and face index (file): FILE__N__SIZE.of."),
+         QStringLiteral("font|file")},
+        Cli::compressOption(),
     });
     declareGlyphOptions(line);
 }

@@ -13,7 +13,7 @@
 
 QFont jobFont(const Job &job)
 {
-    QFont font = InstalledFonts::font(job.face.queryFamily, job.face.style, job.pixels ? 12 : job.size);
+    QFont font = InstalledFonts::font(job.face.queryFamily, job.face.queryStyle, job.pixels ? 12 : job.size);
     if (job.pixels) {
         font.setPixelSize(job.size);
     }
@@ -67,7 +67,7 @@ JobResult renderJob(const Job &job)
             result.font = docFont;
             return result;
         }
-        result.staged = StagedFiles::write(docFont.get(), job.path, &error);
+        result.staged = StagedFiles::write(docFont.get(), job.path, &error, job.compress);
     }
     if (result.staged.isNull()) {
         result.error = whyNotWritten(job, font, error);

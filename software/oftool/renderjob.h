@@ -32,6 +32,7 @@ struct Job {
     QVector<uint> missing; // requested characters the font lacks
     QStringList letters;   // what is drawn: requested, less missing under --skip-missing
     bool keepFont = false; // hand the font back instead of writing it
+    bool compress = false; // written with gzip
     RenderSettings settings; // its dpi is the job's
 };
 

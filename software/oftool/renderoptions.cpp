@@ -3,12 +3,17 @@
 #include "charset.h"
 #include "command.h"
 #include "glyphoptions.h"
+#include "outputfile.h"
 #include "sizelist.h"
 
 #include "glyphrenderer.h"
 #include "installedfonts.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <algorithm>
@@ -146,13 +151,31 @@ int readFamilies(const Cli::CommandLine &line, Options *options)
             return status;
         }
         for (const QString &style : styles) {
-            options->faces.append(FontSources::Face{family, style, family, QString(), -1});
+            options->faces.append(FontSources::Face{family, style, family, style, QString(), -1});
         }
     }
     return Cli::exitOk;
 }
 
 // Registers every font file named or found; each one refused gets a line and is counted.
+// The SHA-256 of the file spec names, and the face it asks for; empty when it cannot be read.
+QByteArray contentKey(const QString &spec)
+{
+    QString path = spec;
+    QByteArray face;
+    const QRegularExpressionMatch member = QRegularExpression(QStringLiteral("^(.*)(#\\d{1,6})$")).match(spec);
+    if (member.hasMatch() && !QFileInfo::exists(spec)) {
+        path = member.captured(1);
+        face = member.captured(2).toLatin1();
+    }
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return QByteArray();
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    return hash.addData(&file) ? hash.result() + face : QByteArray();
+}
+
 void readFontFiles(const Cli::CommandLine &line, Options *options)
 {
     QStringList specs = line.values(QStringLiteral("font-file"));
@@ -175,8 +198,17 @@ void readFontFiles(const Cli::CommandLine &line, Options *options)
         }
         specs += found;
     }
+    QHash<QByteArray, QString> seen; // by content and face
     for (const QString &spec : specs) {
         QString error;
+        const QByteArray key = contentKey(spec);
+        if (!key.isEmpty() && seen.contains(key)) {
+            line.note(QStringLiteral("%1: same font as %2").arg(spec, seen.value(key)));
+            continue;
+        }
+        if (!key.isEmpty()) {
+            seen.insert(key, spec);
+        }
         if (!FontSources::addFile(spec, &options->faces, &error)) {
             line.note(QStringLiteral("%1: %2").arg(spec, error));
             ++options->refusedFiles;
@@ -250,6 +282,15 @@ int readFlags(const Cli::CommandLine &line, Options *options)
     options->into = line.value(QStringLiteral("into"));
     if (!options->into.isEmpty() && (!options->output.isEmpty() || !options->manifest.isEmpty())) {
         return line.usageError(QStringLiteral("--into writes one file, so --output and --manifest do not go with it"));
+    }
+    const QString nameFrom = line.value(QStringLiteral("name-from"));
+    if (!nameFrom.isEmpty() && nameFrom != QLatin1String("font") && nameFrom != QLatin1String("file")) {
+        return line.usageError(QStringLiteral("--name-from: \"%1\" is neither font nor file").arg(nameFrom));
+    }
+    options->nameFromFile = nameFrom == QLatin1String("file");
+    options->compress = line.isSet(QStringLiteral("compress"));
+    if (options->compress && !options->into.isEmpty()) {
+        options->into = Cli::compressedPath(options->into);
     }
     return Cli::exitOk;
 }

@@ -47,6 +47,8 @@ struct Options {
     int threads = 1;
     QString manifest;
     QString into; // the one file every font goes into, as pictures of its letters
+    bool compress = false; // every OF file written as FILE.of.gz
+    bool nameFromFile = false; // a font file's output named after the file and face index rather than its names
     RenderSettings settings;
 };
 

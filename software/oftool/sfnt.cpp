@@ -9,8 +9,10 @@ namespace Sfnt {
 namespace {
 
 constexpr quint16 familyId = 1;
+constexpr quint16 subfamilyId = 2;
 constexpr quint16 fullNameId = 4;
 constexpr quint16 typographicFamilyId = 16;
+constexpr quint16 typographicSubfamilyId = 17;
 constexpr quint16 wwsFamilyId = 21;
 
 quint16 read16(const QByteArray &data, qint64 offset)
@@ -148,6 +150,33 @@ quint32 checksum(const QByteArray &padded)
     return sum;
 }
 
+// The name of id preferred, else of fallback: Windows Unicode English first, then any Unicode or Macintosh record.
+QString firstName(const QByteArray &nameTable, quint16 preferred, quint16 fallbackId)
+{
+    QVector<NameRecord> records;
+    if (!readNames(nameTable, &records)) {
+        return QString();
+    }
+    for (const quint16 id : {preferred, fallbackId}) {
+        QString fallback;
+        for (const NameRecord &record : records) {
+            if (record.nameId != id || (record.platform != 3 && record.platform != 1 && record.platform != 0)) {
+                continue;
+            }
+            if (record.platform == 3 && record.language == 0x409) {
+                return decodeName(record.bytes, record.platform);
+            }
+            if (fallback.isEmpty()) {
+                fallback = decodeName(record.bytes, record.platform);
+            }
+        }
+        if (!fallback.isEmpty()) {
+            return fallback;
+        }
+    }
+    return QString();
+}
+
 } // namespace
 
 bool isSfnt(const QByteArray &data)
@@ -198,28 +227,12 @@ QByteArray table(const QByteArray &data, const Face &face, const QByteArray &tag
 
 QString familyName(const QByteArray &nameTable)
 {
-    QVector<NameRecord> records;
-    if (!readNames(nameTable, &records)) {
-        return QString();
-    }
-    for (const quint16 id : {typographicFamilyId, familyId}) {
-        QString fallback;
-        for (const NameRecord &record : records) {
-            if (record.nameId != id || (record.platform != 3 && record.platform != 1 && record.platform != 0)) {
-                continue;
-            }
-            if (record.platform == 3 && record.language == 0x409) {
-                return decodeName(record.bytes, record.platform);
-            }
-            if (fallback.isEmpty()) {
-                fallback = decodeName(record.bytes, record.platform);
-            }
-        }
-        if (!fallback.isEmpty()) {
-            return fallback;
-        }
-    }
-    return QString();
+    return firstName(nameTable, typographicFamilyId, familyId);
+}
+
+QString styleName(const QByteArray &nameTable)
+{
+    return firstName(nameTable, typographicSubfamilyId, subfamilyId);
 }
 
 QByteArray renamedFont(const QByteArray &data, const Face &face, const QString &family)

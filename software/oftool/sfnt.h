@@ -31,6 +31,9 @@ QByteArray table(const QByteArray &data, const Face &face, const QByteArray &tag
 /** The family the name table gives (typographic family first, Windows English first), empty when none. */
 QString familyName(const QByteArray &nameTable);
 
+/** The style the name table gives (typographic subfamily first, Windows English first), empty when none. */
+QString styleName(const QByteArray &nameTable);
+
 /**
  * A single font holding face's tables, its name table saying family instead of its own family
  * and full names, so that the font database can tell it from an installed font of the same name.

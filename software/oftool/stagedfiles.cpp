@@ -1,5 +1,7 @@
 #include "stagedfiles.h"
 
+#include "gzipwriter.h"
+
 #include "iomanager/fontfilemanager.h"
 #include "iomanager/savefile_p.h"
 
@@ -300,13 +302,14 @@ StagedFile StagedFiles::write(const QByteArray &bytes, const QString &path, QStr
     }, error);
 }
 
-StagedFile StagedFiles::write(const Models::Font *font, const QString &path, QString *error)
+StagedFile StagedFiles::write(const Models::Font *font, const QString &path, QString *error, bool compress)
 {
-    return write(path, [&](QIODevice *device, QString *why) {
+    const std::function<bool(QIODevice *, QString *)> content = [font](QIODevice *device, QString *why) {
         const bool written = IOManager::FontFileManager::fontToDevice(font, device);
         *why = device->errorString();
         return written;
-    }, error);
+    };
+    return write(path, compress ? GzipWriter::compressed(content) : content, error);
 }
 
 QByteArray StagedFiles::sha256(const StagedFile &staged, QString *error)

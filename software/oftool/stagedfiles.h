@@ -57,8 +57,8 @@ public:
     static StagedFile write(const QString &path, const std::function<bool(QIODevice *, QString *)> &content, QString *error);
     /** The same for bytes. */
     static StagedFile write(const QByteArray &bytes, const QString &path, QString *error);
-    /** The same for a font, as an OF font file. */
-    static StagedFile write(const Models::Font *font, const QString &path, QString *error);
+    /** The same for a font, as an OF font file, compressed with gzip when compress is set. */
+    static StagedFile write(const Models::Font *font, const QString &path, QString *error, bool compress = false);
     /**
      * The SHA-256 of a file write() made and that is not added yet, in lower-case hexadecimal, read back
      * from it; empty with the reason in error when reading fails. Safe on any thread.

@@ -3,6 +3,7 @@
 #include "iomanager/fontxml_p.h"
 #include "iomanager/glyphfilename.h"
 #include "iomanager/glyphimage_p.h"
+#include "iomanager/gzipdevice_p.h"
 #include "iomanager/imagearena_p.h"
 #include "iomanager/pixellist_p.h"
 #include "iomanager/savefile_p.h"
@@ -180,9 +181,13 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
         return nullptr;
     }
 
+    // A gzip file is read as the file it holds, inflated on the way: the guard's limits apply to that.
+    Private::GzipDevice gzip(&file);
+    QIODevice *source = Private::GzipDevice::isGzip(&file) ? static_cast<QIODevice *>(&gzip) : &file;
+
     auto *font = new Models::Font();
     Private::ImageArena arena;
-    Private::TokenGuard guard(&file);
+    Private::TokenGuard guard(source);
     QXmlStreamReader reader(&guard);
     bool documentElementSeen = false;
     while (!reader.atEnd()) {
