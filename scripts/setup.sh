@@ -13,6 +13,7 @@ packages=(
     libqt5svg5 libqt6svg6
     desktop-file-utils dpkg-dev file man-db
     otf2bdf xfonts-utils time
+    libxml2-utils
 )
 # Callers may ask for more, such as the benchmarks' yardsticks.
 packages+=("$@")

@@ -17,6 +17,7 @@ void declareImport(Cli::CommandLine &line);
 void declareAnchor(Cli::CommandLine &line);
 void declareMerge(Cli::CommandLine &line);
 void declareConvert(Cli::CommandLine &line);
+void declareCompose(Cli::CommandLine &line);
 
 int runRender(const Cli::CommandLine &line);
 int runInfo(const Cli::CommandLine &line);
@@ -26,6 +27,7 @@ int runImport(const Cli::CommandLine &line);
 int runAnchor(const Cli::CommandLine &line);
 int runMerge(const Cli::CommandLine &line);
 int runConvert(const Cli::CommandLine &line);
+int runCompose(const Cli::CommandLine &line);
 
 /** Fixes the logical DPI from --dpi, which has to happen before the application object exists. */
 void prepareRender(const Cli::CommandLine &line);

@@ -20,6 +20,7 @@ const Cli::Command commands[] = {
     {"anchor", "set a letter's baseLine and rightLine inside an OF font file", Application::Core, declareAnchor, runAnchor, nullptr},
     {"merge", "put the pictures of several OF font files into one font", Application::Core, declareMerge, runMerge, nullptr},
     {"convert", "convert between OF font files, BDF and a BMFont atlas", Application::Gui, declareConvert, runConvert, nullptr},
+    {"compose", "set text lines and pages from OF font files, with boxes and labels for training", Application::Core, declareCompose, runCompose, nullptr},
 };
 
 const Cli::Command *findCommand(const char *name)

@@ -129,6 +129,7 @@ bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
     metrics->descent = root.value(QStringLiteral("descent")).toDouble();
     metrics->pixelSize = root.value(QStringLiteral("pixelSize")).toInt();
     metrics->lineSpacing = root.value(QStringLiteral("lineSpacing")).toDouble();
+    metrics->spaceAdvance = root.value(QStringLiteral("spaceAdvance")).toDouble(-1);
     for (const QJsonValue &value : letters.toArray()) {
         const QJsonObject letter = value.toObject();
         const QJsonObject origin = letter.value(QStringLiteral("origin")).toObject();

@@ -1,0 +1,296 @@
+#include "datasetfolder.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Samples wait at most this long for their commit, so that a long run shows its samples as it goes.
+constexpr qint64 commitEveryMs = 1000;
+// Nor are more kept waiting.
+constexpr int commitEverySamples = 256;
+
+const QString metadataName = QStringLiteral("metadata.jsonl");
+const QString gtName = QStringLiteral("gt.txt");
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+const QRegularExpression &sampleFile()
+{
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]+)\\.(png|gt\\.txt|xml|box)$"));
+    return pattern;
+}
+
+const QRegularExpression &hiddenFile()
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.([0-9]+)\\.(png|gt\\.txt|xml|box)\\.[0-9a-z]+\\.part$"));
+    return pattern;
+}
+
+bool writeAll(int handle, const QByteArray &bytes, int *error)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(handle, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            *error = written < 0 ? errno : ENOSPC;
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+/* The whole lines of a list and the names they list, up to the first line that is cut short or not a record. */
+struct Listing {
+    QStringList names;
+    QVector<qint64> ends; // the offset after each line
+};
+
+Listing readListing(const QString &path, bool json)
+{
+    Listing listing;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return listing;
+    }
+    qint64 offset = 0;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine();
+        if (!line.endsWith('\n')) {
+            break;
+        }
+        QString name;
+        if (json) {
+            name = QJsonDocument::fromJson(line).object().value(QStringLiteral("file_name")).toString();
+        } else {
+            const int tab = line.indexOf('\t');
+            name = tab > 0 ? QString::fromUtf8(line.left(tab)) : QString();
+        }
+        if (name.isEmpty()) {
+            break;
+        }
+        offset += line.size();
+        listing.names.append(name);
+        listing.ends.append(offset);
+    }
+    return listing;
+}
+
+} // namespace
+
+DatasetFolder::DatasetFolder(const QString &path)
+    : m_path(QFileInfo(path).absoluteFilePath())
+{
+    m_sinceCommit.start();
+}
+
+DatasetFolder::~DatasetFolder()
+{
+    for (const Sample &sample : qAsConst(m_pending)) {
+        for (const Staged &staged : sample.files) {
+            drop(staged);
+        }
+    }
+    for (const int handle : {m_directory, m_metadata, m_gt}) {
+        if (handle >= 0) {
+            ::close(handle);
+        }
+    }
+}
+
+bool DatasetFolder::open(QString *error)
+{
+    const QFileInfo info(m_path);
+    if (info.exists() && !info.isDir()) {
+        *error = QStringLiteral("cannot write %1: not a directory").arg(m_path);
+        return false;
+    }
+    if (!QDir().mkpath(m_path)) {
+        *error = QStringLiteral("cannot make the directory %1").arg(m_path);
+        return false;
+    }
+    m_directory = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_directory < 0) {
+        *error = QStringLiteral("cannot open %1: %2").arg(m_path, systemError(errno));
+        return false;
+    }
+    if (!takeOver(error)) {
+        return false;
+    }
+    const QByteArray metadata = QFile::encodeName(m_path + QLatin1Char('/') + metadataName);
+    const QByteArray gt = QFile::encodeName(m_path + QLatin1Char('/') + gtName);
+    m_metadata = ::open(metadata.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    m_gt = m_metadata < 0 ? -1 : ::open(gt.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (m_metadata < 0 || m_gt < 0) {
+        *error = QStringLiteral("cannot write %1: %2").arg(QFile::decodeName(m_metadata < 0 ? metadata : gt), systemError(errno));
+        return false;
+    }
+    return true;
+}
+
+bool DatasetFolder::takeOver(QString *error)
+{
+    const QString metadataPath = m_path + QLatin1Char('/') + metadataName;
+    const QString gtPath = m_path + QLatin1Char('/') + gtName;
+    const bool listed = QFileInfo::exists(metadataPath) || QFileInfo::exists(gtPath);
+    if (listed) {
+        const Listing records = readListing(metadataPath, true);
+        const Listing lines = readListing(gtPath, false);
+        const int both = qMin(records.names.size(), lines.names.size());
+        for (int i = 0; i < both; ++i) {
+            if (records.names.at(i) != lines.names.at(i)) {
+                *error = QStringLiteral("%1: %2 and %3 do not list the same samples (line %4); not continuing this dataset")
+                             .arg(m_path, metadataName, gtName).arg(i + 1);
+                return false;
+            }
+        }
+        // Appends are made in this order, so the records both hold whole are the samples put in place.
+        if ((QFileInfo::exists(metadataPath) && !QFile::resize(metadataPath, both ? records.ends.at(both - 1) : 0))
+            || (QFileInfo::exists(gtPath) && !QFile::resize(gtPath, both ? lines.ends.at(both - 1) : 0))) {
+            *error = QStringLiteral("%1: cannot cut %2 and %3 back to the samples on disk").arg(m_path, metadataName, gtName);
+            return false;
+        }
+        for (int i = 0; i < both; ++i) {
+            QString name = records.names.at(i);
+            name.chop(4); // ".png"
+            m_listed.insert(name);
+        }
+    }
+    QDirIterator entries(m_path, QDir::Files | QDir::Hidden | QDir::System);
+    while (entries.hasNext()) {
+        entries.next();
+        const QString fileName = entries.fileName();
+        const QRegularExpressionMatch sample = sampleFile().match(fileName);
+        const QRegularExpressionMatch hidden = hiddenFile().match(fileName);
+        if (!listed && sample.hasMatch()) {
+            *error = QStringLiteral("%1 holds %2 and no %3: not a dataset oftool compose made; choose another directory")
+                         .arg(m_path, fileName, metadataName);
+            return false;
+        }
+        if (hidden.hasMatch() || (sample.hasMatch() && !m_listed.contains(sample.captured(1)))) {
+            if (QFile::remove(entries.filePath())) {
+                ++m_removed;
+            }
+        }
+    }
+    return true;
+}
+
+bool DatasetFolder::stage(const QString &fileName, const QByteArray &bytes, Staged *staged, QString *error) const
+{
+    staged->target = m_path + QLatin1Char('/') + fileName;
+    int handle = -1;
+    while (handle < 0) {
+        staged->hidden = QStringLiteral("%1/.%2.%3.part").arg(m_path, fileName, QString::number(QRandomGenerator::global()->generate(), 36));
+        handle = ::open(QFile::encodeName(staged->hidden).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (handle < 0 && errno != EEXIST) {
+            *error = QStringLiteral("cannot write %1: %2").arg(staged->target, systemError(errno));
+            return false;
+        }
+    }
+    int failure = 0;
+    const bool written = writeAll(handle, bytes, &failure);
+    if (::close(handle) != 0 && written) {
+        failure = errno;
+    }
+    if (!written || failure != 0) {
+        *error = QStringLiteral("cannot write %1: %2").arg(staged->target, systemError(failure));
+        drop(*staged);
+        return false;
+    }
+    return true;
+}
+
+void DatasetFolder::drop(const Staged &staged)
+{
+    ::unlink(QFile::encodeName(staged.hidden).constData());
+}
+
+void DatasetFolder::add(const Sample &sample)
+{
+    m_pending.append(sample);
+}
+
+bool DatasetFolder::due() const
+{
+    return !m_pending.isEmpty() && (m_sinceCommit.elapsed() >= commitEveryMs || m_pending.size() >= commitEverySamples);
+}
+
+bool DatasetFolder::appendLists(const QByteArray &records, const QByteArray &lines, QString *error)
+{
+    struct stat metadataBefore = {};
+    struct stat gtBefore = {};
+    int failure = 0;
+    if (::fstat(m_metadata, &metadataBefore) != 0 || ::fstat(m_gt, &gtBefore) != 0) {
+        failure = errno;
+    } else if (writeAll(m_metadata, records, &failure) && writeAll(m_gt, lines, &failure)) {
+        return true;
+    } else {
+        // A list cut short would name a sample it does not hold whole.
+        if (::ftruncate(m_metadata, metadataBefore.st_size) != 0 || ::ftruncate(m_gt, gtBefore.st_size) != 0) {
+            failure = errno;
+        }
+    }
+    *error = QStringLiteral("cannot write %1 and %2: %3").arg(metadataName, gtName, systemError(failure));
+    return false;
+}
+
+QList<DatasetFolder::Outcome> DatasetFolder::commit()
+{
+    QList<Outcome> outcomes;
+    if (m_pending.isEmpty()) {
+        return outcomes;
+    }
+    // One sync makes every staged file's content durable before any takes its name.
+    const int syncError = ::syncfs(m_directory) == 0 ? 0 : errno;
+    QString listError;
+    for (const Sample &sample : qAsConst(m_pending)) {
+        QString error = syncError ? QStringLiteral("cannot write %1: %2").arg(m_path, systemError(syncError)) : listError;
+        QStringList renamed;
+        for (const Staged &staged : sample.files) {
+            if (error.isEmpty() && ::rename(QFile::encodeName(staged.hidden).constData(), QFile::encodeName(staged.target).constData()) == 0) {
+                renamed.append(staged.target);
+                continue;
+            }
+            if (error.isEmpty()) {
+                error = QStringLiteral("cannot write %1: %2").arg(staged.target, systemError(errno));
+            }
+            drop(staged);
+        }
+        // Listed once in place; a sample the lists cannot take is removed, and so are those after it.
+        if (error.isEmpty() && !appendLists(sample.record, sample.gtLine, &error)) {
+            listError = error;
+        }
+        if (!error.isEmpty()) {
+            for (const QString &target : qAsConst(renamed)) {
+                QFile::remove(target);
+            }
+        } else {
+            m_listed.insert(sample.name);
+        }
+        outcomes.append(Outcome{sample.id, sample.name, error});
+    }
+    ::fsync(m_directory);
+    m_pending.clear();
+    m_sinceCommit.restart();
+    return outcomes;
+}
