@@ -112,10 +112,16 @@ void blend(QImage *canvas, const QImage &glyph, int left, int top, const QColor 
 {
     const bool recolour = ink.isValid();
     const QRgb inkRgb = ink.rgb() & 0xffffff;
-    for (int y = 0; y < glyph.height(); ++y) {
-        const QRgb *source = reinterpret_cast<const QRgb *>(glyph.constScanLine(y));
-        QRgb *target = reinterpret_cast<QRgb *>(canvas->scanLine(top + y)) + left;
-        for (int x = 0; x < glyph.width(); ++x) {
+    const int width = glyph.width();
+    const int height = glyph.height();
+    const qsizetype sourceStride = glyph.bytesPerLine();
+    const qsizetype targetStride = canvas->bytesPerLine();
+    const uchar *sourceRows = glyph.constBits();
+    uchar *targetRows = canvas->bits();
+    for (int y = 0; y < height; ++y) {
+        const QRgb *source = reinterpret_cast<const QRgb *>(sourceRows + y * sourceStride);
+        QRgb *target = reinterpret_cast<QRgb *>(targetRows + (top + y) * targetStride) + left;
+        for (int x = 0; x < width; ++x) {
             QRgb src = source[x];
             const uint sa = qAlpha(src);
             if (sa == 0) {
@@ -139,16 +145,9 @@ void blend(QImage *canvas, const QImage &glyph, int left, int top, const QColor 
     }
 }
 
-// The backdrop of an opaque composition: a colour, or a random crop of a background image scaled up to cover it.
+// A random crop of one of the background images, scaled up to cover size.
 QImage backdrop(const QSize &size, const Options &options, SampleRandom &random)
 {
-    if (options.background != Options::Background::Images || options.backgroundImages.isEmpty()) {
-        QImage plain(size, QImage::Format_RGB32);
-        if (!plain.isNull()) {
-            plain.fill(options.background == Options::Background::Colour ? options.backgroundColour.rgb() : QColor(Qt::white).rgb());
-        }
-        return plain;
-    }
     QImage image = options.backgroundImages.at(int(random.below(quint64(options.backgroundImages.size()))));
     const qreal scale = qMax<qreal>(1, qMax(qreal(size.width()) / image.width(), qreal(size.height()) / image.height()));
     if (scale > 1) {
@@ -160,24 +159,35 @@ QImage backdrop(const QSize &size, const Options &options, SampleRandom &random)
     return image.copy(x, y, size.width(), size.height()).convertToFormat(QImage::Format_RGB32);
 }
 
-// The canvas laid over back, in place.
-void flatten(QImage *back, const QImage &canvas)
+// The canvas laid over back (RGB32, or one colour where back is null): RGB32, or 8-bit grey when grey.
+QImage flatten(const QImage &canvas, const QImage &back, QRgb colour, bool grey)
 {
+    QImage result(canvas.size(), grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    if (result.isNull()) {
+        return result;
+    }
+    const int width = canvas.width();
     for (int y = 0; y < canvas.height(); ++y) {
         const QRgb *source = reinterpret_cast<const QRgb *>(canvas.constScanLine(y));
-        QRgb *target = reinterpret_cast<QRgb *>(back->scanLine(y));
-        for (int x = 0; x < canvas.width(); ++x) {
+        const QRgb *under = back.isNull() ? nullptr : reinterpret_cast<const QRgb *>(back.constScanLine(y));
+        uchar *target = result.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const QRgb d = under ? under[x] : colour;
             const uint a = qAlpha(source[x]);
-            if (a == 0) {
-                continue;
-            }
             const auto channel = [a](uint s, uint d) { return int((s * a + d * (255 - a) + 127) / 255); };
-            target[x] = qRgb(channel(qRed(source[x]), qRed(target[x])), channel(qGreen(source[x]), qGreen(target[x])),
-                             channel(qBlue(source[x]), qBlue(target[x])));
+            const QRgb pixel = a == 0 ? d : qRgb(channel(qRed(source[x]), qRed(d)), channel(qGreen(source[x]), qGreen(d)),
+                                                 channel(qBlue(source[x]), qBlue(d)));
+            if (grey) {
+                target[x] = uchar(qGray(pixel));
+            } else {
+                reinterpret_cast<QRgb *>(target)[x] = pixel | 0xff000000;
+            }
         }
     }
+    return result;
 }
 
+// Our own conversion, so that Qt 5 and Qt 6 give the same bytes.
 QImage grey(const QImage &image)
 {
     QImage result(image.size(), QImage::Format_Grayscale8);
@@ -314,22 +324,22 @@ Composition compose(const Typeface &font, const QStringList &lines, const Option
     }
 
     QImage image = canvas;
+    const bool resampled = options.height > 0 && options.height != height;
     if (options.background != Options::Background::Transparent) {
-        image = backdrop(canvas.size(), options, random);
-        if (image.isNull()) {
-            result.status = Composition::Status::NoMemory;
-            return result;
-        }
-        flatten(&image, canvas);
+        const bool images = options.background == Options::Background::Images && !options.backgroundImages.isEmpty();
+        const QRgb colour = options.background == Options::Background::Colour ? options.backgroundColour.rgb() : qRgb(255, 255, 255);
+        // Resampled in colour, then made grey: the filter then works on what the eye sees.
+        image = flatten(canvas, images ? backdrop(canvas.size(), options, random) : QImage(), colour, !options.colour && !resampled);
     }
-    if (options.height > 0 && options.height != height) {
+    if (resampled && !image.isNull()) {
         image = image.scaled(int(scaledWidth), options.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         scaleLayout(&result.lines, qreal(scaledWidth) / width, qreal(options.height) / height);
     }
     if (options.background == Options::Background::Transparent) {
         image = image.convertToFormat(QImage::Format_ARGB32);
-    } else {
-        image = options.colour ? image.convertToFormat(QImage::Format_RGB32) : grey(image.convertToFormat(QImage::Format_RGB32));
+    } else if (resampled) {
+        image = image.convertToFormat(QImage::Format_RGB32);
+        image = options.colour ? image : grey(image);
     }
     if (image.isNull()) {
         result.status = Composition::Status::NoMemory;

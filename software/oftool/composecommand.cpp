@@ -27,6 +27,9 @@
 
 #include <memory>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -281,6 +284,12 @@ struct Tally {
  */
 int composeSamples(const Cli::CommandLine &line, const Options &options)
 {
+#ifdef __GLIBC__
+    // Each sample takes and frees images and PNG buffers of some hundred kilobytes; kept in the heap, they
+    // are not mapped and unmapped every time (a page fault per page, and a TLB flush on every thread).
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+#endif
     std::vector<LoadedFont> fonts;
     if (!loadFonts(line, options, &fonts)) {
         return Cli::exitFailure;
