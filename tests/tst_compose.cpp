@@ -113,6 +113,7 @@ private slots:
     void commandErrors_data();
     void commandErrors();
     void jobsGiveSameBytes();
+    void corpusLettersRendered();
     void stoppedRunLeavesWholeSamples_data();
     void stoppedRunLeavesWholeSamples();
 };
@@ -413,6 +414,23 @@ void tst_Compose::jobsGiveSameBytes()
     QCOMPARE(record.value("characters").toArray().size(), 11);
     QCOMPARE(record.value("words").toArray().size(), 3);
     QCOMPARE(QImage(dir.filePath("j1/000002.png")).format(), QImage::Format_Grayscale8);
+}
+
+// render --chars-from draws each grapheme cluster of a corpus as a letter, so that compose finds every one.
+void tst_Compose::corpusLettersRendered()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QVERIFY(writeAll(dir.filePath("corpus.txt"), "Noe\xcc\x88l, caf\xc3\xa9\r\n\n e\xcc\x81t\xc3\xa9 e\n"));
+    const OftoolRun render = runOftool({"render", "--px", "16", "--chars-from", "corpus.txt", "--output", "c.of"}, dir.path());
+    QVERIFY2(render.status == 0, render.err.constData());
+    const std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromFile(dir.filePath("c.of")));
+    QVERIFY(font);
+    QStringList letters = font->getCharacters().keys();
+    QCOMPARE(letters, (QStringList{" ", ",", "N", "a", "c", "e", "e\u0301", "e\u0308", "f", "l", "o", "t", "\u00e9"}));
+    const OftoolRun compose = runOftool({"compose", "c.of", "--text", "corpus.txt", "--missing", "fail", "--output", "out"}, dir.path());
+    QCOMPARE(compose.err, QByteArray("oftool compose: wrote 2 of 2 samples into out; 0 skipped, 0 failed\n"));
+    QCOMPARE(readAll(dir.filePath("out/000001.gt.txt")), QByteArray(" e\xcc\x81t\xc3\xa9 e\n"));
 }
 
 void tst_Compose::stoppedRunLeavesWholeSamples_data()

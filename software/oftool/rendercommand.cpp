@@ -122,7 +122,8 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
                 missingByFont.insert(key, missingFrom(jobFont(job), options.codePoints));
             }
             job.missing = missingByFont.value(key);
-            job.letters = lettersOf(options.codePoints, options.missing == Missing::Skip ? job.missing : QVector<uint>());
+            const QVector<uint> leaveOut = options.missing == Missing::Skip ? job.missing : QVector<uint>();
+            job.letters = options.clusters.isEmpty() ? lettersOf(options.codePoints, leaveOut) : Charset::lettersWithout(options.clusters, leaveOut);
 
             if (paths.contains(job.path) && !job.keepFont) {
                 line.note(QStringLiteral("%1: %2 %3 would replace the file another font of this run writes; not written")
@@ -371,6 +372,8 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
                                                  "such as 33-126,0xA8,0xE0-0xE9."), QStringLiteral("list")},
         {QStringLiteral("chars-file"), QStringLiteral("Characters to draw, read from a UTF-8 text file (white space ignored)."),
          QStringLiteral("file")},
+        {QStringLiteral("chars-from"), QStringLiteral("Draw exactly the letters of a UTF-8 text: each grapheme cluster (a "
+                                                      "character with its marks) once, white space left out."), QStringLiteral("file")},
         {QStringLiteral("strict"), QStringLiteral("Write no file whose font lacks a character, and exit with 3.")},
         {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters a font lacks.")},
         {QStringLiteral("skip-incomplete"), QStringLiteral("Write nothing for a font that lacks a character; such fonts are listed at the end.")},
