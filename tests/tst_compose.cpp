@@ -103,6 +103,8 @@ private slots:
     void cutBoxesArePictures_data();
     void cutBoxesArePictures();
     void seeds();
+    void looks_data();
+    void looks();
     void missingPolicy_data();
     void missingPolicy();
     void longestLetterFirst();
@@ -126,6 +128,7 @@ void tst_Compose::cutBoxesArePictures_data()
     QTest::newRow("line box") << false << 1 << 0;
     QTest::newRow("anchor lines, margin") << true << 1 << 3;
     QTest::newRow("page of three lines") << false << 3 << 2;
+    QTest::newRow("baseline jitter") << true << 2 << 0;
 }
 
 void tst_Compose::cutBoxesArePictures()
@@ -138,6 +141,7 @@ void tst_Compose::cutBoxesArePictures()
     Compose::Options options;
     options.background = Compose::Options::Background::Transparent;
     options.margin = margin;
+    options.baselineJitter = QByteArray(QTest::currentDataTag()) == "baseline jitter" ? 3 : 0;
     QStringList lines;
     for (int i = 0; i < linesPerPage; ++i) {
         lines.append(QStringLiteral("abc dab cc"));
@@ -175,6 +179,65 @@ void tst_Compose::seeds()
     QCOMPARE(choices(again), choices(first));
     QVERIFY(choices(other) != choices(first));
     QVERIFY(other.image != first.image);
+}
+
+void tst_Compose::looks_data()
+{
+    QTest::addColumn<QString>("background");
+    QTest::addColumn<QString>("ink");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QRgb>("corner");
+    QTest::newRow("white") << "white" << "" << 0 << int(QImage::Format_Grayscale8) << qRgb(255, 255, 255);
+    QTest::newRow("grey, resampled") << "#808080" << "" << 40 << int(QImage::Format_Grayscale8) << qRgb(128, 128, 128);
+    QTest::newRow("red ink") << "white" << "red" << 0 << int(QImage::Format_RGB32) << qRgb(255, 255, 255);
+    QTest::newRow("background image, resampled") << "image" << "" << 9 << int(QImage::Format_RGB32) << qRgb(0x33, 0x66, 0x99);
+    QTest::newRow("transparent") << "transparent" << "" << 0 << int(QImage::Format_ARGB32) << qRgba(0, 0, 0, 0);
+}
+
+void tst_Compose::looks()
+{
+    QFETCH(QString, background);
+    QFETCH(QString, ink);
+    QFETCH(int, height);
+    QFETCH(int, format);
+    QFETCH(QRgb, corner);
+    const std::unique_ptr<Models::Font> font = makeFont({"a", "b"}, 2, true);
+    const Compose::Typeface typeface(*font);
+    Compose::Options options;
+    options.margin = 2;
+    options.height = height;
+    options.ink = ink.isEmpty() ? QColor() : QColor(ink);
+    options.colour = !ink.isEmpty() || background == QLatin1String("image");
+    options.letterSpacingJitter = 2;
+    options.wordSpacingJitter = 4;
+    if (background == QLatin1String("transparent")) {
+        options.background = Compose::Options::Background::Transparent;
+    } else if (background == QLatin1String("image")) {
+        QImage plain(5, 3, QImage::Format_RGB32);
+        plain.fill(qRgb(0x33, 0x66, 0x99));
+        options.background = Compose::Options::Background::Images;
+        options.backgroundImages = {plain};
+    } else {
+        options.background = Compose::Options::Background::Colour;
+        options.backgroundColour = QColor(background);
+    }
+    const Compose::Composition composition = Compose::compose(typeface, {QStringLiteral("ab ba  abab")}, options, 3);
+    QCOMPARE(int(composition.image.format()), format);
+    QCOMPARE(composition.image.pixel(0, 0), corner);
+    if (height > 0) {
+        QCOMPARE(composition.image.height(), height);
+    }
+    const QRect image = composition.image.rect();
+    for (const Compose::Box &box : composition.lines.first().characters + composition.lines.first().words) {
+        QVERIFY2(image.contains(box.rect), qPrintable(box.text));
+    }
+    if (!ink.isEmpty()) {
+        const QRect a = composition.lines.first().characters.first().rect;
+        const QRgb inked = composition.image.pixel(a.left() + 1, a.top() + 1); // red, its alpha over white
+        QVERIFY(qRed(inked) == 255 && qGreen(inked) == qBlue(inked) && qGreen(inked) < 128);
+    }
+    QCOMPARE(Compose::compose(typeface, {QStringLiteral("ab ba  abab")}, options, 3).image, composition.image);
 }
 
 void tst_Compose::missingPolicy_data()
