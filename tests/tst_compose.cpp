@@ -1,3 +1,4 @@
+#include "composemetrics.h"
 #include "composer.h"
 #include "groundtruth.h"
 #include "typeface.h"
@@ -315,22 +316,8 @@ void tst_Compose::placedAsDrawText()
     QVERIFY2(render.status == 0, render.err.constData());
     const std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromFile(dir.filePath("sans.of")));
     QVERIFY(font);
-    const QJsonObject root = QJsonDocument::fromJson(readAll(dir.filePath("sans.of.metrics.json"))).object();
     Compose::FontMetrics metrics;
-    metrics.ascent = root.value("ascent").toDouble();
-    metrics.descent = root.value("descent").toDouble();
-    metrics.lineSpacing = root.value("lineSpacing").toDouble();
-    metrics.spaceAdvance = root.value("spaceAdvance").toDouble();
-    for (const QJsonValue &value : root.value("letters").toArray()) {
-        const QJsonObject letter = value.toObject();
-        const QJsonObject origin = letter.value("origin").toObject();
-        metrics.letters.insert(letter.value("char").toString(),
-                               {letter.value("advance").toDouble(), origin.value("x").toInt(), origin.value("y").toInt()});
-    }
-    for (const QJsonValue &value : root.value("kerning").toArray()) {
-        const QJsonObject pair = value.toObject();
-        metrics.kerning.insert(qMakePair(pair.value("left").toString(), pair.value("right").toString()), pair.value("adjustment").toDouble());
-    }
+    QVERIFY(readComposeMetrics(dir.filePath("sans.of.metrics.json"), &metrics));
     QVERIFY(!metrics.kerning.isEmpty());
     const Compose::Typeface typeface(*font, &metrics);
     const Compose::Composition composition = Compose::compose(typeface, {text}, Compose::Options(), 1);
