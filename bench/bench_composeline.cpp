@@ -11,27 +11,12 @@
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
-#include <QImageWriter>
 
 #include <cstdio>
 #include <malloc.h>
 #include <memory>
-
-namespace {
-
-QByteArray png(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return bytes;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -87,13 +72,13 @@ int main(int argc, char **argv)
     const double withPng = bench::bestSeconds(3, [&] {
         pngBytes = 0;
         for (int i = 0; i < count; ++i) {
-            pngBytes += png(Compose::compose(typeface, {lines.at(i)}, options, quint64(i)).image).size();
+            pngBytes += Compose::encodePng(Compose::compose(typeface, {lines.at(i)}, options, quint64(i)).image).size();
         }
     });
     const double withRecord = bench::bestSeconds(3, [&] {
         for (int i = 0; i < count; ++i) {
             const Compose::Composition composition = Compose::compose(typeface, {lines.at(i)}, options, quint64(i));
-            png(composition.image);
+            Compose::encodePng(composition.image);
             Compose::metadataRecord(Compose::SampleInfo{QStringLiteral("000000.png"), QString(), QString(), 0, quint64(i)}, composition);
         }
     });

@@ -2,19 +2,41 @@
 
 #include "composer.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QBuffer>
+#include <QImageWriter>
 #include <QXmlStreamWriter>
 
 namespace Compose {
 
 namespace {
 
-QJsonObject boxObject(const QString &key, const QString &text, const QRect &rect)
+// text as a JSON string: UTF-8, with quotes, backslashes and controls escaped.
+void appendString(QByteArray *json, const QString &text)
 {
-    return {{key, text}, {QStringLiteral("x"), rect.x()}, {QStringLiteral("y"), rect.y()},
-            {QStringLiteral("width"), rect.width()}, {QStringLiteral("height"), rect.height()}};
+    json->append('"');
+    for (const char c : text.toUtf8()) {
+        const uchar u = uchar(c);
+        if (c == '"' || c == '\\') {
+            json->append('\\').append(c);
+        } else if (u < 0x20) {
+            json->append("\\u00").append("0123456789abcdef"[u >> 4]).append("0123456789abcdef"[u & 15]);
+        } else {
+            json->append(c);
+        }
+    }
+    json->append('"');
+}
+
+// {"KEY":TEXT,"x":..,"y":..,"width":..,"height":..}, and a comma after any before it.
+void appendBox(QByteArray *json, const char *key, const QString &text, const QRect &rect)
+{
+    if (!json->isEmpty()) {
+        json->append(',');
+    }
+    json->append("{\"").append(key).append("\":");
+    appendString(json, text);
+    json->append(",\"x\":" + QByteArray::number(rect.x()) + ",\"y\":" + QByteArray::number(rect.y()) + ",\"width\":"
+                 + QByteArray::number(rect.width()) + ",\"height\":" + QByteArray::number(rect.height()) + '}');
 }
 
 // "x1,y1 x2,y2 ..." of a rect's corners, clockwise from the top left, inside the image.
@@ -84,35 +106,43 @@ void writeLine(QXmlStreamWriter &xml, const LineLayout &line, const QString &id,
 
 QByteArray metadataRecord(const SampleInfo &info, const Composition &composition)
 {
-    QJsonArray characters;
-    QJsonArray words;
-    QJsonArray lines;
+    QByteArray characters;
+    QByteArray words;
+    QByteArray lines;
     for (const LineLayout &line : composition.lines) {
         for (const Box &box : line.characters) {
-            characters.append(boxObject(QStringLiteral("char"), box.text, box.rect));
+            appendBox(&characters, "char", box.text, box.rect);
         }
         for (const Box &box : line.words) {
-            words.append(boxObject(QStringLiteral("text"), box.text, box.rect));
+            appendBox(&words, "text", box.text, box.rect);
         }
-        QJsonObject lineObject = boxObject(QStringLiteral("text"), line.text, line.rect);
-        lineObject.insert(QStringLiteral("baseline"), line.baseline);
-        lines.append(lineObject);
+        appendBox(&lines, "text", line.text, line.rect);
+        lines.chop(1);
+        lines += ",\"baseline\":" + QByteArray::number(line.baseline) + '}';
     }
-    const QJsonObject record{
-        {QStringLiteral("file_name"), info.fileName},
-        {QStringLiteral("text"), composition.label()},
-        {QStringLiteral("font_file"), info.fontFile},
-        {QStringLiteral("font_name"), info.fontName},
-        {QStringLiteral("seed"), double(info.seed)},
-        {QStringLiteral("index"), double(info.index)},
-        {QStringLiteral("width"), composition.image.width()},
-        {QStringLiteral("height"), composition.image.height()},
-        {QStringLiteral("baseline"), composition.lines.isEmpty() ? 0 : composition.lines.first().baseline},
-        {QStringLiteral("characters"), characters},
-        {QStringLiteral("words"), words},
-        {QStringLiteral("lines"), lines},
-    };
-    return QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
+    QByteArray record = "{\"file_name\":";
+    appendString(&record, info.fileName);
+    record += ",\"text\":";
+    appendString(&record, composition.label());
+    record += ",\"font_file\":";
+    appendString(&record, info.fontFile);
+    record += ",\"font_name\":";
+    appendString(&record, info.fontName);
+    record += ",\"seed\":" + QByteArray::number(info.seed) + ",\"index\":" + QByteArray::number(info.index)
+              + ",\"width\":" + QByteArray::number(composition.image.width()) + ",\"height\":" + QByteArray::number(composition.image.height())
+              + ",\"baseline\":" + QByteArray::number(composition.lines.isEmpty() ? 0 : composition.lines.first().baseline)
+              + ",\"characters\":[" + characters + "],\"words\":[" + words + "],\"lines\":[" + lines + "]}\n";
+    return record;
+}
+
+QByteArray encodePng(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(70);
+    return writer.write(image) ? bytes : QByteArray();
 }
 
 QByteArray tesseractBoxes(const Composition &composition)

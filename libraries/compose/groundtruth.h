@@ -2,6 +2,7 @@
 #define COMPOSE_GROUNDTRUTH_H
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 
 namespace Compose {
@@ -24,6 +25,12 @@ struct SampleInfo {
  * box of each line).
  */
 QByteArray metadataRecord(const SampleInfo &info, const Composition &composition);
+
+/**
+ * The image as a PNG file, at zlib's level 2 (Qt's quality 70): about twice as fast to write as the default
+ * level, for files about a tenth larger. Empty when it cannot be encoded.
+ */
+QByteArray encodePng(const QImage &image);
 
 /**
  * The box file of a line image as text recognition trainers read it: a line per letter other than a

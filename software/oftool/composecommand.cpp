@@ -17,12 +17,12 @@
 
 #include "models/font.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPainter>
 #include <QSet>
 
 #include <memory>
@@ -148,13 +148,26 @@ QString sampleName(qint64 index, qint64 count)
     return QStringLiteral("%1").arg(index, width, 10, QLatin1Char('0'));
 }
 
-QByteArray pngBytes(const QImage &image)
+// The image in colour with its boxes drawn over it, for people to check the ground truth by eye.
+QImage boxesDrawn(const Compose::Composition &composition)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    return writer.write(image) ? bytes : QByteArray();
+    QImage image = composition.image.convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (const Compose::LineLayout &line : composition.lines) {
+        painter.setPen(QColor(0, 160, 0));
+        painter.drawLine(line.rect.left(), line.baseline, line.rect.right(), line.baseline);
+        painter.setPen(QColor(0, 0, 255));
+        for (const Compose::Box &word : line.words) {
+            painter.drawRect(word.rect.adjusted(0, 0, -1, -1));
+        }
+        painter.setPen(QColor(230, 0, 0));
+        for (const Compose::Box &character : line.characters) {
+            if (character.picture >= 0) {
+                painter.drawRect(character.rect.adjusted(0, 0, -1, -1));
+            }
+        }
+    }
+    return image;
 }
 
 /* Everything a worker needs, read-only while the run lasts. */
@@ -217,7 +230,10 @@ SampleResult makeSample(const Run &run, qint64 index)
     if (options.tesseractBoxes) {
         files.append({result.name + QStringLiteral(".box"), Compose::tesseractBoxes(composition)});
     }
-    const QByteArray png = pngBytes(composition.image);
+    if (options.drawBoxes) {
+        files.append({result.name + QStringLiteral(".boxes.png"), Compose::encodePng(boxesDrawn(composition))});
+    }
+    const QByteArray png = Compose::encodePng(composition.image);
     if (png.isEmpty()) {
         result.kind = SampleResult::Kind::NoMemory;
         return result;

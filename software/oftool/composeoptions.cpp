@@ -147,6 +147,7 @@ int readChoices(const Cli::CommandLine &line, Options *options)
         return line.usageError(QStringLiteral("--boxes: \"%1\" is not tesseract").arg(boxes));
     }
     options->pageXml = line.isSet(QStringLiteral("page-xml"));
+    options->drawBoxes = line.isSet(QStringLiteral("draw-boxes"));
     if (line.isSet(QStringLiteral("degradation"))) {
         const QString text = line.value(QStringLiteral("degradation"));
         const QStringList ends = text.split(QLatin1Char('-'));
@@ -164,7 +165,6 @@ int readChoices(const Cli::CommandLine &line, Options *options)
 
 int readNumbers(const Cli::CommandLine &line, Options *options)
 {
-    options->count = options->lines.size();
     if (line.isSet(QStringLiteral("count")) && !wholeNumber(line.value(QStringLiteral("count")), 1, maxCount, &options->count)) {
         return line.usageError(QStringLiteral("--count: \"%1\" is not a whole number from 1 to %2").arg(line.value(QStringLiteral("count"))).arg(maxCount));
     }
@@ -201,6 +201,9 @@ int readNumbers(const Cli::CommandLine &line, Options *options)
     whole(QStringLiteral("baseline-jitter"), 0, qint64(maxJitter), &options->compose.baselineJitter);
     pixels(QStringLiteral("letter-spacing-jitter"), &options->compose.letterSpacingJitter);
     pixels(QStringLiteral("word-spacing-jitter"), &options->compose.wordSpacingJitter);
+    if (!line.isSet(QStringLiteral("count"))) {
+        options->count = (options->lines.size() + options->linesPerPage - 1) / options->linesPerPage;
+    }
     return status;
 }
 
@@ -264,7 +267,7 @@ void declareOptions(Cli::CommandLine &line)
         {QStringLiteral("text-line"), QStringLiteral("A line of text, as many times as wanted, instead of --text."), QStringLiteral("text")},
         {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("The dataset's directory, made when missing; a directory holding a "
                                                                          "dataset of compose is continued."), QStringLiteral("dir")},
-        {QStringLiteral("count"), QStringLiteral("Samples to make, cycling the lines (default: one per line, up to %1).").arg(maxCount),
+        {QStringLiteral("count"), QStringLiteral("Samples to make, cycling the lines (default: one per line or page, up to %1).").arg(maxCount),
          QStringLiteral("n")},
         {QStringLiteral("seed"), QStringLiteral("Seed of every random choice (default: 0); sample i draws from a hash of it and i."),
          QStringLiteral("n")},
@@ -278,6 +281,8 @@ void declareOptions(Cli::CommandLine &line)
          QStringLiteral("n")},
         {QStringLiteral("page-xml"), QStringLiteral("Write NAME.xml, PAGE-XML 2019-07-15, for each sample.")},
         {QStringLiteral("boxes"), QStringLiteral("Write NAME.box in this box format: tesseract."), QStringLiteral("format")},
+        {QStringLiteral("draw-boxes"), QStringLiteral("Also write NAME.boxes.png: the image with the boxes of its characters (red), "
+                                                      "words (blue) and baselines (green) drawn over it, to look at.")},
         {QStringLiteral("lines-per-page"), QStringLiteral("Set this many lines into each image, one under the other (1 to %1).").arg(maxLinesPerPage),
          QStringLiteral("n")},
         {QStringLiteral("height"), QStringLiteral("Resample each image to this height in pixels (Qt's smooth filter: area average "

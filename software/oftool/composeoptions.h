@@ -39,6 +39,7 @@ struct Options {
     int threads = 1;
     bool pageXml = false;
     bool tesseractBoxes = false;
+    bool drawBoxes = false;
     int linesPerPage = 1;
     QString backgroundDir;
     Compose::DegradationRange levels;

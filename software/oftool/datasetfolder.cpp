@@ -32,13 +32,13 @@ QString systemError(int error)
 
 const QRegularExpression &sampleFile()
 {
-    static const QRegularExpression pattern(QStringLiteral("^([0-9]+)\\.(png|gt\\.txt|xml|box)$"));
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]+)\\.(png|gt\\.txt|xml|box|boxes\\.png)$"));
     return pattern;
 }
 
 const QRegularExpression &hiddenFile()
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\.([0-9]+)\\.(png|gt\\.txt|xml|box)\\.[0-9a-z]+\\.part$"));
+    static const QRegularExpression pattern(QStringLiteral("^\\.([0-9]+)\\.(png|gt\\.txt|xml|box|boxes\\.png)\\.[0-9a-z]+\\.part$"));
     return pattern;
 }
 
