@@ -406,6 +406,9 @@ void tst_Compose::commandErrors_data()
                                                 << QByteArray("oftool compose: --background-dir: . holds no image (.png, .jpg, .jpeg, .bmp)");
     QTest::newRow("missing, fail") << base + QStringList{"--text-line", "ab", "--text-line", "aXb", "--missing", "fail"} << 3
                                    << QByteArray("oftool compose: --text-line 2: f.of lacks U+0058 (X); stopped (--missing fail)");
+    QTest::newRow("missing, skipped") << base + QStringList{"--text-line", "ab", "--text-line", "aX\u00e9b"} << 0
+                                      << QByteArray("oftool compose: wrote 1 of 2 samples into out; 1 skipped, 0 failed; "
+                                                    "f.of lacks U+0058 (X), U+00E9 (\xc3\xa9)");
     QTest::newRow("a line too wide") << base + QStringList{"--text", "long.txt"} << 0
                                      << QByteArray("oftool compose: long.txt: line 1: the image would be 1100001 x 18 pixels, more "
                                                    "than 67108864 (at most 32768 pixels wide at this height); skipped");
