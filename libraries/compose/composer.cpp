@@ -52,6 +52,8 @@ void noteMissing(const QString &character, QStringList *missing)
 /*
  * Sets text with font's letters; characters no letter covers go to missing. Items are kept only while
  * the line could still fit an image, so that a line of megabytes takes no more memory than one that fits.
+ * One piece: the pen, the kerning with the letter before and the draws from random go together, in the
+ * order that fixes a sample's bytes.
  */
 SetLine setLine(const Typeface &font, const QString &text, const Options &options, SampleRandom &random, QStringList *missing)
 {

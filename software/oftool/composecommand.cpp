@@ -178,6 +178,54 @@ struct Run {
     const DatasetFolder &folder;
 };
 
+// Writes the sample's files under hidden names, the image last, and makes its records; on any thread.
+void stageSample(const Run &run, const LoadedFont &font, qint64 index, const Compose::Composition &composition, SampleResult *result)
+{
+    const Options &options = run.options;
+    const QString label = composition.label();
+    const QString imageName = result->name + QStringLiteral(".png");
+    QVector<QPair<QString, QByteArray>> files;
+    files.append({result->name + QStringLiteral(".gt.txt"), label.toUtf8() + '\n'});
+    if (options.pageXml) {
+        files.append({result->name + QStringLiteral(".xml"), Compose::pageXml(composition, imageName, createdTime)});
+    }
+    if (options.tesseractBoxes) {
+        files.append({result->name + QStringLiteral(".box"), Compose::tesseractBoxes(composition)});
+    }
+    if (options.drawBoxes) {
+        files.append({result->name + QStringLiteral(".boxes.png"), Compose::encodePng(boxesDrawn(composition))});
+    }
+    const QByteArray png = Compose::encodePng(composition.image);
+    if (png.isEmpty()) {
+        result->kind = SampleResult::Kind::NoMemory;
+        return;
+    }
+    files.append({imageName, png});
+
+    Compose::SampleInfo info;
+    info.fileName = imageName;
+    info.fontFile = font.path;
+    info.fontName = font.name;
+    info.seed = options.seed;
+    info.index = quint64(index);
+    result->sample.name = result->name;
+    result->sample.record = Compose::metadataRecord(info, composition);
+    // A page's lines share its one line of gt.txt.
+    result->sample.gtLine = (imageName + QLatin1Char('\t') + QString(label).replace(QLatin1Char('\n'), QLatin1Char(' '))).toUtf8() + '\n';
+    for (const auto &file : qAsConst(files)) {
+        DatasetFolder::Staged staged;
+        if (!run.folder.stage(file.first, file.second, &staged, &result->error)) {
+            for (const DatasetFolder::Staged &done : qAsConst(result->sample.files)) {
+                DatasetFolder::drop(done);
+            }
+            result->sample.files.clear();
+            result->kind = SampleResult::Kind::WriteFailed;
+            return;
+        }
+        result->sample.files.append(staged);
+    }
+}
+
 // Composes sample index and stages its files; on any thread.
 SampleResult makeSample(const Run &run, qint64 index)
 {
@@ -216,52 +264,11 @@ SampleResult makeSample(const Run &run, qint64 index)
     case Compose::Composition::Status::Done:
         break;
     }
-    const QString label = composition.label();
-    if (label.trimmed().isEmpty()) {
+    if (composition.label().trimmed().isEmpty()) {
         result.kind = SampleResult::Kind::Missing; // every character dropped
         return result;
     }
-    const QString imageName = result.name + QStringLiteral(".png");
-    QVector<QPair<QString, QByteArray>> files;
-    files.append({result.name + QStringLiteral(".gt.txt"), label.toUtf8() + '\n'});
-    if (options.pageXml) {
-        files.append({result.name + QStringLiteral(".xml"), Compose::pageXml(composition, imageName, createdTime)});
-    }
-    if (options.tesseractBoxes) {
-        files.append({result.name + QStringLiteral(".box"), Compose::tesseractBoxes(composition)});
-    }
-    if (options.drawBoxes) {
-        files.append({result.name + QStringLiteral(".boxes.png"), Compose::encodePng(boxesDrawn(composition))});
-    }
-    const QByteArray png = Compose::encodePng(composition.image);
-    if (png.isEmpty()) {
-        result.kind = SampleResult::Kind::NoMemory;
-        return result;
-    }
-    files.append({imageName, png});
-
-    Compose::SampleInfo info;
-    info.fileName = imageName;
-    info.fontFile = font.path;
-    info.fontName = font.name;
-    info.seed = options.seed;
-    info.index = quint64(index);
-    result.sample.name = result.name;
-    result.sample.record = Compose::metadataRecord(info, composition);
-    // A page's lines share its one line of gt.txt.
-    result.sample.gtLine = (imageName + QLatin1Char('\t') + QString(label).replace(QLatin1Char('\n'), QLatin1Char(' '))).toUtf8() + '\n';
-    for (const auto &file : qAsConst(files)) {
-        DatasetFolder::Staged staged;
-        if (!run.folder.stage(file.first, file.second, &staged, &result.error)) {
-            for (const DatasetFolder::Staged &done : qAsConst(result.sample.files)) {
-                DatasetFolder::drop(done);
-            }
-            result.sample.files.clear();
-            result.kind = SampleResult::Kind::WriteFailed;
-            return result;
-        }
-        result.sample.files.append(staged);
-    }
+    stageSample(run, font, index, composition, &result);
     return result;
 }
 
