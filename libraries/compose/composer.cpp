@@ -211,25 +211,26 @@ bool fits(qint64 width, qint64 height)
     return width <= maxSide && height <= maxSide && width * height <= maxPixels;
 }
 
-QRect scaled(const QRect &rect, qreal sx, qreal sy)
+// Outwards to whole pixels, and inside the image however the products round.
+QRect scaled(const QRect &rect, qreal sx, qreal sy, const QRect &image)
 {
     const int left = int(std::floor(rect.left() * sx));
     const int top = int(std::floor(rect.top() * sy));
     const int right = int(std::ceil((rect.left() + rect.width()) * sx));
     const int bottom = int(std::ceil((rect.top() + rect.height()) * sy));
-    return QRect(left, top, right - left, bottom - top);
+    return QRect(left, top, right - left, bottom - top).intersected(image);
 }
 
-void scaleLayout(QVector<LineLayout> *lines, qreal sx, qreal sy)
+void scaleLayout(QVector<LineLayout> *lines, qreal sx, qreal sy, const QRect &image)
 {
     for (LineLayout &line : *lines) {
-        line.rect = scaled(line.rect, sx, sy);
-        line.baseline = qRound(line.baseline * sy);
+        line.rect = scaled(line.rect, sx, sy, image);
+        line.baseline = qBound(0, qRound(line.baseline * sy), image.height());
         for (Box &box : line.characters) {
-            box.rect = scaled(box.rect, sx, sy);
+            box.rect = scaled(box.rect, sx, sy, image);
         }
         for (Box &box : line.words) {
-            box.rect = scaled(box.rect, sx, sy);
+            box.rect = scaled(box.rect, sx, sy, image);
         }
     }
 }
@@ -335,7 +336,7 @@ Composition compose(const Typeface &font, const QStringList &lines, const Option
     }
     if (resampled && !image.isNull()) {
         image = image.scaled(int(scaledWidth), options.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        scaleLayout(&result.lines, qreal(scaledWidth) / width, qreal(options.height) / height);
+        scaleLayout(&result.lines, qreal(scaledWidth) / width, qreal(options.height) / height, QRect(0, 0, int(scaledWidth), options.height));
     }
     if (options.background == Options::Background::Transparent) {
         image = image.convertToFormat(QImage::Format_ARGB32);
