@@ -39,9 +39,21 @@ Typeface::Typeface(const Models::Font &font, const FontMetrics *metrics, const D
     int counts[3] = {0, 0, 0};
     int ascent = 0;
     int descent = 0;
+    qreal blankAdvance = -1;
     for (const Models::Character *character : font.getCharacters()) {
         Letter letter;
         letter.text = character->getCharacterValue();
+        const AnchorLines anchors = {character->getUpLine(), character->getBaseLine(), character->getLeftLine(), character->getRightLine()};
+        const LetterMetrics *measured = nullptr;
+        if (metrics) {
+            const auto found = metrics->letters.constFind(letter.text);
+            measured = found == metrics->letters.cend() ? nullptr : &found.value();
+        }
+        // The blank letter gives the space its advance, whatever degradation levels its pictures have.
+        if (letter.text == QLatin1String(" ") && !character->getPictures().isEmpty()) {
+            const QImage blank = character->getPictures().first()->getImage();
+            blankAdvance = qMax<qreal>(0, placeLetter(blank.size(), anchors, measured).advance);
+        }
         for (const Models::CharacterPicture *picture : character->getPictures()) {
             const float level = picture->getDegradationLevel();
             const QImage image = picture->getImage();
@@ -52,12 +64,6 @@ Typeface::Typeface(const Models::Font &font, const FontMetrics *metrics, const D
         if (letter.text.isEmpty() || letter.pictures.isEmpty()) {
             continue;
         }
-        const LetterMetrics *measured = nullptr;
-        if (metrics) {
-            const auto found = metrics->letters.constFind(letter.text);
-            measured = found == metrics->letters.cend() ? nullptr : &found.value();
-        }
-        const AnchorLines anchors = {character->getUpLine(), character->getBaseLine(), character->getLeftLine(), character->getRightLine()};
         letter.placement = placeLetter(letter.pictures.first().size(), anchors, measured, metrics ? metrics->ascent : 0);
         ++counts[int(letter.placement.rule)];
         for (const QImage &picture : qAsConst(letter.pictures)) {
@@ -75,11 +81,10 @@ Typeface::Typeface(const Models::Font &font, const FontMetrics *metrics, const D
     m_rule = counts[0] >= counts[1] && counts[0] >= counts[2] ? PlacementRule::Metrics
              : counts[1] >= counts[2]                         ? PlacementRule::Anchors
                                                               : PlacementRule::LineBox;
-    const int blank = indexOf.value(QStringLiteral(" "), -1);
     if (metrics && metrics->spaceAdvance >= 0 && std::isfinite(metrics->spaceAdvance)) {
         m_spaceAdvance = qMin(metrics->spaceAdvance, maxLineMetric);
-    } else if (blank >= 0) {
-        m_spaceAdvance = qMax<qreal>(0, m_letters.at(blank).placement.advance);
+    } else {
+        m_spaceAdvance = blankAdvance;
     }
     if (metrics) {
         m_ascent = ceiled(metrics->ascent);
