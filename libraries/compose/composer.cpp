@@ -3,6 +3,7 @@
 #include "samplerandom.h"
 #include "typeface.h"
 
+#include <QSet>
 #include <QtMath>
 
 #include <climits>
@@ -42,12 +43,18 @@ int codePointLength(const QString &text, int at)
     return text.at(at).isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate() ? 2 : 1;
 }
 
-void noteMissing(const QString &character, QStringList *missing)
-{
-    if (!missing->contains(character)) {
-        missing->append(character);
+/* The characters no letter covers, once each in the order they come; a set, as a line may hold a hundred thousand. */
+struct Missing {
+    QStringList list;
+    QSet<QString> seen;
+    void add(const QString &character)
+    {
+        if (!seen.contains(character)) {
+            seen.insert(character);
+            list.append(character);
+        }
     }
-}
+};
 
 /*
  * Sets text with font's letters; characters no letter covers go to missing. Items are kept only while
@@ -55,7 +62,7 @@ void noteMissing(const QString &character, QStringList *missing)
  * One piece: the pen, the kerning with the letter before and the draws from random go together, in the
  * order that fixes a sample's bytes.
  */
-SetLine setLine(const Typeface &font, const QString &text, const Options &options, SampleRandom &random, QStringList *missing)
+SetLine setLine(const Typeface &font, const QString &text, const Options &options, SampleRandom &random, Missing *missing)
 {
     SetLine line;
     line.top = -font.ascent();
@@ -90,7 +97,7 @@ SetLine setLine(const Typeface &font, const QString &text, const Options &option
             previous = item.letter;
         } else {
             length = codePointLength(text, at);
-            noteMissing(text.mid(at, length), missing);
+            missing->add(text.mid(at, length));
             at += length;
             continue;
         }
@@ -279,9 +286,11 @@ Composition compose(const Typeface &font, const QStringList &lines, const Option
     Composition result;
     SampleRandom random(seed);
     QVector<SetLine> set;
+    Missing missing;
     for (const QString &text : lines) {
-        set.append(setLine(font, text, options, random, &result.missing));
+        set.append(setLine(font, text, options, random, &missing));
     }
+    result.missing = missing.list;
     if (!result.missing.isEmpty() && !options.dropMissing) {
         result.status = Composition::Status::Missing;
         return result;
