@@ -14,8 +14,9 @@ namespace ComposeCommand {
 
 namespace {
 
-// A corpus larger than this is better split; the lines are held in memory.
-constexpr qint64 maxTextBytes = 256LL * 1024 * 1024;
+// A corpus larger than this is better split: the lines are held in memory, at about twice their size.
+constexpr qint64 maxTextBytes = 128LL * 1024 * 1024;
+constexpr int maxLines = 4000000;
 constexpr int maxHeight = 4096;
 constexpr int maxMargin = 1000;
 constexpr qreal maxJitter = 100;
@@ -115,6 +116,9 @@ int readText(const Cli::CommandLine &line, Options *options)
             return line.usageError(QStringLiteral("--text: %1: line %2 is not UTF-8").arg(path).arg(number));
         }
         if (!text.trimmed().isEmpty()) {
+            if (options->lines.size() >= maxLines) {
+                return line.usageError(QStringLiteral("--text: %1 holds more than %2 lines of text").arg(path).arg(maxLines));
+            }
             options->lines.append(TextLine{text, number});
         }
     }
