@@ -10,7 +10,7 @@ packages=(
     fonts-dejavu-core fonts-dejavu-extra
     xvfb xauth
     clang libclang-rt-14-dev
-    libqt5svg5 libqt6svg6
+    libqt5svg5 libqt6svg6 qt5-image-formats-plugins qt6-image-formats-plugins
     desktop-file-utils dpkg-dev file man-db
     otf2bdf xfonts-utils time
     libxml2-utils

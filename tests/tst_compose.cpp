@@ -416,6 +416,9 @@ void tst_Compose::commandErrors_data()
     QTest::newRow("missing, skipped") << base + QStringList{"--text-line", "ab", "--text-line", "aX\u00e9b"} << 0
                                       << QByteArray("oftool compose: wrote 1 of 2 samples into out; 1 skipped, 0 failed; "
                                                     "f.of lacks U+0058 (X), U+00E9 (\xc3\xa9)");
+    QTest::newRow("metrics of another font") << base + QStringList{"--text-line", "ab"} << 0
+                                             << QByteArray("oftool compose: f.of.metrics.json: does not describe f.of: made for a font "
+                                                           "file of 12 bytes, not SIZE; placing letters by their anchor lines");
     QTest::newRow("a line too wide") << base + QStringList{"--text", "long.txt"} << 0
                                      << QByteArray("oftool compose: long.txt: line 1: the image would be 1100001 x 18 pixels, more "
                                                    "than 67108864 (at most 32768 pixels wide at this height); skipped");
@@ -434,6 +437,10 @@ void tst_Compose::commandErrors()
     QVERIFY(IOManager::FontFileManager::fontToFile(&empty, dir.filePath("empty.of")));
     QVERIFY(writeAll(dir.filePath("latin1.txt"), "ab\nb\xe9\n"));
     QVERIFY(writeAll(dir.filePath("long.txt"), QByteArray(100000, 'a') + "\nab\n"));
+    if (QByteArray(QTest::currentDataTag()) == "metrics of another font") {
+        QVERIFY(writeAll(dir.filePath("f.of.metrics.json"), "{\"fontBytes\": 12, \"fontSha256\": \"00\", \"lineSpacing\": 20, \"letters\": []}"));
+    }
+    message.replace("SIZE", QByteArray::number(QFileInfo(dir.filePath("f.of")).size()));
     const OftoolRun run = runOftool(arguments, dir.path());
     QCOMPARE(run.status, status);
     const QList<QByteArray> lines = run.err.split('\n');

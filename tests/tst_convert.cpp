@@ -8,6 +8,7 @@
 #include "oftoolrun.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,6 +74,9 @@ private slots:
     void badBdf_data();
     void badBdf();
     void ofToBdfAndBack();
+    void letterOfSeveralCodePoints();
+    void placementOutOfRange_data();
+    void placementOutOfRange();
     void bdfToOfAndBack_data();
     void bdfToOfAndBack();
     void otherToolsRead();
@@ -81,6 +85,8 @@ private slots:
     void atlasTooLarge();
     void fifoInput();
     void withMetrics();
+    void metricsOfAnotherFont_data();
+    void metricsOfAnotherFont();
 
 private:
     QTemporaryDir m_dir;
@@ -104,6 +110,11 @@ void ConvertTest::badBdf_data()
                              << "line 14: bitmap row \"ZZ\" of g65 is not 2 hex digits for a glyph 3 pixels wide";
     QTest::newRow("extra row") << header + "CHARS 1\n" + glyph("65", "3 1 0 0", "E0\nA0\n") + "ENDFONT\n"
                                << "line 14: g65 has more bitmap rows than its BBX height 1, or no ENDCHAR";
+    // The BDF reader takes it; an OF font file's reader could not read back a picture of any pixels this large.
+    const QByteArray row = QByteArray(1250, 'F') + "\n";
+    QTest::newRow("a glyph larger than a picture")
+        << header + "CHARS 1\n" + glyph("65", "5000 5000 0 0", row.repeated(5000)) + "ENDFONT\n"
+        << "glyph g65 (U+0041) would take 5000 x 5002 pixels, more than an OF font file's picture holds (16777216)";
     QTest::newRow("beyond Unicode") << header + "CHARS 1\n" + glyph("1114112", "3 2 0 0", "E0\nA0\n") + "ENDFONT\n"
                                     << "line 9: ENCODING of g1114112 is no code point";
 }
@@ -149,6 +160,55 @@ void ConvertTest::ofToBdfAndBack()
         QCOMPARE(Convert::firstImage(*other), Convert::firstImage(*letter));
         QCOMPARE(other->getBaseLine(), 14.0);
     }
+}
+
+void ConvertTest::letterOfSeveralCodePoints()
+{
+    const std::unique_ptr<Models::Font> font = oneBitFont();
+    auto *letter = new Models::Character(QStringLiteral("AB"));
+    letter->addPicture(new Models::CharacterPicture(Convert::firstImage(*font->getCharacter(QStringLiteral("A"))), 0, 0));
+    font->addCharacter(letter);
+    QStringList notes;
+    const Bdf::Font bdf = Convert::toBdf(*font, 128, &notes);
+    QCOMPARE(notes, QStringList{QStringLiteral("letter U+0041 U+0042 left out: a BDF glyph is one code point")});
+    QCOMPARE(bdf.glyphs.size(), 5);
+}
+
+void ConvertTest::placementOutOfRange_data()
+{
+    QTest::addColumn<QList<double>>("anchors");
+    QTest::addColumn<QString>("note");
+    const QString far = QStringLiteral("letter U+0041 left out: %1 is not a position within 4096 pixels of its 9 x 14 image");
+    QTest::newRow("pixels") << QList<double>{0, 11, -100, 9} << QString();
+    QTest::newRow("not a number") << QList<double>{0, 11, qQNaN(), 9} << far.arg("leftLine nan");
+    QTest::newRow("infinite") << QList<double>{0, qInf(), 0, 9} << far.arg("baseLine inf");
+    QTest::newRow("1e300") << QList<double>{-1e300, 11, 0, 9} << far.arg("upLine -1e+300");
+    QTest::newRow("3e9") << QList<double>{0, 11, 0, 3e9} << far.arg("rightLine 3e+09");
+    QTest::newRow("just beyond") << QList<double>{0, 11, -4097, 9} << far.arg("leftLine -4097");
+    QTest::newRow("advance beyond the reach")
+        << QList<double>{0, 11, 0, 4097}
+        << "letter U+0041 left out: its ink or advance lies more than 4096 pixels from its pen origin, further than "
+           "BDF readers take";
+}
+
+// Whatever anchor lines a file holds, the BDF written reads back, and a letter it cannot place is named.
+void ConvertTest::placementOutOfRange()
+{
+    QFETCH(QList<double>, anchors);
+    QFETCH(QString, note);
+    const std::unique_ptr<Models::Font> font = oneBitFont();
+    Models::Character *letter = font->getCharacter(QStringLiteral("A"));
+    letter->setUpLine(anchors.at(0));
+    letter->setBaseLine(anchors.at(1));
+    letter->setLeftLine(anchors.at(2));
+    letter->setRightLine(anchors.at(3));
+    QStringList notes;
+    const Bdf::Font bdf = Convert::toBdf(*font, 128, &notes);
+    QCOMPARE(notes, note.isEmpty() ? QStringList() : QStringList{note});
+    QCOMPARE(bdf.glyphs.size(), note.isEmpty() ? 5 : 4);
+    Bdf::Font read;
+    QString error;
+    QVERIFY2(Bdf::read(Bdf::write(bdf), &read, &error), qPrintable(error));
 }
 
 void ConvertTest::bdfToOfAndBack_data()
@@ -314,6 +374,51 @@ void ConvertTest::withMetrics()
         }
     }
     QVERIFY(readFile(m_dir.filePath(QStringLiteral("fit.fnt"))).contains("\nkerning first=65 second=86 amount=-"));
+}
+
+void ConvertTest::metricsOfAnotherFont_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("font rendered again without metrics") << "render" << "made for a font file of OLD bytes, not NEW";
+    QTest::newRow("hash changed") << "hash" << "made for a font file of the same size with other bytes (SHA-256)";
+    QTest::newRow("no size and hash") << "keys" << "it records no size and hash of its font file";
+}
+
+// Metrics that do not describe the font beside them are named and passed over, as if there were none.
+void ConvertTest::metricsOfAnotherFont()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const auto run = [&](const QStringList &arguments) { return runOftool(arguments, dir.path()); };
+    QCOMPARE(run({"render", "--size", "16", "--fit", "ink", "--metrics", "--output", "fit.of"}).status, 0);
+    const QString metricsPath = dir.filePath("fit.of.metrics.json");
+    QJsonObject metrics = QJsonDocument::fromJson(readFile(metricsPath)).object();
+    reason.replace("OLD", QString::number(qint64(metrics.value("fontBytes").toDouble())));
+    if (change == "render") {
+        QCOMPARE(run({"render", "--size", "17", "--fit", "ink", "--output", "fit.of"}).status, 0);
+        reason.replace("NEW", QString::number(QFileInfo(dir.filePath("fit.of")).size()));
+    } else if (change == "hash") {
+        metrics.insert("fontSha256", QString(64, QLatin1Char('0')));
+    } else {
+        metrics.remove("fontBytes");
+        metrics.remove("fontSha256");
+    }
+    const QByteArray text = QJsonDocument(metrics).toJson();
+    if (change != "render") {
+        QVERIFY(writeFile(metricsPath, text));
+    }
+    QVERIFY(QFile::rename(metricsPath, dir.filePath("aside.json")));
+    QCOMPARE(run({"convert", "fit.of", "plain.bdf"}).status, 0);
+    QVERIFY(QFile::rename(dir.filePath("aside.json"), metricsPath));
+
+    const OftoolRun converted = run({"convert", "fit.of", "fit.bdf"});
+    QCOMPARE(converted.status, 0);
+    QCOMPARE(converted.err, ("oftool convert: fit.of.metrics.json: does not describe fit.of: " + reason
+                             + "; placing glyphs by their anchor lines\n").toUtf8());
+    QCOMPARE(readFile(dir.filePath("fit.bdf")), readFile(dir.filePath("plain.bdf")));
 }
 
 QTEST_MAIN(ConvertTest)

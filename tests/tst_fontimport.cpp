@@ -314,14 +314,14 @@ void tst_FontImport::fileNames_data()
     QTest::newRow("long letter") << QStringList{"x_ab c_3.png"} << QStringList{"ab c:3"} << QStringList();
     QTest::newRow("prefix with dots, empty prefix")
         << QStringList{"a.b_A_1.png", "_A_2.png"} << QStringList{"A:2,1"} << QStringList();
-    // An OF font file cannot hold these letters, so they are passed over.
-    QTest::newRow("no hex digit") << QStringList{"x_u+zzzz_1.png"} << QStringList()
+    // Read although an OF font file cannot hold them: callers decide, and writing such a font fails.
+    QTest::newRow("no hex digit") << QStringList{"x_u+zzzz_1.png"} << QStringList{QString(QChar(0)) + ":1"}
                                   << QStringList{"\t char =  \"\\u0000\"  code=  \"zzzz\""};
-    QTest::newRow("leading hex digits") << QStringList{"x_u+4g00_1.png"} << QStringList()
+    QTest::newRow("leading hex digits") << QStringList{"x_u+4g00_1.png"} << QStringList{QString(QChar(4)) + ":1"}
                                         << QStringList{"\t char =  \"\\u0004\"  code=  \"4g00\""};
-    QTest::newRow("lone surrogate") << QStringList{"x_u+d800_1.png"} << QStringList()
+    QTest::newRow("lone surrogate") << QStringList{"x_u+d800_1.png"} << QStringList{QString(QChar(0xD800)) + ":1"}
                                     << QStringList{"\t char =  \"\\uD800\"  code=  \"d800\""};
-    QTest::newRow("noncharacter") << QStringList{"x_u+fffe_1.png"} << QStringList()
+    QTest::newRow("noncharacter") << QStringList{"x_u+fffe_1.png"} << QStringList{QString(QChar(0xFFFE)) + ":1"}
                                   << QStringList{"\t char =  \"\\uFFFE\"  code=  \"fffe\""};
     QTest::newRow("tab") << QStringList{"x_u+0009_1.png"} << QStringList{"\t:1"}
                          << QStringList{"\t char =  \"\\t\"  code=  \"0009\""};

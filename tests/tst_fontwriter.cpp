@@ -113,6 +113,8 @@ private slots:
     void textXmlCannotHold_data();
     void textXmlCannotHold();
     void sameBytesUnderQt5AndQt6();
+    void pixelListReadsBack_data();
+    void pixelListReadsBack();
 
 private:
     QByteArray writeToBytes(const Font &font);
@@ -402,6 +404,7 @@ void tst_FontWriter::textXmlCannotHold_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("value");
     QTest::newRow("control in char") << QStringLiteral("f") << QStringLiteral("\x01");
+    QTest::newRow("U+0000 in char") << QStringLiteral("f") << QString(QChar(0));
     QTest::newRow("lone surrogate in char") << QStringLiteral("f") << QString(QChar(0xD800));
     QTest::newRow("noncharacter in char") << QStringLiteral("f") << QString(QChar(0xFFFE));
     QTest::newRow("control in name") << QStringLiteral("f\x1B") << QStringLiteral("a");
@@ -432,6 +435,32 @@ void tst_FontWriter::sameBytesUnderQt5AndQt6()
         font.addCharacter(rawBytesLetter(format));
     }
     QCOMPARE(writeToBytes(font), readAll(QStringLiteral(QMF_TEST_DATA "/formats.of")));
+}
+
+void tst_FontWriter::pixelListReadsBack_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("written");
+    // Every value "4294967295,": the longest list of that many pixels, against the reader's 2^28 bytes of text.
+    QTest::newRow("the longest list the reader takes") << 24403217 << true;
+    QTest::newRow("one pixel more") << 24403218 << false;
+}
+
+// The writer refuses a picture the reader would cut short rather than write a file nobody can read.
+void tst_FontWriter::pixelListReadsBack()
+{
+    QFETCH(int, width);
+    QFETCH(bool, written);
+    QImage image(width, 1, QImage::Format_ARGB32);
+    QVERIFY(!image.isNull());
+    image.fill(0xFFFFFFFF);
+    Font font(QStringLiteral("long"));
+    auto *letter = new Character(QStringLiteral("A"));
+    letter->addPicture(new CharacterPicture(image, 0, 0.0f));
+    font.addCharacter(letter);
+    QFile sink(QStringLiteral("/dev/null"));
+    QVERIFY(sink.open(QIODevice::WriteOnly));
+    QCOMPARE(FontFileManager::fontToDevice(&font, &sink), written);
 }
 
 QTEST_GUILESS_MAIN(tst_FontWriter)

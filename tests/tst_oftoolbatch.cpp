@@ -1,3 +1,4 @@
+#include "outputname.h"
 #include "sizelist.h"
 
 #include "fontfiles.h"
@@ -15,10 +16,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +42,28 @@ QStringList filesUnder(const QString &directory)
     }
     files.sort();
     return files;
+}
+
+// Removes name under the directory at, however deep, by handles rather than paths too long for the system.
+void removeTree(int at, const char *name)
+{
+    const int handle = openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (handle < 0) {
+        unlinkat(at, name, 0);
+        return;
+    }
+    DIR *directory = fdopendir(handle);
+    QList<QByteArray> names;
+    while (const dirent *entry = readdir(directory)) {
+        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0) {
+            names.append(entry->d_name);
+        }
+    }
+    for (const QByteArray &entry : names) {
+        removeTree(handle, entry.constData());
+    }
+    closedir(directory);
+    unlinkat(at, name, AT_REMOVEDIR);
 }
 
 // An OF file without its font name line, which names the file rather than the glyphs.
@@ -73,6 +99,16 @@ private slots:
     void mergePicturesOfFonts();
     void mergeRefusals_data();
     void mergeRefusals();
+    void outputNames_data();
+    void outputNames();
+    void hostileFamilies_data();
+    void hostileFamilies();
+    void collectionOfOneFamily_data();
+    void collectionOfOneFamily();
+    void outputsNamingInputs_data();
+    void outputsNamingInputs();
+    void fontBeyondPathMax();
+    void progressFitsTerminal();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -168,6 +204,9 @@ void tst_OftoolBatch::collectionFaces_data()
     QTest::newRow("every face") << QString() << QStringList{"DejaVu Serif", "DejaVu Sans Mono"} << QString();
     QTest::newRow("#1") << "#1" << QStringList{"DejaVu Sans Mono"} << QString();
     QTest::newRow("#2") << "#2" << QStringList() << "oftool render: %1#2: has no face 2; it has 2 (0 to 1)";
+    QTest::newRow("#-1") << "#-1" << QStringList() << "oftool render: %1#-1: \"#-1\" is no face index; faces are numbered from 0 to 999999";
+    QTest::newRow("seven digits") << "#1234567" << QStringList()
+                                  << "oftool render: %1#1234567: \"#1234567\" is no face index; faces are numbered from 0 to 999999";
 }
 
 void tst_OftoolBatch::collectionFaces()
@@ -432,6 +471,186 @@ void tst_OftoolBatch::mergeRefusals()
     QCOMPARE(run.status, status);
     QVERIFY2(errLines(run).contains(line), run.err.constData());
     QVERIFY(!QFile::exists(path("mix.of")));
+}
+
+void tst_OftoolBatch::outputNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("safe");
+    const QString e = QString::fromUtf8("\xc3\xa9");
+    const QString smile = QString::fromUcs4(U"\U0001F600");
+    QTest::newRow("ordinary") << "DejaVu_Sans" << "DejaVu_Sans";
+    QTest::newRow("up and out") << "../../victim" << "_._.._victim";
+    QTest::newRow("absolute") << "/etc/passwd" << "_etc_passwd";
+    QTest::newRow("hidden") << ".hidden" << "_hidden";
+    QTest::newRow("dot dot") << ".." << "_.";
+    QTest::newRow("newline, backslash, DEL, C1") << QString::fromUtf8("a\nb\\c\x7f\xc2\x85") << "a_b_c__";
+    QTest::newRow("unpaired surrogate") << QString(QChar(0xD800)) + "x" << "_x";
+    QTest::newRow("400 bytes") << QString(400, QLatin1Char('x')) << QString(255, QLatin1Char('x'));
+    QTest::newRow("two-byte letters over 255 bytes") << e.repeated(200) << e.repeated(127);
+    QTest::newRow("four-byte letters over 255 bytes") << smile.repeated(70) << smile.repeated(63);
+}
+
+void tst_OftoolBatch::outputNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, safe);
+    QCOMPARE(OutputName::component(name), safe);
+}
+
+void tst_OftoolBatch::hostileFamilies_data()
+{
+    QTest::addColumn<QByteArray>("family"); // as long as "DejaVu Serif", which it replaces
+    QTest::addColumn<QString>("file");
+    QTest::newRow("up and out") << QByteArray("../../victim") << "_._.._victim__Book__10.of";
+    QTest::newRow("hidden") << QByteArray(".hidden_font") << "_hidden_font__Book__10.of";
+}
+
+void tst_OftoolBatch::hostileFamilies()
+{
+    QFETCH(QByteArray, family);
+    QFETCH(QString, file);
+    QVERIFY(QDir().mkpath(path("a/b")) && QDir().mkpath(path("fonts")));
+    QVERIFY(writeAll(path("fonts/hostile.ttf"), renamedStyle(readAll(dejaVuDirectory + "DejaVuSerif.ttf"), "DejaVu Serif", family, 400)));
+    const OftoolRun run = render({"--font-dir", "fonts", "--chars", "65", "--size", "10", "--metrics", "--output", "a/b/"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(filesUnder(m_dir->path()), QStringList({"a/b/" + file, "a/b/" + file + ".metrics.json", "fonts/hostile.ttf"}));
+}
+
+void tst_OftoolBatch::collectionOfOneFamily_data()
+{
+    QTest::addColumn<QStringList>("output");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("a file per face") << QStringList{"--output", "out/"}
+                                     << QStringList{"oftool render: wrote 2 of 2 files; 0 skipped, 0 failed, 0 incomplete"};
+    QTest::newRow("--into") << QStringList{"--into", "out/mix.of"}
+                            << QStringList{"oftool render: put 2 of 2 fonts into out/mix.of; 0 skipped, 0 failed, 0 incomplete"};
+    QTest::newRow("--into, failing in one line") << QStringList{"--into", "missing/mix.of"}
+        << QStringList{"oftool render: cannot write missing/mix.of: No such file or directory",
+                       "oftool render: put 0 of 2 fonts into missing/mix.of; 0 skipped, 2 failed, 0 incomplete"};
+}
+
+void tst_OftoolBatch::collectionOfOneFamily()
+{
+    QFETCH(QStringList, output);
+    QFETCH(QStringList, lines);
+    QVERIFY(QDir().mkpath(path("out")) && QDir().mkpath(path("fonts")));
+    QVERIFY(writeAll(path("fonts/sans.ttc"), collection({readAll(dejaVuDirectory + "DejaVuSans.ttf"), readAll(dejaVuDirectory + "DejaVuSans-Bold.ttf")})));
+    const OftoolRun run = render(QStringList{"--font-file", "fonts/sans.ttc", "--chars", "65", "--size", "10"} + output);
+    QCOMPARE(run.status, lines.size() == 1 ? 0 : 2);
+    QCOMPARE(errLines(run).filter(QRegularExpression(QStringLiteral("^(oftool render: |Warning)"))), lines);
+    if (lines.size() > 1) {
+        return;
+    }
+    if (output.first() == "--output") {
+        QCOMPARE(filesUnder(path("out")), QStringList({"DejaVu_Sans__Bold__10.of", "DejaVu_Sans__Book__10.of"}));
+    } else {
+        const std::unique_ptr<Models::Font> mix(IOManager::FontFileManager::fontFromFile(path("out/mix.of")));
+        QVERIFY(mix);
+        QCOMPARE(mix->getCharacters().value("A")->getPictures().size(), 2);
+    }
+}
+
+void tst_OftoolBatch::outputsNamingInputs_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("line"); // %1 is the working directory
+    QTest::newRow("render over its font file") << QStringList{"render", "--font-file", "in.ttf", "--output", "in.ttf"}
+        << "oftool render: --output \"%1/in.ttf\" is the same file as the font file \"in.ttf\"";
+    QTest::newRow("--into its font file") << QStringList{"render", "--font-file", "in.ttf", "--into", "in.ttf"}
+        << "oftool render: --into \"in.ttf\" is the same file as the font file \"in.ttf\"";
+    QTest::newRow("manifest over the chars file")
+        << QStringList{"render", "--chars-file", "chars.txt", "--output", "out/", "--manifest", "chars.txt"}
+        << "oftool render: --manifest \"chars.txt\" is the same file as --chars-file \"chars.txt\"";
+    QTest::newRow("manifest over a font of the run")
+        << QStringList{"render", "--output", "out/", "--metrics", "--manifest", "out/DejaVu_Sans__Book__8.of.metrics.json"}
+        << "oftool render: --manifest \"out/DejaVu_Sans__Book__8.of.metrics.json\" is the same file as --output "
+           "\"%1/out/DejaVu_Sans__Book__8.of.metrics.json\"";
+    QTest::newRow("convert onto itself") << QStringList{"convert", "a.of", "a.of", "--to", "bdf"}
+                                         << "oftool convert: OUT \"a.of\" is the same file as IN \"a.of\"";
+    QTest::newRow("convert through a link") << QStringList{"convert", "a.of", "link.bdf"}
+                                            << "oftool convert: OUT \"link.bdf\" is the same file as IN \"a.of\"";
+    QTest::newRow("preview onto itself") << QStringList{"preview", "a.of", "-o", "a.of"}
+                                         << "oftool preview: -o \"a.of\" is the same file as FILE \"a.of\"";
+    QTest::newRow("merge into its first input") << QStringList{"merge", "a.of", "a.of", "-o", "a.of"} << QString();
+}
+
+void tst_OftoolBatch::outputsNamingInputs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, line);
+    if (arguments.first() == "render") {
+        arguments += QStringList{"--chars", "65", "--size", "8"};
+    }
+    QCOMPARE(render({"--chars", "65", "--size", "8", "--output", "a.of"}).status, 0);
+    QVERIFY(QFile::copy(dejaVuDirectory + "DejaVuSans.ttf", path("in.ttf")));
+    QVERIFY(writeAll(path("chars.txt"), "AB"));
+    QVERIFY(QFile::link("a.of", path("link.bdf")));
+    const QByteArray before = readAll(path("a.of"));
+    const OftoolRun run = runOftool(arguments, m_dir->path());
+    QCOMPARE(run.status, line.isEmpty() ? 0 : 1);
+    if (line.isEmpty()) {
+        return;
+    }
+    QCOMPARE(errLines(run).value(0), line.replace(QStringLiteral("%1"), m_dir->path()));
+    QVERIFY(readAll(path("a.of")) == before);
+    QVERIFY(readAll(path("in.ttf")) == readAll(dejaVuDirectory + "DejaVuSans.ttf"));
+    QCOMPARE(readAll(path("chars.txt")), QByteArray("AB"));
+    QVERIFY(!QFileInfo::exists(path("out/DejaVu_Sans__Book__8.of")));
+}
+
+void tst_OftoolBatch::fontBeyondPathMax()
+{
+    // 25 folders of 200 bytes: the font at the bottom lies beyond PATH_MAX (4096).
+    const QByteArray folder(200, 'd');
+    QVERIFY(QDir().mkpath(path("fonts")));
+    int at = open(QFile::encodeName(path("fonts")).constData(), O_RDONLY | O_DIRECTORY);
+    QByteArray tooLong = "fonts";
+    for (int depth = 0; depth < 25; ++depth) {
+        QVERIFY(mkdirat(at, folder.constData(), 0700) == 0);
+        const int deeper = openat(at, folder.constData(), O_RDONLY | O_DIRECTORY);
+        close(at);
+        at = deeper;
+        if (tooLong.size() < 4096) {
+            tooLong += '/' + folder;
+        }
+    }
+    const QByteArray font = readAll(dejaVuDirectory + "DejaVuSans.ttf");
+    const int file = openat(at, "deep.ttf", O_WRONLY | O_CREAT, 0600);
+    QVERIFY(file >= 0 && write(file, font.constData(), size_t(font.size())) == font.size());
+    close(file);
+    close(at);
+    const OftoolRun run = render({"--font-dir", "fonts", "--output", "out/"});
+    removeTree(AT_FDCWD, QFile::encodeName(path("fonts")).constData());
+    QCOMPARE(run.status, 2);
+    QCOMPARE(errLines(run).value(0), QStringLiteral("oftool render: %1...%2 (a path of %3 bytes): cannot look at it: File name too long")
+                                         .arg(QString::fromLatin1(tooLong.left(40)), QString::fromLatin1(tooLong.right(80)))
+                                         .arg(tooLong.size()));
+}
+
+void tst_OftoolBatch::progressFitsTerminal()
+{
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty()) {
+        QSKIP("script (util-linux) is not installed");
+    }
+    // A terminal of no size, as script makes one without a terminal of its own: $COLUMNS says.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("COLUMNS"), QStringLiteral("40"));
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.setProcessEnvironment(environment);
+    process.start(script, {"-qec", QStringLiteral("'%1' render --chars 65 --size 8,9 -j 1 --output out/").arg(OFTOOL_PATH), "/dev/null"});
+    QVERIFY(process.waitForFinished(120000));
+    int bars = 0;
+    for (QByteArray piece : process.readAllStandardOutput().split('\r')) {
+        if (piece.startsWith("\033[K[")) {
+            piece = piece.mid(3, piece.indexOf('\n') < 0 ? -1 : piece.indexOf('\n') - 3);
+            QVERIFY2(piece.size() <= 39, piece.constData());
+            ++bars;
+        }
+    }
+    QCOMPARE(bars, 2);
 }
 
 QTEST_MAIN(tst_OftoolBatch)

@@ -1,15 +1,20 @@
 #include "oftoolrun.h"
 #include "testfiles.h"
 
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 /*
  * oftool under hostile conditions: a full disk, a killed process, writers racing for one path,
@@ -30,6 +35,16 @@ private slots:
     void killedWhileReplacing();
     void concurrentWriters();
     void lostStandardOutput();
+    void setsUnderLimit_data();
+    void setsUnderLimit();
+    void killedBatch_data();
+    void killedBatch();
+    void killedAtlas_data();
+    void killedAtlas();
+    void leftoversRemoved_data();
+    void leftoversRemoved();
+    void targetsAlike_data();
+    void targetsAlike();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -64,6 +79,88 @@ bool isFifo(const QString &path)
 {
     struct stat info;
     return stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
+// oftool's environment on a file system without unnamed temporary files.
+QProcessEnvironment withoutTmpfile()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(NOTMPFILE_PATH));
+    // The library is preloaded before a sanitizer's runtime.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS"))
+                                                           + QStringLiteral(":verify_asan_link_order=0"));
+    return environment;
+}
+
+// Why the metrics file beside the OF font file fontPath does not record its size and hash; empty when it does.
+QString pairProblem(const QString &fontPath)
+{
+    const QJsonObject metrics = QJsonDocument::fromJson(readAll(fontPath + ".metrics.json")).object();
+    const QByteArray font = readAll(fontPath);
+    if (metrics.value("fontBytes").toDouble() != font.size()) {
+        return fontPath + ": size differs";
+    }
+    if (metrics.value("fontSha256").toString().toLatin1() != QCryptographicHash::hash(font, QCryptographicHash::Sha256).toHex()) {
+        return fontPath + ": hash differs";
+    }
+    return QString();
+}
+
+// Every file of a directory, by name.
+QHash<QString, QByteArray> contents(const QString &directory)
+{
+    QHash<QString, QByteArray> files;
+    for (const QString &name : QDir(directory).entryList(QDir::Files | QDir::Hidden)) {
+        files.insert(name, readAll(QDir(directory).filePath(name)));
+    }
+    return files;
+}
+
+// The inode of every file of a directory, by name.
+QHash<QString, ino_t> inodesOf(const QString &directory)
+{
+    QHash<QString, ino_t> inodes;
+    for (const QString &name : QDir(directory).entryList(QDir::Files)) {
+        struct stat status = {};
+        if (stat(QFile::encodeName(QDir(directory).filePath(name)).constData(), &status) == 0) {
+            inodes.insert(name, status.st_ino);
+        }
+    }
+    return inodes;
+}
+
+/*
+ * Whether count files of a directory that held inodes have been replaced since, or, when replaced is
+ * false, count files been added (staged files with a name).
+ */
+bool filesChanged(const QString &directory, const QHash<QString, ino_t> &inodes, bool replaced, int count)
+{
+    if (!replaced) {
+        return QDir(directory).entryList(QDir::Files | QDir::Hidden).size() - inodes.size() >= count;
+    }
+    const QHash<QString, ino_t> now = inodesOf(directory);
+    int seen = 0;
+    for (auto inode = inodes.cbegin(); inode != inodes.cend(); ++inode) {
+        seen += now.value(inode.key(), inode.value()) != inode.value();
+    }
+    return seen >= count;
+}
+
+// Runs oftool and kills it once what filesChanged() waits for has come, or once it ends by itself.
+void killWhenChanged(const QStringList &arguments, const QString &workingDirectory, const QProcessEnvironment &environment,
+                     const QString &watched, bool replaced, int count)
+{
+    const QHash<QString, ino_t> inodes = inodesOf(watched);
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(OFTOOL_PATH), arguments);
+    const QDeadlineTimer deadline(120000);
+    process.waitForStarted();
+    while (!filesChanged(watched, inodes, replaced, count) && !process.waitForFinished(1) && !deadline.hasExpired()) {
+    }
+    process.kill();
+    process.waitForFinished();
 }
 
 } // namespace
@@ -130,6 +227,9 @@ void tst_OftoolFailures::specialTargets_data()
     QTest::newRow("render") << QStringList{"render", "--size", "8", "--output", "f.of"} << "f.of";
     QTest::newRow("import") << QStringList{"import", "glyphs", "-o", "f.of"} << "f.of";
     QTest::newRow("preview") << QStringList{"preview", "in.of", "-o", "f.png"} << "f.png";
+    // The page is not written either.
+    QTest::newRow("atlas") << QStringList{"convert", "in.of", "f.fnt"} << "f.fnt";
+    QTest::newRow("atlas, json") << QStringList{"convert", "in.of", "f.fnt", "--json"} << "f.json";
 }
 
 void tst_OftoolFailures::specialTargets()
@@ -138,9 +238,11 @@ void tst_OftoolFailures::specialTargets()
     QFETCH(QString, fifo);
     makeInputs();
     QCOMPARE(mkfifo(QFile::encodeName(path(fifo)).constData(), 0600), 0);
+    const QStringList names = fileNames();
     const OftoolRun run = runOftool(arguments, m_dir->path());
     QCOMPARE(run.status, 2);
     QVERIFY(isFifo(path(fifo)));
+    QCOMPARE(fileNames(), names);
 }
 
 void tst_OftoolFailures::killedWhileReplacing_data()
@@ -209,6 +311,240 @@ void tst_OftoolFailures::lostStandardOutput()
     QVERIFY(process.waitForFinished());
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardError().contains("oftool: cannot write to standard output"));
+}
+
+void tst_OftoolFailures::setsUnderLimit_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("targets");
+    QTest::addColumn<QString>("over"); // the target the limit is one byte short of
+    const QStringList pair{"pair.of", "pair.of.metrics.json"};
+    const QStringList atlas{"atlas.fnt", "atlas.png"};
+    QTest::newRow("font and metrics, metrics over")
+        << QStringList{"render", "--px", "4", "--chars", "33-126", "--metrics", "--output", "pair.of"} << pair << "pair.of.metrics.json";
+    QTest::newRow("font and metrics, font over")
+        << QStringList{"render", "--size", "40", "--chars", "65-66", "--metrics", "--output", "pair.of"} << pair << "pair.of";
+    // Many small glyphs make a long descriptor and a small page, two large ones the opposite.
+    QTest::newRow("atlas, fnt over") << QStringList{"convert", "many.of", "atlas.fnt"} << atlas << "atlas.fnt";
+    QTest::newRow("atlas, png over") << QStringList{"convert", "big.of", "atlas.fnt"} << atlas << "atlas.png";
+    QTest::newRow("atlas, json over") << QStringList{"convert", "many.of", "atlas.fnt", "--json"} << (atlas + QStringList{"atlas.json"})
+                                      << "atlas.json";
+}
+
+void tst_OftoolFailures::setsUnderLimit()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, targets);
+    QFETCH(QString, over);
+    if (arguments.first() == "convert") {
+        QCOMPARE(runOftool({"render", "--px", "4", "--chars", "33-126", "--output", "many.of"}, m_dir->path()).status, 0);
+        QCOMPARE(runOftool({"render", "--size", "60", "--chars", "65-66", "--output", "big.of"}, m_dir->path()).status, 0);
+    }
+    QCOMPARE(runOftool(arguments, m_dir->path()).status, 0);
+    const qint64 limit = QFileInfo(path(over)).size() - 1;
+    bool otherFits = false; // else the row would not tell a set written together from files written in turn
+    for (const QString &target : targets) {
+        otherFits = otherFits || (target != over && QFileInfo(path(target)).size() <= limit);
+        QVERIFY(writeAll(path(target), oldBytes));
+    }
+    QVERIFY2(otherFits, "no other file of the set fits the limit");
+    const QStringList names = fileNames();
+
+    const OftoolRun run = runLimited(limit, arguments, m_dir->path());
+    QCOMPARE(run.status, 2);
+    const QString named = arguments.first() == "render" ? path(over) : over;
+    QVERIFY2(run.err.split('\n').contains(QStringLiteral("oftool %1: cannot write %2: File too large").arg(arguments.first(), named).toUtf8()),
+             run.err.constData());
+    for (const QString &target : targets) {
+        QVERIFY2(readAll(path(target)) == oldBytes, qPrintable(target));
+    }
+    QCOMPARE(fileNames(), names);
+}
+
+void tst_OftoolFailures::killedBatch_data()
+{
+    QTest::addColumn<bool>("unnamed");   // whether the file system has unnamed temporary files
+    QTest::addColumn<bool>("replaced");  // the kill comes once count targets are replaced, else once count files are staged
+    QTest::addColumn<int>("count");
+    QTest::newRow("unnamed files, 1 replaced") << true << true << 1;
+    QTest::newRow("unnamed files, 41 replaced") << true << true << 41;
+    QTest::newRow("named files, 5 staged") << false << false << 5;
+    QTest::newRow("named files, 1 replaced") << false << true << 1;
+    QTest::newRow("named files, 41 replaced") << false << true << 41;
+}
+
+// A batch of font and metrics pairs killed at a moment given by what the directory holds, then run again.
+void tst_OftoolFailures::killedBatch()
+{
+    QFETCH(bool, unnamed);
+    QFETCH(bool, replaced);
+    QFETCH(int, count);
+    const QProcessEnvironment environment = unnamed ? QProcessEnvironment::systemEnvironment() : withoutTmpfile();
+    const QStringList batch{"render", "--px", "6-45", "--metrics", "--output"};
+    QVERIFY(QDir(m_dir->path()).mkdir("out") && QDir(m_dir->path()).mkdir("new"));
+    QCOMPARE(runOftool(batch + QStringList{"out", "--chars", "65-70"}, m_dir->path()).status, 0);
+    QCOMPARE(runOftool(batch + QStringList{"new", "--chars", "65-72"}, m_dir->path()).status, 0);
+    const QHash<QString, QByteArray> before = contents(path("out"));
+    const QHash<QString, QByteArray> after = contents(path("new"));
+    QCOMPARE(before.size(), 80);
+    killWhenChanged(batch + QStringList{"out", "--chars", "65-72", "-j", "2"}, m_dir->path(), environment, path("out"), replaced, count);
+
+    // Each file old or new and whole; a pair disagrees only where the kill came between its two renames.
+    int disagreeing = 0;
+    for (auto file = before.cbegin(); file != before.cend(); ++file) {
+        const QByteArray now = readAll(path("out/" + file.key()));
+        QVERIFY2(now == file.value() || now == after.value(file.key()), qPrintable(file.key()));
+        if (file.key().endsWith(".of") && !pairProblem(path("out/" + file.key())).isEmpty()) {
+            ++disagreeing;
+            QVERIFY(now == after.value(file.key()));
+            QVERIFY(readAll(path("out/" + file.key() + ".metrics.json")) == before.value(file.key() + ".metrics.json"));
+        }
+    }
+    QVERIFY(disagreeing <= 1);
+
+    // The next run removes what the killed one left behind.
+    QCOMPARE(runOftool(batch + QStringList{"out", "--chars", "65-72"}, m_dir->path(), environment).status, 0);
+    QCOMPARE(QDir(path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QDir(path("new")).entryList(QDir::Files));
+    for (const QString &name : QDir(path("out")).entryList({"*.of"})) {
+        QCOMPARE(pairProblem(path("out/" + name)), QString());
+    }
+}
+
+void tst_OftoolFailures::killedAtlas_data()
+{
+    QTest::addColumn<bool>("unnamed");
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<int>("count");
+    QTest::newRow("unnamed files, 1 replaced") << true << true << 1;
+    QTest::newRow("unnamed files, 2 replaced") << true << true << 2;
+    QTest::newRow("named files, 1 staged") << false << false << 1;
+    QTest::newRow("named files, 3 staged") << false << false << 3;
+    QTest::newRow("named files, 1 replaced") << false << true << 1;
+}
+
+// The files of an atlas, killed while written, then written again.
+void tst_OftoolFailures::killedAtlas()
+{
+    QFETCH(bool, unnamed);
+    QFETCH(bool, replaced);
+    QFETCH(int, count);
+    const QProcessEnvironment environment = unnamed ? QProcessEnvironment::systemEnvironment() : withoutTmpfile();
+    QVERIFY(QDir(m_dir->path()).mkdir("out") && QDir(m_dir->path()).mkdir("new"));
+    QCOMPARE(runOftool({"render", "--size", "12", "--output", "small.of"}, m_dir->path()).status, 0);
+    QCOMPARE(runOftool({"render", "--size", "160", "--output", "large.of"}, m_dir->path()).status, 0);
+    QCOMPARE(runOftool({"convert", "small.of", "out/atlas.fnt", "--json"}, m_dir->path()).status, 0);
+    QCOMPARE(runOftool({"convert", "large.of", "new/atlas.fnt", "--json"}, m_dir->path()).status, 0);
+    const QHash<QString, QByteArray> before = contents(path("out"));
+    const QHash<QString, QByteArray> after = contents(path("new"));
+    QCOMPARE(before.size(), 3);
+    const QStringList convert{"convert", "large.of", "out/atlas.fnt", "--json"};
+    killWhenChanged(convert, m_dir->path(), environment, path("out"), replaced, count);
+
+    // Each file old or new and whole, and the .fnt, put in place last, new only beside the new page.
+    for (auto file = before.cbegin(); file != before.cend(); ++file) {
+        const QByteArray now = readAll(path("out/" + file.key()));
+        QVERIFY2(now == file.value() || now == after.value(file.key()), qPrintable(file.key()));
+    }
+    if (readAll(path("out/atlas.fnt")) == after.value("atlas.fnt")) {
+        QVERIFY(readAll(path("out/atlas.png")) == after.value("atlas.png"));
+        QVERIFY(readAll(path("out/atlas.json")) == after.value("atlas.json"));
+    }
+    QCOMPARE(runOftool(convert, m_dir->path(), environment).status, 0);
+    QCOMPARE(contents(path("out")), after);
+    QCOMPARE(QDir(path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 3);
+}
+
+void tst_OftoolFailures::leftoversRemoved_data()
+{
+    QTest::addColumn<QString>("name"); // DEAD for the id of a process that is gone, LIVE for this one's
+    QTest::addColumn<bool>("directory");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("process gone") << ".out.of.oftool-DEAD-k3x.part" << false << true;
+    QTest::newRow("process gone, long name") << ".a b.of.metrics.json.oftool-DEAD-0.part" << false << true;
+    QTest::newRow("process alive") << ".out.of.oftool-LIVE-k3x.part" << false << false;
+    QTest::newRow("process gone, a directory") << ".out.of.oftool-DEAD-k3x.part" << true << false;
+    QTest::newRow("another name") << ".out.of.k3x.part" << false << false;
+    QTest::newRow("not a process id") << ".out.of.oftool-12x-k3x.part" << false << false;
+    QTest::newRow("not hidden") << "out.of.oftool-DEAD-k3x.part" << false << false;
+}
+
+void tst_OftoolFailures::leftoversRemoved()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, directory);
+    QFETCH(bool, removed);
+    QProcess gone;
+    gone.start(QStringLiteral("/bin/sh"), {"-c", "echo $$"});
+    QVERIFY(gone.waitForFinished());
+    name.replace("DEAD", QString::fromLatin1(gone.readAllStandardOutput().trimmed()));
+    name.replace("LIVE", QString::number(getpid()));
+    QVERIFY(directory ? QDir(m_dir->path()).mkdir(name) : writeAll(path(name), oldBytes));
+    QCOMPARE(runOftool({"render", "--size", "8", "--chars", "65", "--output", "out.of"}, m_dir->path()).status, 0);
+    QCOMPARE(QFileInfo::exists(path(name)), !removed);
+}
+
+void tst_OftoolFailures::targetsAlike_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("written");
+    const QStringList render{"render", "--size", "8", "--chars", "65", "--output", "out.of"};
+    const QStringList import{"import", "glyphs", "-o", "out.of"};
+    const QStringList atlas{"convert", "in.of", "out.fnt"};
+    const QList<QPair<const char *, QStringList>> commands{{"render", render}, {"import", import}, {"atlas", atlas}};
+    for (const auto &command : commands) {
+        const QString target = command.first == QByteArray("atlas") ? "out.fnt" : "out.of";
+        QTest::addRow("%s, read-only file", command.first) << command.second << target << "read-only" << false;
+        QTest::addRow("%s, link to a file", command.first) << command.second << target << "link" << true;
+        QTest::addRow("%s, link to a new file", command.first) << command.second << target << "dangling link" << true;
+        QTest::addRow("%s, link into a missing directory", command.first) << command.second << target << "link to nowhere" << false;
+        QTest::addRow("%s, link to itself", command.first) << command.second << target << "loop" << false;
+    }
+}
+
+// The staged writer and QSaveFile refuse, and write through, the same targets.
+void tst_OftoolFailures::targetsAlike()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, target);
+    QFETCH(QString, kind);
+    QFETCH(bool, written);
+    makeInputs();
+    QVERIFY(QDir(m_dir->path()).mkdir("real"));
+    const QString real = path(kind == "loop" ? target : kind == "link to nowhere" ? "missing/file" : "real/file");
+    if (kind == "read-only") {
+        QVERIFY(writeAll(path(target), oldBytes) && QFile::setPermissions(path(target), QFile::ReadOwner | QFile::ReadOther));
+    } else {
+        QVERIFY(kind != "link" || writeAll(real, oldBytes));
+        QVERIFY(QFile::link(real, path(target)));
+    }
+    // Root may write any file: the program runs as nobody then.
+    QStringList command{QStringLiteral(OFTOOL_PATH)};
+    if (geteuid() == 0) {
+        command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"} + command;
+        for (const QString &directory : {m_dir->path(), path("real"), path("glyphs")}) {
+            QVERIFY(QFile::setPermissions(directory, QFileDevice::Permissions(0x7777)));
+        }
+        QVERIFY(kind != "link" || QFile::setPermissions(real, QFileDevice::Permissions(0x6666)));
+    }
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(command.first(), command.mid(1) + arguments);
+    QVERIFY(process.waitForFinished(120000));
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitCode(), written ? 0 : 2);
+    if (kind == "read-only") {
+        QCOMPARE(readAll(path(target)), oldBytes);
+        // render names its files by their absolute paths.
+        const QString named = arguments.first() == "render" ? path(target) : target;
+        QVERIFY2(err.split('\n').contains(QStringLiteral("oftool %1: cannot write %2: Permission denied").arg(arguments.first(), named).toUtf8()),
+                 err.constData());
+        return;
+    }
+    QCOMPARE(QFileInfo(path(target)).symLinkTarget(), real);
+    QCOMPARE(QFileInfo(real).isFile(), written);
+    QVERIFY(!written || readAll(real) != oldBytes);
 }
 
 QTEST_GUILESS_MAIN(tst_OftoolFailures)

@@ -3,6 +3,7 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 #include "oftoolrun.h"
+#include "testfiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -324,18 +325,32 @@ void tst_OftoolTools::previewWithMetrics_data()
     QTest::addColumn<QPoint>("aInText");
     QTest::addColumn<QPoint>("bInText");
     QTest::addColumn<QByteArray>("err");
+    QTest::addColumn<QString>("font"); // what the metrics record of the font: "same", "size", "hash" (another font's), or nothing
     // Sheet rows: margin 16, header 24, one row of cells 6 + 30 high, gap 16 before the text.
     const int textTop = 16 + 24 + 36 + 16;
-    QTest::newRow("side by side, lines") << QByteArray() << true << QPoint(16, textTop + 2) << QPoint(19, textTop) << QByteArray();
+    QTest::newRow("side by side, lines") << QByteArray() << true << QPoint(16, textTop + 2) << QPoint(19, textTop) << QByteArray()
+                                         << QString();
     // A's pen origin 1 px right of its image's edge and 4 rows down, on the baseline 10 rows down; B after A's
     // advance of 7 and the kerning of -2.
-    QTest::newRow("metrics") << QByteArray(R"({"ascent": 10, "lineSpacing": 12,
+    const QByteArray metrics = R"({"ascent": 10, "lineSpacing": 12,
         "letters": [{"char": "A", "advance": 7, "origin": {"x": 1, "y": 4}}, {"char": "B", "advance": 6, "origin": {"x": 0, "y": 6}}],
-        "kerning": [{"left": "A", "right": "B", "adjustment": -2}]})")
-                             << false << QPoint(15, textTop + 6) << QPoint(21, textTop + 4) << QByteArray();
+        "kerning": [{"left": "A", "right": "B", "adjustment": -2}]})";
+    QTest::newRow("metrics") << metrics << false << QPoint(15, textTop + 6) << QPoint(21, textTop + 4) << QByteArray() << "same";
     QTest::newRow("not metrics") << QByteArray("[]") << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
                                  << QByteArray("oftool preview: tiny.of.metrics.json: not a metrics file (no lineSpacing or letters); "
-                                               "the sample text is set from the image widths\n");
+                                               "the sample text is set from the image widths\n") << QString();
+    // Metrics that do not describe the font beside them are not used.
+    const QByteArray notUsed = "; the sample text is set from the image widths\n";
+    QTest::newRow("metrics without the font's size and hash")
+        << metrics << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
+        << "oftool preview: tiny.of.metrics.json: does not describe tiny.of: it records no size and hash of its font file" + notUsed
+        << QString();
+    QTest::newRow("metrics of another size") << metrics << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
+                                             << "oftool preview: tiny.of.metrics.json: does not describe tiny.of: made for a font file of "
+                                                "1 bytes, not SIZE" + notUsed << "size";
+    QTest::newRow("metrics of other bytes") << metrics << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
+                                            << "oftool preview: tiny.of.metrics.json: does not describe tiny.of: made for a font file "
+                                               "of the same size with other bytes (SHA-256)" + notUsed << "hash";
 }
 
 void tst_OftoolTools::previewWithMetrics()
@@ -345,12 +360,22 @@ void tst_OftoolTools::previewWithMetrics()
     QFETCH(QPoint, aInText);
     QFETCH(QPoint, bInText);
     QFETCH(QByteArray, err);
-    Models::Font font(QStringLiteral("tiny"));
+    QFETCH(QString, font);
+    Models::Font tiny(QStringLiteral("tiny"));
     const QImage a = opaqueImage(3, 4, 0xffff0000);
     const QImage b = opaqueImage(5, 6, 0xff00ff00);
-    addLetter(&font, "A", {{0, a}});
-    addLetter(&font, "B", {{0, b}});
-    writeFont(font, "tiny.of");
+    addLetter(&tiny, "A", {{0, a}});
+    addLetter(&tiny, "B", {{0, b}});
+    writeFont(tiny, "tiny.of");
+    if (!font.isEmpty()) {
+        const QByteArray bytes = readAll(path("tiny.of"));
+        QJsonObject object = QJsonDocument::fromJson(metrics).object();
+        object.insert("fontBytes", font == "size" ? 1 : bytes.size());
+        const QByteArray hash = QCryptographicHash::hash(font == "hash" ? bytes + "x" : bytes, QCryptographicHash::Sha256).toHex();
+        object.insert("fontSha256", QString::fromLatin1(hash));
+        metrics = QJsonDocument(object).toJson();
+        err.replace("SIZE", QByteArray::number(bytes.size()));
+    }
     QVERIFY(metrics.isEmpty() || writeBytes(path("tiny.of.metrics.json"), metrics));
 
     QStringList arguments{"preview", "tiny.of", "-o", "sheet.png", "--text", "AB"};
@@ -557,6 +582,12 @@ void tst_OftoolTools::badInput_data()
     QTest::newRow("info: not a font") << QStringList{"info", "svg.of"} << 2 << QByteArray("svg.of: not an OF font file");
     QTest::newRow("info: lost pixels") << QStringList{"info", "lost.of"} << 2
                                        << QByteArray("lost.of: pictures were lost while reading");
+    // Lost pixels are a failure in every command that reads a font, not only in info.
+    const QByteArray lost("lost.of: pictures were lost while reading");
+    QTest::newRow("merge: lost pixels") << QStringList{"merge", "lost.of", "font.of", "-o", "m.of"} << 2 << lost;
+    QTest::newRow("convert: lost pixels") << QStringList{"convert", "lost.of", "l.bdf"} << 2 << lost;
+    QTest::newRow("export: lost pixels") << QStringList{"export", "lost.of", "out"} << 2 << lost;
+    QTest::newRow("preview: lost pixels") << QStringList{"preview", "lost.of", "-o", "s.png"} << 2 << lost;
     QTest::newRow("info: json broken") << QStringList{"info", "--json", "broken.of"} << 2 << QByteArray("not a well-formed");
 
     QTest::newRow("preview: no output") << QStringList{"preview", "font.of"} << 1 << QByteArray("-o: no output file given");
@@ -593,6 +624,9 @@ void tst_OftoolTools::badInput_data()
     QTest::newRow("import: map") << QStringList{"import", "glyphs", "--map", "A"} << 1 << QByteArray("--map: \"A\" is not FROM=TO");
     QTest::newRow("import: map twice") << QStringList{"import", "glyphs", "--map", "A=B", "--map", "A=C"} << 1
                                        << QByteArray("--map: \"A\" is mapped twice");
+    QTest::newRow("import: only letters a file cannot hold")
+        << QStringList{"import", "nul"} << 2
+        << QByteArray("passed over x_u+zzzz_1.png: U+0000 is not a character an OF font file can hold\n");
     QTest::newRow("import: unwritable") << QStringList{"import", "glyphs", "-o", "nowhere/g.of"} << 2
                                         << QByteArray("oftool import: cannot write nowhere/g.of: No such file or directory\n");
 
@@ -639,6 +673,8 @@ void tst_OftoolTools::badInput()
     QVERIFY(writeBytes(path("full/README"), "no images here"));
     QVERIFY(QDir(m_dir->path()).mkpath("glyphs"));
     QVERIFY(testImage(2, 2, 1).save(path("glyphs/g_A_0.png")));
+    QVERIFY(QDir(m_dir->path()).mkpath("nul"));
+    QVERIFY(testImage(2, 2, 1).save(path("nul/x_u+zzzz_1.png")));
 
     const QMap<QString, QByteArray> before = snapshot(m_dir->path());
     const OftoolRun run = runOftool(arguments, m_dir->path());

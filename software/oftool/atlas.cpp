@@ -150,6 +150,11 @@ bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *note
                                                                                        : QStringLiteral("a character is one code point")));
             continue;
         }
+        const QString problem = Convert::placementProblem(*letter, image, metrics);
+        if (!problem.isEmpty()) {
+            notes->append(QStringLiteral("letter %1 left out: %2").arg(letter->getCharacterValue(), problem));
+            continue;
+        }
         const Convert::Placement placement = Convert::placementOf(*letter, image, metrics);
         ascents.append(placement.baseline - placement.top);
         heights.append(image.height() - placement.top);

@@ -17,6 +17,8 @@ void declareImport(Cli::CommandLine &line);
 void declareAnchor(Cli::CommandLine &line);
 void declareMerge(Cli::CommandLine &line);
 void declareConvert(Cli::CommandLine &line);
+void declareImportPage(Cli::CommandLine &line);
+void declareImportBoxes(Cli::CommandLine &line);
 void declareCompose(Cli::CommandLine &line);
 
 int runRender(const Cli::CommandLine &line);
@@ -27,6 +29,8 @@ int runImport(const Cli::CommandLine &line);
 int runAnchor(const Cli::CommandLine &line);
 int runMerge(const Cli::CommandLine &line);
 int runConvert(const Cli::CommandLine &line);
+int runImportPage(const Cli::CommandLine &line);
+int runImportBoxes(const Cli::CommandLine &line);
 int runCompose(const Cli::CommandLine &line);
 
 /** Fixes the logical DPI from --dpi, which has to happen before the application object exists. */

@@ -26,6 +26,7 @@
 #include <QSet>
 
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -87,13 +88,13 @@ bool loadFonts(const Cli::CommandLine &line, const Options &options, std::vector
             line.failure(QStringLiteral("%1: the font has no letters").arg(path));
             return false;
         }
+        // As convert does: metrics that do not describe this font are named, and the anchor lines place its letters.
         Cli::TextMetrics read;
-        const QString metricsPath = Cli::metricsPath(path);
-        const bool measured = QFileInfo::exists(metricsPath);
+        bool measured = QFileInfo::exists(Cli::metricsPath(path));
         QString error;
-        if (measured && !Cli::readMetricsFile(metricsPath, &read, &error)) {
-            line.failure(error);
-            return false;
+        if (measured && !Cli::readMetricsOf(path, &read, &error)) {
+            line.note(error + QStringLiteral("; placing letters by their anchor lines"));
+            measured = false;
         }
         const Compose::FontMetrics metrics = fontMetrics(read);
         LoadedFont loaded;
@@ -307,6 +308,12 @@ struct Tally {
  */
 int composeSamples(const Cli::CommandLine &line, const Options &options)
 {
+    // Each sample in flight holds a descriptor per file it stages until its commit.
+    struct rlimit files = {};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
 #ifdef __GLIBC__
     // Each sample takes and frees images and PNG buffers of some hundred kilobytes; kept in the heap, they
     // are not mapped and unmapped every time (a page fault per page, and a TLB flush on every thread).

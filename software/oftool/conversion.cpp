@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QtMath>
 
+#include <cmath>
+
 namespace Convert {
 
 namespace {
@@ -73,6 +75,13 @@ Bdf::Glyph glyphOf(uint codePoint, const QImage &image, const Placement &placeme
     return glyph;
 }
 
+// Whether the BDF reader takes the glyph back, and the font's bounding box with it.
+bool reachable(const Bdf::Glyph &glyph)
+{
+    return glyph.xOffset >= -maxReach && glyph.xOffset + glyph.width <= maxReach && glyph.yOffset >= -maxReach
+           && glyph.yOffset + glyph.height <= maxReach && qAbs(glyph.advance) <= maxReach;
+}
+
 } // namespace
 
 QString familyOf(const Models::Font &font)
@@ -101,8 +110,7 @@ Placement placementOf(const Models::Character &letter, const QImage &image, cons
         placement.advance = qRound(measured->advance);
         return placement;
     }
-    const bool unset = letter.getUpLine() == 0 && letter.getBaseLine() == 100 && letter.getLeftLine() == 0
-                       && letter.getRightLine() == 100;
+    const bool unset = letter.getAnchors() == Models::defaultAnchors;
     if (unset) {
         placement.baseline = image.height();
         placement.advance = image.width();
@@ -115,6 +123,33 @@ Placement placementOf(const Models::Character &letter, const QImage &image, cons
     return placement;
 }
 
+QString placementProblem(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics)
+{
+    const auto outside = [&image](const char *key, qreal value, bool horizontal) {
+        const int extent = horizontal ? image.width() : image.height();
+        if (std::isfinite(value) && value >= -maxReach && value <= extent + maxReach) {
+            return QString();
+        }
+        return QStringLiteral("%1 %2 is not a position within %3 pixels of its %4 x %5 image")
+            .arg(QLatin1String(key), QString::number(value)).arg(maxReach).arg(image.width()).arg(image.height());
+    };
+    const auto measured = metrics ? metrics->letters.constFind(letter.getCharacterValue()) : Cli::TextMetrics::Letters::const_iterator();
+    if (metrics && measured != metrics->letters.cend()) {
+        QString problem = outside("origin.x", measured->originX, true);
+        problem = problem.isEmpty() ? outside("origin.y", measured->originY, false) : problem;
+        if (problem.isEmpty() && !(std::isfinite(measured->advance) && qAbs(measured->advance) <= maxReach)) {
+            problem = QStringLiteral("advance %1 is not a number of pixels from %2 to %3")
+                          .arg(QString::number(measured->advance)).arg(-maxReach).arg(maxReach);
+        }
+        return problem.isEmpty() ? problem : QStringLiteral("metrics: ") + problem;
+    }
+    QString problem = outside("upLine", letter.getUpLine(), false);
+    problem = problem.isEmpty() ? outside("baseLine", letter.getBaseLine(), false) : problem;
+    problem = problem.isEmpty() ? outside("leftLine", letter.getLeftLine(), true) : problem;
+    problem = problem.isEmpty() ? outside("rightLine", letter.getRightLine(), true) : problem;
+    return problem;
+}
+
 Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, const Cli::TextMetrics *metrics)
 {
     Bdf::Font bdf;
@@ -125,7 +160,12 @@ Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, con
         const QString value = letter->getCharacterValue();
         const QVector<uint> codePoints = value.toUcs4();
         if (codePoints.size() != 1) {
-            notes->append(QStringLiteral("letter %1 left out: a BDF glyph is one code point").arg(Charset::codePointName(codePoints.value(0))));
+            QStringList names;
+            for (const uint codePoint : codePoints) {
+                names.append(Charset::codePointName(codePoint));
+            }
+            notes->append(QStringLiteral("letter %1 left out: a BDF glyph is one code point")
+                              .arg(names.isEmpty() ? QStringLiteral("(empty)") : names.join(QLatin1Char(' '))));
             continue;
         }
         const QImage image = firstImage(*letter).convertToFormat(QImage::Format_ARGB32);
@@ -133,13 +173,25 @@ Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, con
             notes->append(QStringLiteral("letter %1 left out: it has no image").arg(Charset::codePointName(codePoints.first())));
             continue;
         }
+        const QString problem = placementProblem(*letter, image, metrics);
+        if (!problem.isEmpty()) {
+            notes->append(QStringLiteral("letter %1 left out: %2").arg(Charset::codePointName(codePoints.first()), problem));
+            continue;
+        }
         const Placement placement = placementOf(*letter, image, metrics);
+        const Bdf::Glyph glyph = glyphOf(codePoints.first(), image, placement, threshold);
+        if (!reachable(glyph)) {
+            notes->append(QStringLiteral("letter %1 left out: its ink or advance lies more than %2 pixels from its pen "
+                                         "origin, further than BDF readers take")
+                              .arg(Charset::codePointName(codePoints.first())).arg(maxReach));
+            continue;
+        }
         ascents.append(placement.baseline - placement.top);
         descents.append(image.height() - placement.baseline);
-        bdf.glyphs.append(glyphOf(codePoints.first(), image, placement, threshold));
+        bdf.glyphs.append(glyph);
     }
-    bdf.ascent = qMax(0, commonValue(ascents));
-    bdf.descent = qMax(0, commonValue(descents));
+    bdf.ascent = qBound(0, commonValue(ascents), Bdf::maxSide);
+    bdf.descent = qBound(0, commonValue(descents), Bdf::maxSide - bdf.ascent);
     bdf.pixelSize = bdf.ascent + bdf.descent;
     // Images cut to their ink say nothing of the line; the metrics do.
     if (metrics) {
@@ -169,6 +221,11 @@ std::unique_ptr<Models::Font> fromBdf(const Bdf::Font &bdf, const QString &name,
         const QRect box = glyph.width && glyph.height ? lineBox.united(ink) : lineBox;
         const int width = qMax(1, box.width());
         const int height = qMax(1, box.height());
+        if (qint64(width) * height > maxGlyphPixels) {
+            *error = QStringLiteral("glyph %1 (%2) would take %3 x %4 pixels, more than an OF font file's picture holds (%5)")
+                         .arg(glyph.name, Charset::codePointName(glyph.codePoint)).arg(width).arg(height).arg(maxGlyphPixels);
+            return nullptr;
+        }
         pixels += qint64(width) * height;
         if (width > Bdf::maxSide || height > Bdf::maxSide || pixels > maxFontPixels) {
             *error = QStringLiteral("the glyph images would take more than %1 pixels").arg(maxFontPixels);

@@ -21,6 +21,13 @@ namespace Convert {
 
 /** All glyph images of a font made from a BDF file together, in pixels, as the renderer's budget. */
 constexpr qint64 maxFontPixels = qint64(1) << 26;
+/** One glyph image made from a BDF file: a picture of any pixels this size reads back from an OF font file. */
+constexpr qint64 maxGlyphPixels = qint64(1) << 24;
+/**
+ * How far from its pen origin a letter may place anything in BDF, in pixels: the BDF reader takes boxes and
+ * offsets up to Bdf::maxSide, and the font's bounding box, which spans every glyph's, must stay within it too.
+ */
+constexpr int maxReach = Bdf::maxSide / 2;
 
 /**
  * Where a letter's image stands on the line, in pixels of the image: the pen origin's column, the
@@ -36,6 +43,12 @@ struct Placement {
     int advance = 0;
 };
 Placement placementOf(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics = nullptr);
+
+/**
+ * Why placementOf() cannot place the letter: an anchor line or a metrics value that is not a number, or
+ * lies further than maxReach from the image's edges, named with its value. Empty when it can.
+ */
+QString placementProblem(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics = nullptr);
 
 /** The font's name without the ".of" that the window's names end in. */
 QString familyOf(const Models::Font &font);

@@ -7,6 +7,8 @@
 #include "fontinput.h"
 #include "metricsfile.h"
 #include "outputfile.h"
+#include "samefile.h"
+#include "stagedfiles.h"
 
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageWriter>
 
 #include <cstdio>
 
@@ -58,6 +61,20 @@ QString besideOutput(const QString &output, const QString &extension)
                                                                                        : info.dir().filePath(base + extension);
 }
 
+// The files options.output stands for: an atlas is OUT.fnt, OUT.png and, with --json, OUT.json.
+QList<Cli::NamedFile> outputFiles(const Options &options)
+{
+    if (options.to != Format::Atlas) {
+        return {{QStringLiteral("OUT"), options.output}};
+    }
+    const QString fnt = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? besideOutput(options.output, QStringLiteral(".fnt")) : options.output;
+    QList<Cli::NamedFile> files{{QStringLiteral("OUT"), fnt}, {QStringLiteral("OUT's page"), besideOutput(fnt, QStringLiteral(".png"))}};
+    if (options.json) {
+        files.append({QStringLiteral("OUT's JSON"), besideOutput(fnt, QStringLiteral(".json"))});
+    }
+    return files;
+}
+
 // Cli::exitOk with every option read; otherwise the status of the usage error it printed.
 int readOptions(const Cli::CommandLine &line, Options *options)
 {
@@ -88,7 +105,10 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     if ((options->json || line.isSet(QStringLiteral("atlas-size"))) && options->to != Format::Atlas) {
         return line.usageError(QStringLiteral("--json and --atlas-size are for an atlas (.fnt)"));
     }
-    return Cli::exitOk;
+    Cli::FileSet reads;
+    reads.add({QStringLiteral("IN"), options->input});
+    reads.add({QStringLiteral("IN's metrics file"), Cli::metricsPath(options->input)});
+    return Cli::refuseSameFiles(line, reads, outputFiles(*options));
 }
 
 // The input font, from an OF font file or a BDF file by what the file starts with; null after printing why.
@@ -128,7 +148,7 @@ std::unique_ptr<Models::Font> readInput(const Cli::CommandLine &line, const QStr
     return font;
 }
 
-// The metrics file beside an OF input, when there is one; a broken one is named and passed over.
+// The metrics file beside an OF input, when there is one; a broken one, or one of another font, is named and passed over.
 std::unique_ptr<Cli::TextMetrics> metricsBeside(const Cli::CommandLine &line, const QString &input)
 {
     const QString path = Cli::metricsPath(input);
@@ -137,11 +157,60 @@ std::unique_ptr<Cli::TextMetrics> metricsBeside(const Cli::CommandLine &line, co
     }
     auto metrics = std::make_unique<Cli::TextMetrics>();
     QString error;
-    if (!Cli::readMetricsFile(path, metrics.get(), &error)) {
+    if (!Cli::readMetricsOf(input, metrics.get(), &error)) {
         line.note(error + QStringLiteral("; placing glyphs by their anchor lines"));
         return nullptr;
     }
     return metrics;
+}
+
+/*
+ * Writes the atlas's files as one set: the descriptors are staged first, so that a target that cannot
+ * be written is found before the page is encoded, and the targets are replaced together, the .fnt that
+ * names the page last. json is left out when jsonPath is empty. False with "cannot write PATH: REASON".
+ */
+bool saveAtlas(const QImage &image, const QString &png, const QByteArray &fntText, const QString &fnt, const QByteArray &jsonText,
+               const QString &json, QString *error)
+{
+    StagedFiles files({QFileInfo(png).absolutePath(), QFileInfo(fnt).absolutePath()});
+    QList<StagedFile> set;
+    QString reason;
+    const auto stage = [&](const QString &path, const std::function<bool(QIODevice *, QString *)> &content) {
+        const StagedFile staged = StagedFiles::write(path, content, &reason);
+        if (staged.isNull()) {
+            *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
+            for (const StagedFile &other : qAsConst(set)) {
+                StagedFiles::drop(other);
+            }
+            return false;
+        }
+        set.prepend(staged);
+        return true;
+    };
+    const auto bytes = [](const QByteArray &text) {
+        return [text](QIODevice *device, QString *why) {
+            const bool written = device->write(text) == text.size();
+            *why = device->errorString();
+            return written;
+        };
+    };
+    const bool staged = stage(fnt, bytes(fntText)) && (json.isEmpty() || stage(json, bytes(jsonText)))
+                        && stage(png, [&](QIODevice *device, QString *why) {
+                               QImageWriter writer(device, "png");
+                               const bool written = writer.write(image);
+                               *why = writer.errorString();
+                               return written;
+                           });
+    if (!staged) {
+        return false;
+    }
+    files.add(0, set);
+    const StagedFiles::Outcome outcome = files.commit().value(0);
+    if (!outcome.error.isEmpty()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(outcome.target, outcome.error);
+        return false;
+    }
+    return true;
 }
 
 int writeAtlas(const Cli::CommandLine &line, const Options &options, const Models::Font &font, const Cli::TextMetrics *metrics)
@@ -163,11 +232,9 @@ int writeAtlas(const Cli::CommandLine &line, const Options &options, const Model
     const QString fnt = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? besideOutput(options.output, QStringLiteral(".fnt")) : options.output;
     const QString png = besideOutput(fnt, QStringLiteral(".png"));
     const QString pageFile = QFileInfo(png).fileName();
-    bool saved = Cli::savePng(image, png, &error) && Cli::saveBytes(Atlas::fntText(page, pageFile), fnt, &error);
-    if (saved && options.json) {
-        saved = Cli::saveBytes(Atlas::jsonText(page, pageFile), besideOutput(fnt, QStringLiteral(".json")), &error);
-    }
-    if (!saved) {
+    const QString json = besideOutput(fnt, QStringLiteral(".json"));
+    if (!saveAtlas(image, png, Atlas::fntText(page, pageFile), fnt, options.json ? Atlas::jsonText(page, pageFile) : QByteArray(),
+                   options.json ? json : QString(), &error)) {
         return line.failure(error);
     }
     std::printf("%s: %d glyphs on a %d x %d page (%s)\n", fnt.toUtf8().constData(), int(page.glyphs.size()),

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -16,11 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Samples wait at most this long for their commit, so that a long run shows its samples as it goes.
-constexpr qint64 commitEveryMs = 1000;
-// Nor are more kept waiting.
-constexpr int commitEverySamples = 256;
 
 const QString metadataName = QStringLiteral("metadata.jsonl");
 const QString gtName = QStringLiteral("gt.txt");
@@ -33,12 +27,6 @@ QString systemError(int error)
 const QRegularExpression &sampleFile()
 {
     static const QRegularExpression pattern(QStringLiteral("^([0-9]+)\\.(png|gt\\.txt|xml|box|boxes\\.png)$"));
-    return pattern;
-}
-
-const QRegularExpression &hiddenFile()
-{
-    static const QRegularExpression pattern(QStringLiteral("^\\.([0-9]+)\\.(png|gt\\.txt|xml|box|boxes\\.png)\\.[0-9a-z]+\\.part$"));
     return pattern;
 }
 
@@ -100,17 +88,12 @@ Listing readListing(const QString &path, bool json)
 DatasetFolder::DatasetFolder(const QString &path)
     : m_path(QFileInfo(path).absoluteFilePath())
 {
-    m_sinceCommit.start();
 }
 
 DatasetFolder::~DatasetFolder()
 {
-    for (const Sample &sample : qAsConst(m_pending)) {
-        for (const Staged &staged : sample.files) {
-            drop(staged);
-        }
-    }
-    for (const int handle : {m_directory, m_metadata, m_gt}) {
+    m_staged.reset(); // drops the files never committed
+    for (const int handle : {m_metadata, m_gt}) {
         if (handle >= 0) {
             ::close(handle);
         }
@@ -128,14 +111,11 @@ bool DatasetFolder::open(QString *error)
         *error = QStringLiteral("cannot make the directory %1").arg(m_path);
         return false;
     }
-    m_directory = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_directory < 0) {
-        *error = QStringLiteral("cannot open %1: %2").arg(m_path, systemError(errno));
-        return false;
-    }
     if (!takeOver(error)) {
         return false;
     }
+    // Also removes the staged files a killed run left.
+    m_staged.reset(new StagedFiles({m_path}));
     const QByteArray metadata = QFile::encodeName(m_path + QLatin1Char('/') + metadataName);
     const QByteArray gt = QFile::encodeName(m_path + QLatin1Char('/') + gtName);
     m_metadata = ::open(metadata.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
@@ -180,13 +160,12 @@ bool DatasetFolder::takeOver(QString *error)
         entries.next();
         const QString fileName = entries.fileName();
         const QRegularExpressionMatch sample = sampleFile().match(fileName);
-        const QRegularExpressionMatch hidden = hiddenFile().match(fileName);
         if (!listed && sample.hasMatch()) {
             *error = QStringLiteral("%1 holds %2 and no %3: not a dataset oftool compose made; choose another directory")
                          .arg(m_path, fileName, metadataName);
             return false;
         }
-        if (hidden.hasMatch() || (sample.hasMatch() && !m_listed.contains(sample.captured(1)))) {
+        if (sample.hasMatch() && !m_listed.contains(sample.captured(1))) {
             if (QFile::remove(entries.filePath())) {
                 ++m_removed;
             }
@@ -197,24 +176,11 @@ bool DatasetFolder::takeOver(QString *error)
 
 bool DatasetFolder::stage(const QString &fileName, const QByteArray &bytes, Staged *staged, QString *error) const
 {
-    staged->target = m_path + QLatin1Char('/') + fileName;
-    int handle = -1;
-    while (handle < 0) {
-        staged->hidden = QStringLiteral("%1/.%2.%3.part").arg(m_path, fileName, QString::number(QRandomGenerator::global()->generate(), 36));
-        handle = ::open(QFile::encodeName(staged->hidden).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (handle < 0 && errno != EEXIST) {
-            *error = QStringLiteral("cannot write %1: %2").arg(staged->target, systemError(errno));
-            return false;
-        }
-    }
-    int failure = 0;
-    const bool written = writeAll(handle, bytes, &failure);
-    if (::close(handle) != 0 && written) {
-        failure = errno;
-    }
-    if (!written || failure != 0) {
-        *error = QStringLiteral("cannot write %1: %2").arg(staged->target, systemError(failure));
-        drop(*staged);
+    const QString target = m_path + QLatin1Char('/') + fileName;
+    QString reason;
+    *staged = StagedFiles::write(bytes, target, &reason);
+    if (staged->isNull()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(target, reason);
         return false;
     }
     return true;
@@ -222,17 +188,18 @@ bool DatasetFolder::stage(const QString &fileName, const QByteArray &bytes, Stag
 
 void DatasetFolder::drop(const Staged &staged)
 {
-    ::unlink(QFile::encodeName(staged.hidden).constData());
+    StagedFiles::drop(staged);
 }
 
 void DatasetFolder::add(const Sample &sample)
 {
-    m_pending.append(sample);
+    m_staged->add(sample.id, sample.files);
+    m_pending.insert(sample.id, sample);
 }
 
 bool DatasetFolder::due() const
 {
-    return !m_pending.isEmpty() && (m_sinceCommit.elapsed() >= commitEveryMs || m_pending.size() >= commitEverySamples);
+    return m_staged->due();
 }
 
 bool DatasetFolder::appendLists(const QByteArray &records, const QByteArray &lines, QString *error)
@@ -257,40 +224,23 @@ bool DatasetFolder::appendLists(const QByteArray &records, const QByteArray &lin
 QList<DatasetFolder::Outcome> DatasetFolder::commit()
 {
     QList<Outcome> outcomes;
-    if (m_pending.isEmpty()) {
-        return outcomes;
-    }
-    // One sync makes every staged file's content durable before any takes its name.
-    const int syncError = ::syncfs(m_directory) == 0 ? 0 : errno;
     QString listError;
-    for (const Sample &sample : qAsConst(m_pending)) {
-        QString error = syncError ? QStringLiteral("cannot write %1: %2").arg(m_path, systemError(syncError)) : listError;
-        QStringList renamed;
-        for (const Staged &staged : sample.files) {
-            if (error.isEmpty() && ::rename(QFile::encodeName(staged.hidden).constData(), QFile::encodeName(staged.target).constData()) == 0) {
-                renamed.append(staged.target);
-                continue;
-            }
-            if (error.isEmpty()) {
-                error = QStringLiteral("cannot write %1: %2").arg(staged.target, systemError(errno));
-            }
-            drop(staged);
-        }
+    for (const StagedFiles::Outcome &placed : m_staged->commit()) {
+        const Sample sample = m_pending.take(placed.id);
+        QString error = placed.error.isEmpty() ? listError : QStringLiteral("cannot write %1: %2").arg(placed.target, placed.error);
         // Listed once in place; a sample the lists cannot take is removed, and so are those after it.
         if (error.isEmpty() && !appendLists(sample.record, sample.gtLine, &error)) {
             listError = error;
         }
-        if (!error.isEmpty()) {
-            for (const QString &target : qAsConst(renamed)) {
-                QFile::remove(target);
-            }
-        } else {
+        if (error.isEmpty()) {
             m_listed.insert(sample.name);
+        } else {
+            // New files, or ones of unlisted samples that open() removed: none is anyone else's.
+            for (const Staged &staged : sample.files) {
+                QFile::remove(staged.target);
+            }
         }
         outcomes.append(Outcome{sample.id, sample.name, error});
     }
-    ::fsync(m_directory);
-    m_pending.clear();
-    m_sinceCommit.restart();
     return outcomes;
 }

@@ -1,33 +1,32 @@
 #ifndef OFTOOL_DATASETFOLDER_H
 #define OFTOOL_DATASETFOLDER_H
 
+#include "stagedfiles.h"
+
 #include <QByteArray>
-#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
-#include <QVector>
+
+#include <memory>
 
 /*
  * The folder oftool compose writes: each sample's files (NAME.png last, so that an image on disk means a
  * whole sample), and metadata.jsonl and gt.txt, which list exactly the samples whose files are in place.
- * Files are written under hidden names and put in place in groups, after one sync; the samples of a group
- * are listed once their files are in place. A run into a folder that holds such a dataset continues it:
- * the lists are cut back to the records both hold whole, files of samples not listed (what a killed run
- * can leave) are removed, and the samples listed are kept.
+ * A sample's files are staged as one group of StagedFiles and put in place with the others of a commit;
+ * a sample is listed once its files are in place. A run into a folder that holds such a dataset continues
+ * it: the lists are cut back to the records both hold whole, files of samples not listed (what a killed
+ * run can leave) are removed, and the samples listed are kept.
  */
 class DatasetFolder
 {
 public:
-    /** A file written under a hidden name, to be given its own at the commit. */
-    struct Staged {
-        QString hidden;
-        QString target;
-    };
+    using Staged = StagedFile;
     struct Sample {
         int id = 0;
         QString name;
-        QVector<Staged> files; // the image last
+        QList<Staged> files; // the image last
         QByteArray record;     // its metadata.jsonl line
         QByteArray gtLine;     // its gt.txt line
     };
@@ -50,7 +49,7 @@ public:
     /** How many files of unlisted samples open() removed. */
     int removedCount() const { return m_removed; }
 
-    /** Writes bytes under a hidden name beside the folder's fileName; safe on any thread. False with the reason otherwise. */
+    /** Stages bytes as the folder's fileName; safe on any thread. False with the reason otherwise. */
     bool stage(const QString &fileName, const QByteArray &bytes, Staged *staged, QString *error) const;
     /** Removes a staged file that will not be committed. */
     static void drop(const Staged &staged);
@@ -66,13 +65,12 @@ private:
     bool appendLists(const QByteArray &records, const QByteArray &lines, QString *error);
 
     QString m_path;
-    int m_directory = -1;
+    std::unique_ptr<StagedFiles> m_staged;
     int m_metadata = -1;
     int m_gt = -1;
     QSet<QString> m_listed;
     int m_removed = 0;
-    QList<Sample> m_pending;
-    QElapsedTimer m_sinceCommit;
+    QHash<int, Sample> m_pending; // by id, until their commit
 };
 
 #endif // OFTOOL_DATASETFOLDER_H

@@ -76,6 +76,11 @@ std::unique_ptr<Models::Font> openFont(const char *command, const QString &path)
     if (input.moreWarnings > 0) {
         note(command, QStringLiteral("%1: %2").arg(path, moreWarningsText(input.moreWarnings)));
     }
+    // Whatever a command makes of such a font would carry the loss on as if nothing had happened.
+    if (input.lostPictures) {
+        failure(command, QStringLiteral("%1: pictures were lost while reading (see the warnings)").arg(path));
+        return nullptr;
+    }
     return std::move(input.font);
 }
 

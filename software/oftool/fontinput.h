@@ -33,7 +33,8 @@ QString moreWarningsText(qint64 count);
 
 /**
  * The font at path for a subcommand that works on it: prints "oftool COMMAND: PATH: WARNING" for
- * each of the reader's first warnings and a count of the rest; null, with the error printed as a failure, when it is unusable.
+ * each of the reader's first warnings and a count of the rest; null, with the error printed as a failure, when it is unusable
+ * or lost pixels of a picture.
  */
 std::unique_ptr<Models::Font> openFont(const char *command, const QString &path);
 

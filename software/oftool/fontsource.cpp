@@ -44,14 +44,11 @@ QString kindOf(const QByteArray &head)
     return QString();
 }
 
-// Whether the glyphs Qt draws for font come from face: the tables that make them are the face's own.
-bool drawsFrom(const QFont &font, const QByteArray &data, const Sfnt::Face &face)
+// Whether the glyphs of raw come from face: the tables that make them are the face's own.
+bool drawsFrom(const QRawFont &raw, const QByteArray &data, const Sfnt::Face &face)
 {
-    const QRawFont raw = QRawFont::fromFont(font);
-    if (!raw.isValid()) {
-        return false;
-    }
     int compared = 0;
+    // "head" first: it tells the faces of a collection apart before any large table is compared.
     for (const char *tag : {"head", "name", "cmap", "hmtx", "maxp", "glyf", "CFF ", "CFF2"}) {
         const QByteArray own = Sfnt::table(data, face, tag);
         if (own.isNull()) {
@@ -65,14 +62,21 @@ bool drawsFrom(const QFont &font, const QByteArray &data, const Sfnt::Face &face
     return compared > 0;
 }
 
-// The styles of the fonts registered as id whose glyphs come from face, as faces named after family.
-QList<Face> facesDrawnFrom(int id, const QByteArray &data, const Sfnt::Face &face)
+// The styles of the fonts registered as id, each under the member of members its glyphs come from. Each style
+// is loaded once and the family list is the database's, which names a family once per face that has it.
+QVector<QList<Face>> facesByMember(int id, const QByteArray &data, const QVector<Sfnt::Face> &members)
 {
-    QList<Face> found;
-    for (const QString &family : QFontDatabase::applicationFontFamilies(id)) {
+    QVector<QList<Face>> found(members.size());
+    QStringList families = QFontDatabase::applicationFontFamilies(id);
+    families.removeDuplicates();
+    for (const QString &family : qAsConst(families)) {
         for (const QString &style : InstalledFonts::styles(family)) {
-            if (drawsFrom(InstalledFonts::font(family, style, 12), data, face)) {
-                found.append(Face{family, style, family, QString(), -1});
+            const QRawFont raw = QRawFont::fromFont(InstalledFonts::font(family, style, 12));
+            for (int index = 0; raw.isValid() && index < members.size(); ++index) {
+                if (drawsFrom(raw, data, members.at(index))) {
+                    found[index].append(Face{family, style, family, QString(), -1});
+                    break;
+                }
             }
         }
     }
@@ -95,9 +99,10 @@ bool addSfnt(const QString &path, const QByteArray &data, int wanted, QList<Face
         *error = QStringLiteral("Qt's font database does not load it");
         return false;
     }
+    const QVector<QList<Face>> drawn = facesByMember(id, data, members);
     QStringList refused;
     for (int index = wanted < 0 ? 0 : wanted; index <= (wanted < 0 ? members.size() - 1 : wanted); ++index) {
-        QList<Face> found = facesDrawnFrom(id, data, members.at(index));
+        QList<Face> found = drawn.at(index);
         if (found.isEmpty()) {
             static int renamed = 0;
             const QString family = Sfnt::familyName(Sfnt::table(data, members.at(index), "name"));
@@ -106,7 +111,7 @@ bool addSfnt(const QString &path, const QByteArray &data, int wanted, QList<Face
             QVector<Sfnt::Face> copyFaces;
             const int copyId = QFontDatabase::addApplicationFontFromData(copy);
             if (copyId >= 0 && Sfnt::readFaces(copy, &copyFaces, error)) {
-                found = facesDrawnFrom(copyId, copy, copyFaces.first());
+                found = facesByMember(copyId, copy, copyFaces).value(0);
             }
             for (Face &face : found) {
                 face.family = family.isEmpty() ? face.family : family;
@@ -177,6 +182,17 @@ QString knownFamily(const QStringList &families, const QString &name)
     return known == families.cend() ? QString() : *known;
 }
 
+// path, escaped, its middle left out when it is too long to read in a line (a path beyond PATH_MAX, for one).
+QString shortPath(const QByteArray &path)
+{
+    constexpr int head = 40;
+    constexpr int tail = 80;
+    if (path.size() <= head + tail + 40) {
+        return Cli::escaped(path);
+    }
+    return QStringLiteral("%1...%2 (a path of %3 bytes)").arg(Cli::escaped(path.left(head)), Cli::escaped(path.right(tail))).arg(path.size());
+}
+
 // Readdir rather than QDirIterator, which passes over a name that is not text without a word.
 void walk(const QByteArray &directory, QStringList *files, QStringList *problems, int *scanned)
 {
@@ -198,7 +214,12 @@ void walk(const QByteArray &directory, QStringList *files, QStringList *problems
         const QByteArray path = directory + '/' + name;
         struct stat status = {};
         // lstat: a link to a directory is not followed, so links cannot lead round in a loop.
-        if (lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        if (lstat(path.constData(), &status) != 0) {
+            ++*scanned;
+            problems->append(QStringLiteral("%1: cannot look at it: %2").arg(shortPath(path), QString::fromLocal8Bit(std::strerror(errno))));
+            continue;
+        }
+        if (S_ISDIR(status.st_mode)) {
             walk(path, files, problems, scanned);
             continue;
         }
@@ -225,6 +246,11 @@ bool addFile(const QString &spec, QList<Face> *faces, QString *error)
     if (face.hasMatch() && !QFileInfo::exists(spec)) {
         path = face.captured(1);
         wanted = face.captured(2).toInt();
+    }
+    const QRegularExpressionMatch number = QRegularExpression(QStringLiteral("^(.*)#(-?\\d+)$")).match(spec);
+    if (wanted < 0 && number.hasMatch() && !QFileInfo::exists(spec) && QFileInfo::exists(number.captured(1))) {
+        *error = QStringLiteral("\"#%1\" is no face index; faces are numbered from 0 to 999999").arg(number.captured(2));
+        return false;
     }
     const QFileInfo info(path);
     if (!info.exists()) {

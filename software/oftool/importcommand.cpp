@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -99,30 +100,60 @@ int countPictures(const Models::Font &font, QStringList *nullImages)
     return pictures;
 }
 
-// "NAME: REASON" for each image file in directory that the import passed over.
-QStringList passedOver(const QString &directory)
+// "NAME: REASON" for each image file in directory that the import passed over, or whose letter, after the
+// substitutions, an OF font file cannot hold.
+QStringList passedOver(const QString &directory, const QMap<QString, QString> &substitutions)
 {
     QStringList refused;
     for (const QString &name : QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
         const IOManager::GlyphFileName glyph = IOManager::GlyphFileName::parse(name);
         if (!glyph.isAccepted() && (looksLikeImage(name) || IOManager::GlyphFileName::hasGlyphExtension(name))) {
             refused.append(QStringLiteral("%1: %2").arg(name, glyph.reason()));
+        } else if (glyph.isAccepted()
+                   && !IOManager::GlyphFileName::isStorableLetter(substitutions.value(glyph.letter(), glyph.letter()))) {
+            const QString problem = glyph.storageProblem();
+            refused.append(QStringLiteral("%1: %2").arg(
+                name, problem.isEmpty() ? QStringLiteral("--map gives it a letter an OF font file cannot hold") : problem));
         }
     }
     return refused;
 }
 
+// font without the letters an OF font file cannot hold, which the framework's import reads all the same.
+std::unique_ptr<Models::Font> storableLetters(std::unique_ptr<Models::Font> font)
+{
+    const QList<QString> values = font->getCharacters().keys();
+    if (std::all_of(values.cbegin(), values.cend(), IOManager::GlyphFileName::isStorableLetter)) {
+        return font;
+    }
+    std::unique_ptr<Models::Font> kept(new Models::Font(font->getName()));
+    for (const Models::Character *letter : font->getCharacters()) {
+        if (!IOManager::GlyphFileName::isStorableLetter(letter->getCharacterValue())) {
+            continue;
+        }
+        auto *copy = new Models::Character(letter->getCharacterValue(), letter->getUpLine(), letter->getBaseLine(),
+                                           letter->getLeftLine(), letter->getRightLine());
+        for (const Models::CharacterPicture *picture : letter->getPictures()) {
+            copy->addPicture(new Models::CharacterPicture(picture->getImage(), picture->getId(),
+                                                          picture->getDegradationLevel()));
+        }
+        kept->addCharacter(copy);
+    }
+    return kept;
+}
+
 // Reads the images of the directory and writes the font file.
 int importDirectory(const Cli::CommandLine &line, const Options &options)
 {
-    const std::unique_ptr<Models::Font> font(importFont(options.directory, options.substitutions, options.verbose));
+    const std::unique_ptr<Models::Font> font = storableLetters(
+        std::unique_ptr<Models::Font>(importFont(options.directory, options.substitutions, options.verbose)));
     // ".", ".." and the "" of "glyphs/" are no names for a font.
     if (font->getName().isEmpty() || font->getName() == QLatin1String(".") || font->getName() == QLatin1String("..")) {
         font->setName(options.ownName);
     }
     QStringList nullImages;
     const int pictures = countPictures(*font, &nullImages);
-    const QStringList refused = passedOver(options.directory);
+    const QStringList refused = passedOver(options.directory, options.substitutions);
     for (const QString &file : refused) {
         line.note(QStringLiteral("passed over ") + file);
     }

@@ -20,6 +20,8 @@ const Cli::Command commands[] = {
     {"anchor", "set a letter's baseLine and rightLine inside an OF font file", Application::Core, declareAnchor, runAnchor, nullptr},
     {"merge", "put the pictures of several OF font files into one font", Application::Core, declareMerge, runMerge, nullptr},
     {"convert", "convert between OF font files, BDF and a BMFont atlas", Application::Gui, declareConvert, runConvert, nullptr},
+    {"import-page", "make an OF font file from scanned pages' PAGE-XML or ALTO glyphs", Application::Core, declareImportPage, runImportPage, nullptr},
+    {"import-boxes", "make an OF font file from a scanned page and Tesseract box files", Application::Core, declareImportBoxes, runImportBoxes, nullptr},
     {"compose", "set text lines and pages from OF font files, with boxes and labels for training", Application::Core, declareCompose, runCompose, nullptr},
 };
 

@@ -3,15 +3,15 @@
 #include "glyphmetrics.h"
 #include "rendersettings.h"
 
-#include "iomanager/savefile_p.h"
-
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
-#include <QSaveFile>
+
+#include <cmath>
 
 namespace Cli {
 
@@ -48,7 +48,8 @@ QJsonObject letterObject(const LetterGeometry &letter)
     };
 }
 
-QJsonObject metricsObject(const QString &fontPath, const RenderSettings &settings, const FontGeometry &geometry)
+QJsonObject metricsObject(const QString &fontPath, const RenderSettings &settings, const FontGeometry &geometry, qint64 fontBytes,
+                          const QByteArray &fontSha256)
 {
     static const char *const hinting[] = {"default", "none", "slight", "full"};
     QJsonArray letters;
@@ -63,6 +64,8 @@ QJsonObject metricsObject(const QString &fontPath, const RenderSettings &setting
     const bool ink = settings.fit == RenderSettings::Fit::Ink;
     return {
         {QStringLiteral("file"), QFileInfo(fontPath).fileName()},
+        {QStringLiteral("fontBytes"), double(fontBytes)},
+        {QStringLiteral("fontSha256"), QString::fromLatin1(fontSha256)},
         {QStringLiteral("fit"), ink ? QStringLiteral("ink") : QStringLiteral("line")},
         {QStringLiteral("padding"), ink ? settings.padding : 0},
         {QStringLiteral("antialias"), settings.antialias},
@@ -85,23 +88,10 @@ QString metricsPath(const QString &fontPath)
     return fontPath + QStringLiteral(".metrics.json");
 }
 
-bool writeMetricsFile(const QString &fontPath, const RenderSettings &settings, const FontGeometry &geometry, QString *error)
+QByteArray metricsText(const QString &fontPath, const RenderSettings &settings, const FontGeometry &geometry, qint64 fontBytes,
+                       const QByteArray &fontSha256)
 {
-    if (!settings.metrics) {
-        return true;
-    }
-    const QString path = metricsPath(fontPath);
-    if (!IOManager::Private::isReplaceableTarget(path)) {
-        *error = QStringLiteral("cannot write %1: not a regular file").arg(path);
-        return false;
-    }
-    QSaveFile file(path);
-    const QByteArray bytes = QJsonDocument(metricsObject(fontPath, settings, geometry)).toJson(QJsonDocument::Indented);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !IOManager::Private::commitComplete(file)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return QJsonDocument(metricsObject(fontPath, settings, geometry, fontBytes, fontSha256)).toJson(QJsonDocument::Indented);
 }
 
 bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
@@ -130,6 +120,10 @@ bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
     metrics->pixelSize = root.value(QStringLiteral("pixelSize")).toInt();
     metrics->lineSpacing = root.value(QStringLiteral("lineSpacing")).toDouble();
     metrics->spaceAdvance = root.value(QStringLiteral("spaceAdvance")).toDouble(-1);
+    const QJsonValue fontBytes = root.value(QStringLiteral("fontBytes"));
+    const double bytes = fontBytes.toDouble(-1);
+    metrics->fontBytes = fontBytes.isDouble() && bytes >= 0 && bytes <= 9e15 && bytes == std::floor(bytes) ? qint64(bytes) : -1;
+    metrics->fontSha256 = root.value(QStringLiteral("fontSha256")).toString().toLatin1();
     for (const QJsonValue &value : letters.toArray()) {
         const QJsonObject letter = value.toObject();
         const QJsonObject origin = letter.value(QStringLiteral("origin")).toObject();
@@ -143,6 +137,43 @@ bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
                                           pair.value(QStringLiteral("adjustment")).toDouble()};
         metrics->kerning.insert(kerned.left + kerned.right, kerned.adjustment);
         metrics->pairs.append(kerned);
+    }
+    return true;
+}
+
+QString fontMismatch(const TextMetrics &metrics, const QString &fontPath)
+{
+    const QString prefix = QStringLiteral("does not describe %1: ").arg(fontPath);
+    if (metrics.fontBytes < 0 || metrics.fontSha256.isEmpty()) {
+        return prefix + QStringLiteral("it records no size and hash of its font file");
+    }
+    QFile font(fontPath);
+    if (!font.open(QIODevice::ReadOnly)) {
+        return prefix + font.errorString();
+    }
+    if (font.size() != metrics.fontBytes) {
+        return prefix + QStringLiteral("made for a font file of %1 bytes, not %2").arg(metrics.fontBytes).arg(font.size());
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&font)) {
+        return prefix + font.errorString();
+    }
+    if (hash.result().toHex() != metrics.fontSha256) {
+        return prefix + QStringLiteral("made for a font file of the same size with other bytes (SHA-256)");
+    }
+    return QString();
+}
+
+bool readMetricsOf(const QString &fontPath, TextMetrics *metrics, QString *error)
+{
+    const QString path = metricsPath(fontPath);
+    if (!readMetricsFile(path, metrics, error)) {
+        return false;
+    }
+    const QString mismatch = fontMismatch(*metrics, fontPath);
+    if (!mismatch.isEmpty()) {
+        *error = QStringLiteral("%1: %2").arg(path, mismatch);
+        return false;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #ifndef OFTOOL_METRICSFILE_H
 #define OFTOOL_METRICSFILE_H
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -14,10 +15,11 @@ namespace Cli {
 QString metricsPath(const QString &fontPath);
 
 /**
- * Writes geometry as fontPath's metrics file when settings ask for metrics, replacing it only once complete;
- * true when written or not asked for, otherwise false with error set.
+ * geometry as the metrics file of the OF font file fontPath, which holds fontBytes bytes whose SHA-256
+ * is fontSha256 (lower-case hexadecimal), so that a reader can tell whether the two still belong together.
  */
-bool writeMetricsFile(const QString &fontPath, const RenderSettings &settings, const FontGeometry &geometry, QString *error);
+QByteArray metricsText(const QString &fontPath, const RenderSettings &settings, const FontGeometry &geometry, qint64 fontBytes,
+                       const QByteArray &fontSha256);
 
 /** What setting text from the glyph images needs of a metrics file, in pixels. */
 struct TextMetrics {
@@ -40,10 +42,25 @@ struct TextMetrics {
     Letters letters;
     QHash<QString, qreal> kerning; // left + right
     QList<Pair> pairs;             // the same, in the file's order
+    qint64 fontBytes = -1;         // of the font file they were written with; -1 when not recorded
+    QByteArray fontSha256;         // its hash, in lower-case hexadecimal; empty when not recorded
 };
 
 /** Reads the metrics file at path; false with error set when it is unreadable or not one. */
 bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error);
+
+/**
+ * Why metrics do not describe the OF font file at fontPath ("does not describe FILE: ..."): they record no
+ * size and hash of their font file, or the file's size or hash differ from what they record. Empty when
+ * they describe it.
+ */
+QString fontMismatch(const TextMetrics &metrics, const QString &fontPath);
+
+/**
+ * Reads the metrics file of the OF font file fontPath; false with error ("PATH: REASON") when it is
+ * unreadable, not a metrics file, or does not describe the font (fontMismatch()).
+ */
+bool readMetricsOf(const QString &fontPath, TextMetrics *metrics, QString *error);
 
 } // namespace Cli
 

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Cli {
@@ -19,7 +20,10 @@ QString cannotWrite(const QString &path, const QString &typed)
     const QFileInfo target(path);
     const QFileInfo directory(target.absolutePath());
     QString reason;
-    if (target.isDir()) {
+    struct stat status;
+    if (target.isSymLink() && ::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ELOOP) {
+        reason = QString::fromLocal8Bit(std::strerror(ELOOP));
+    } else if (target.isDir()) {
         reason = QString::fromLocal8Bit(std::strerror(EISDIR));
     } else if (target.exists() && !target.isFile()) {
         reason = QStringLiteral("not a regular file");

@@ -5,6 +5,7 @@
 #include "metricsfile.h"
 #include "outputfile.h"
 #include "previewsheet.h"
+#include "samefile.h"
 
 #include "models/font.h"
 
@@ -26,6 +27,7 @@ struct Options {
     int scale = 1;
     QVector<uint> text; // code points
     bool anchorLines = false;
+    int pictures = 1; // per letter; 0 for all
 };
 
 bool parseScale(const QString &text, int *scale)
@@ -43,11 +45,26 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     if (options->output.isEmpty()) {
         return line.usageError(QStringLiteral("-o: no output file given (for example -o sheet.png)"));
     }
+    Cli::FileSet reads;
+    reads.add({QStringLiteral("FILE"), options->path});
+    reads.add({QStringLiteral("its metrics file"), Cli::metricsPath(options->path)});
+    if (Cli::refuseSameFiles(line, reads, {{QStringLiteral("-o"), options->output}}) != Cli::exitOk) {
+        return Cli::exitUsage;
+    }
     if (line.isSet(QStringLiteral("scale")) && !parseScale(line.value(QStringLiteral("scale")), &options->scale)) {
         return line.usageError(QStringLiteral("--scale: \"%1\" is not a whole number from 1 to %2")
                                    .arg(line.value(QStringLiteral("scale")), QString::number(maxScale)));
     }
     options->anchorLines = line.isSet(QStringLiteral("lines"));
+    if (line.isSet(QStringLiteral("max-pictures"))) {
+        bool ok = false;
+        options->pictures = line.value(QStringLiteral("max-pictures")).toInt(&ok, 10);
+        if (!ok || options->pictures < 1) {
+            return line.usageError(QStringLiteral("--max-pictures: \"%1\" is not a whole number from 1 on").arg(line.value(QStringLiteral("max-pictures"))));
+        }
+    } else if (line.isSet(QStringLiteral("pictures"))) {
+        options->pictures = 0;
+    }
     options->text = Cli::codePointsOf(line.isSet(QStringLiteral("text")) ? line.value(QStringLiteral("text")) : defaultText);
     if (options->text.size() > maxTextLength) {
         return line.usageError(QStringLiteral("--text: %1 characters; at most %2 fit a sheet")
@@ -69,12 +86,13 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
     bool withMetrics = false;
     if (QFileInfo::exists(metricsPath)) {
         QString error;
-        withMetrics = Cli::readMetricsFile(metricsPath, &metrics, &error);
+        withMetrics = Cli::readMetricsOf(options.path, &metrics, &error);
         if (!withMetrics) {
             line.note(error + QStringLiteral("; the sample text is set from the image widths"));
         }
     }
-    const PreviewSheet layout(*font, options.text, options.scale, withMetrics ? &metrics : nullptr, options.anchorLines);
+    const PreviewSheet layout(*font, options.text, options.scale, withMetrics ? &metrics : nullptr, options.anchorLines,
+                               options.pictures);
     if (!layout.fits()) {
         return line.failure(QStringLiteral("the sheet would be %1 x %2 pixels, more than this tool draws; "
                                            "use a smaller --scale or a shorter --text")
@@ -108,7 +126,7 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
 
 void declarePreview(Cli::CommandLine &line)
 {
-    line.describe(QStringLiteral("oftool preview FILE -o sheet.png [--text TEXT] [--scale N] [--lines]"), QStringLiteral(R"(Draws an OF font file as a PNG sheet: every letter's first picture in a grid, with its character
+    line.describe(QStringLiteral("oftool preview FILE -o sheet.png [--text TEXT] [--scale N] [--lines] [--pictures]"), QStringLiteral(R"(Draws an OF font file as a PNG sheet: every letter's first picture in a grid, with its character
 and code point under it, transparent pixels on a light checkerboard, then a sample text set from
 the glyph images side by side, standing on their bottom edges. Characters of the sample text that
 the font lacks appear as outlined boxes, in the text and at the end of the grid; a picture with a
@@ -118,7 +136,9 @@ When FILE.metrics.json (from oftool render --metrics) lies next to FILE, the sam
 its advances, pen origins and kerning instead. --lines draws each letter's anchor lines over its
 glyph: upLine green, baseLine blue, leftLine and rightLine red, each along the top or left edge of
 the row or column it names; letters
-with the anchors 0, 100, 0, 100 get them on the edges of the image.
+with the anchors 0, 100, 0, 100 get them on the edges of the image. --pictures shows every picture
+of each letter, a letter to a row (wrapped after 16), each after the first labelled with its id;
+--max-pictures N the first N.
 
 Examples:
   oftool preview DejaVu_Sans__Book__32.of -o sheet.png
@@ -133,6 +153,9 @@ Exit status: 0 sheet written, 1 usage error, 2 the font could not be read or the
         {QStringLiteral("scale"), QStringLiteral("Sheet pixels per glyph pixel, 1 to %1 (default: 1).").arg(maxScale),
          QStringLiteral("N")},
         {QStringLiteral("lines"), QStringLiteral("Draw each letter's anchor lines over its glyph.")},
+        {QStringLiteral("pictures"), QStringLiteral("Show every picture of each letter, a letter to a row.")},
+        {QStringLiteral("max-pictures"), QStringLiteral("Show the first N pictures of each letter, a letter to a row."),
+         QStringLiteral("N")},
     });
     line.addArgument(QStringLiteral("FILE"), QStringLiteral("The OF font file."));
 }

@@ -77,15 +77,16 @@ QString labelPart(const QString &letter, int width)
 
 QImage firstImage(const Models::Character *letter)
 {
-    return letter && !letter->getPictures().isEmpty() ? letter->getPictures().first()->getImage() : QImage();
+    return letter && letter->firstPicture() ? letter->firstPicture()->getImage() : QImage();
 }
 
 } // namespace
 
 PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale, const Cli::TextMetrics *metrics,
-                           bool anchorLines)
+                           bool anchorLines, int pictures)
     : m_scale(scale)
     , m_anchorLines(anchorLines)
+    , m_pictures(pictures)
 {
     int pictureCount = 0;
     for (const Models::Character *letter : font.getCharacters()) {
@@ -110,17 +111,35 @@ void PreviewSheet::addLetters(const Models::Font &font)
     for (const Models::Character *letter : font.getCharacters()) {
         Cell cell;
         cell.letter = letter->getCharacterValue();
-        const QImage image = firstImage(letter);
-        cell.glyph.image = image;
         cell.anchors = {letter->getUpLine(), letter->getBaseLine(), letter->getLeftLine(), letter->getRightLine()};
-        if (!image.isNull()) {
-            m_glyph.width = qMax<qint64>(m_glyph.width, image.width());
-            m_glyph.height = qMax<qint64>(m_glyph.height, image.height());
-            widthSum += image.width();
-            heightSum += image.height();
-            ++imageCount;
+        QVector<QImage> images{firstImage(letter)};
+        if (m_pictures != 1) {
+            images.clear();
+            for (const Models::CharacterPicture *picture : letter->getPictures()) {
+                if (m_pictures > 0 && images.size() == m_pictures) {
+                    break;
+                }
+                images.append(picture->getImage());
+                cell.picture = picture->getId();
+                cell.glyph.image = images.last();
+                m_cells.append(cell);
+            }
+            if (images.isEmpty()) {
+                m_cells.append(cell);
+            }
+        } else {
+            cell.glyph.image = images.first();
+            m_cells.append(cell);
         }
-        m_cells.append(cell);
+        for (const QImage &image : qAsConst(images)) {
+            if (!image.isNull()) {
+                m_glyph.width = qMax<qint64>(m_glyph.width, image.width());
+                m_glyph.height = qMax<qint64>(m_glyph.height, image.height());
+                widthSum += image.width();
+                heightSum += image.height();
+                ++imageCount;
+            }
+        }
     }
     // Gaps take the average glyph size, so they look like a letter that is not there.
     m_gap.width = imageCount ? qMax<qint64>(1, widthSum / imageCount) : 8;
@@ -149,7 +168,19 @@ void PreviewSheet::layOutGrid()
     m_cell.width = qMax<qint64>(m_glyph.width * m_scale, minCellWidth);
     m_cell.height = m_boxHeight + labelHeight;
     m_columns = qMin<qint64>(m_cells.size(), maxColumns);
-    const qint64 rows = m_columns ? (m_cells.size() + m_columns - 1) / m_columns : 0;
+    // With several pictures per letter, each letter starts a row of its own.
+    qint64 column = 0;
+    qint64 row = 0;
+    for (int i = 0; i < m_cells.size(); ++i) {
+        const bool newLetter = m_pictures != 1 && i > 0 && m_cells.at(i).letter != m_cells.at(i - 1).letter;
+        if (i > 0 && (column == m_columns || (newLetter && column > 0))) {
+            column = 0;
+            ++row;
+        }
+        m_cells[i].column = column++;
+        m_cells[i].row = row;
+    }
+    const qint64 rows = m_cells.isEmpty() ? 0 : row + 1;
     m_grid.width = m_columns ? m_columns * m_cell.width + (m_columns - 1) * gap : 0;
     m_grid.height = rows ? rows * m_cell.height + (rows - 1) * gap : 0;
 }
@@ -267,8 +298,8 @@ void PreviewSheet::drawCells(QPainter &painter) const
     const int top = margin + headerHeight;
     for (int i = 0; i < m_cells.size(); ++i) {
         const Cell &cell = m_cells.at(i);
-        const int x = margin + int((i % m_columns) * (m_cell.width + gap));
-        const int y = top + int((i / m_columns) * (m_cell.height + gap));
+        const int x = margin + int(cell.column * (m_cell.width + gap));
+        const int y = top + int(cell.row * (m_cell.height + gap));
         const QImage &image = cell.glyph.image;
         const QSize size = image.isNull() ? QSize(int(m_gap.width), int(m_gap.height)) : image.size();
         const QRect box(x + int(m_cell.width - size.width() * m_scale) / 2, y + int(m_boxHeight) - size.height() * m_scale,
@@ -282,9 +313,10 @@ void PreviewSheet::drawCells(QPainter &painter) const
         const QColor colour = cell.glyph.missing ? QColor(0xb0, 0x30, 0x30) : QColor(0x30, 0x30, 0x30);
         const QString shown = labelPart(cell.letter, int(m_cell.width));
         const QString label = Cli::letterLabel(shown);
-        const QString codePoints = Cli::codePoints(shown);
+        // Pictures after a letter's first are told apart by their ids.
+        const QString codePoints = cell.picture > 0 ? QStringLiteral("#%1").arg(cell.picture) : Cli::codePoints(shown);
         // A space or a control has no face; its code point on the second line says it all.
-        drawLabel(painter, firstLine, label == codePoints ? QString() : label, colour);
+        drawLabel(painter, firstLine, label == Cli::codePoints(shown) ? QString() : label, colour);
         drawLabel(painter, secondLine, cell.glyph.missing ? QStringLiteral("missing") : codePoints, colour);
     }
 }

@@ -28,9 +28,11 @@ public:
     /**
      * Lays out font, then text (code points) with the characters the font lacks as gaps; scale is sheet pixels
      * per glyph pixel. With metrics the text is set by them; with anchorLines each letter's anchor lines are drawn over it.
+     * pictures is how many pictures of each letter the grid shows: 1 the first in a cell per letter, otherwise (0
+     * for all) a cell per picture, those after the first labelled with their ids, and each letter from the start of a row.
      */
     PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale, const Cli::TextMetrics *metrics = nullptr,
-                 bool anchorLines = false);
+                 bool anchorLines = false, int pictures = 1);
 
     qint64 width() const { return m_sheet.width; }
     qint64 height() const { return m_sheet.height; }
@@ -61,6 +63,9 @@ private:
         QString letter;
         Glyph glyph;
         Anchors anchors;
+        int picture = -1; // the id shown under it; -1 for none
+        qint64 column = 0;
+        qint64 row = 0;
     };
     struct Placed {
         Glyph glyph;
@@ -81,6 +86,7 @@ private:
 
     int m_scale;
     bool m_anchorLines;
+    int m_pictures;
     bool m_metricText = false;
     QString m_title;
     QVector<Cell> m_cells;

@@ -8,9 +8,11 @@
 #include "manifest.h"
 #include "metricsfile.h"
 #include "outputfile.h"
+#include "outputname.h"
 #include "progress.h"
 #include "renderjob.h"
 #include "renderoptions.h"
+#include "samefile.h"
 #include "stagedfiles.h"
 
 #include "glyphrenderer.h"
@@ -18,6 +20,7 @@
 #include "iomanager/fontfilemanager.h"
 #include "models/font.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QFont>
 #include <QHash>
@@ -79,6 +82,19 @@ QString lackText(const Job &job)
         .arg(names.join(QLatin1Char(' ')), job.missing.size() > shownCodePoints ? QStringLiteral(" ...") : QString());
 }
 
+// FAMILY__STYLE__SIZE.of, spaces as "_", each name kept to its directory. Room is left for the metrics file and the
+// temporary names beside it, and a long family is cut before the style, so that every size keeps a name of its own.
+QString outputFileName(const FontSources::Face &face, const QString &sizeName)
+{
+    constexpr int besideBytes = 20; // ".metrics.json" and the 7 bytes of a temporary name's ending
+    const QString tail = QStringLiteral("__%1.of").arg(sizeName);
+    const int room = OutputName::maxBytes - besideBytes - OutputName::utf8Size(tail) - 2;
+    const QString style = OutputName::component(QString(face.style).replace(QLatin1Char(' '), QLatin1Char('_')), room / 2);
+    const QString family = OutputName::component(QString(face.family).replace(QLatin1Char(' '), QLatin1Char('_')),
+                                                 room - OutputName::utf8Size(style));
+    return family + QStringLiteral("__") + style + tail;
+}
+
 // A job with everything but the characters its font lacks.
 Job makeJob(const Options &options, const FontSources::Face &face, int size)
 {
@@ -89,13 +105,49 @@ Job makeJob(const Options &options, const FontSources::Face &face, int size)
     job.dpi = options.dpi;
     job.typedOutput = options.output;
     const QString sizeName = options.pixels ? QStringLiteral("%1px").arg(size) : QString::number(size);
-    job.fontName = defaultFontFileName(face.family, face.style, sizeName);
+    job.fontName = outputFileName(face, sizeName);
     job.path = options.destination.singlePath.isEmpty() ? options.destination.directory.absoluteFilePath(job.fontName)
                                                         : options.destination.singlePath;
     job.requested = options.codePoints;
     job.keepFont = !options.into.isEmpty();
     job.settings = options.settings;
     return job;
+}
+
+// Cli::exitOk when no file of the run would replace one it reads, nor the manifest a font; otherwise the status of
+// the usage error printed.
+int refuseSameFiles(const Cli::CommandLine &line, const Options &options)
+{
+    Cli::FileSet files;
+    files.add({QStringLiteral("--chars-file"), line.value(QStringLiteral("chars-file"))});
+    QString lastFile;
+    for (const FontSources::Face &face : options.faces) {
+        if (face.file != lastFile) {
+            files.add({QStringLiteral("the font file"), face.file});
+            lastFile = face.file;
+        }
+    }
+    QList<Cli::NamedFile> outputs{{QStringLiteral("--into"), options.into}, {QStringLiteral("--manifest"), options.manifest}};
+    if (options.into.isEmpty()) {
+        for (const FontSources::Face &face : options.faces) {
+            for (const int size : options.sizes) {
+                const QString path = makeJob(options, face, size).path;
+                outputs.append({QStringLiteral("--output"), path});
+                if (options.settings.metrics) {
+                    outputs.append({QStringLiteral("--output"), Cli::metricsPath(path)});
+                }
+            }
+        }
+    }
+    if (Cli::refuseSameFiles(line, files, outputs) != Cli::exitOk) {
+        return Cli::exitUsage;
+    }
+    // The manifest, written last, must not take the place of a font of the run.
+    Cli::FileSet written;
+    for (const Cli::NamedFile &output : outputs.mid(2)) {
+        written.add(output);
+    }
+    return Cli::refuseSameFiles(line, written, {{QStringLiteral("--manifest"), options.manifest}});
 }
 
 /* The batch once planned: the jobs to render, and what was decided without rendering. */
@@ -186,8 +238,12 @@ struct Outcome {
 // Writes the font of --into, printing its path; false with a line otherwise.
 bool saveInto(const Models::Font &font, const QString &path)
 {
-    if (!IOManager::FontFileManager::fontToFile(&font, path)) {
-        Cli::note("render", Cli::writeFailure(path, path, QStringLiteral("could not write %1").arg(path)));
+    // Through saveBytes rather than fontToFile, whose own warning would make the failure two lines.
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QString error;
+    if (!IOManager::FontFileManager::fontToDevice(&font, &bytes) || !Cli::saveBytes(bytes.data(), path, &error)) {
+        Cli::note("render", Cli::writeFailure(path, path, error.isEmpty() ? QStringLiteral("could not write %1").arg(path) : error));
         return false;
     }
     std::printf("%s\n", QFileInfo(path).absoluteFilePath().toUtf8().constData());
@@ -228,14 +284,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
         for (const StagedFiles::Outcome &file : staged.commit()) {
             const Job &job = plan.jobs.at(file.id);
             if (!file.error.isEmpty()) {
-                progress.note(QStringLiteral("oftool render: cannot write %1: %2").arg(job.path, file.error));
-                ++outcome.failed;
-                continue;
-            }
-            // The metrics go beside a file once it is in place, replaced atomically in turn.
-            QString metricsError;
-            if (!Cli::writeMetricsFile(job.path, job.settings, waiting.value(file.id).geometry, &metricsError)) {
-                progress.note(QStringLiteral("oftool render: ") + metricsError);
+                progress.note(QStringLiteral("oftool render: cannot write %1: %2").arg(file.target, file.error));
                 ++outcome.failed;
                 continue;
             }
@@ -253,7 +302,9 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
             mergeFont(into.get(), *result.font);
             progress.step(index + 1, description + QStringLiteral(" -> ") + options.into);
         } else if (!result.staged.isNull()) {
-            staged.add(index, result.staged, job.path);
+            // The metrics file last: a crash between the two renames leaves old metrics that its hash shows do not fit.
+            staged.add(index, result.stagedMetrics.isNull() ? QList<StagedFile>{result.staged}
+                                                            : QList<StagedFile>{result.staged, result.stagedMetrics});
             waiting.insert(index, result);
             if (!result.emptyLetters.isEmpty()) {
                 progress.note(emptyLettersNote(job.path, result.emptyLetters));
@@ -282,6 +333,10 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
 // Writes a file per font, style and size, then says what became of them all.
 int renderFonts(const Cli::CommandLine &line, const Options &options)
 {
+    const int status = refuseSameFiles(line, options);
+    if (status != Cli::exitOk) {
+        return status;
+    }
     const Plan plan = planJobs(line, options);
     const StopSignals stopSignals;
     Manifest manifest;

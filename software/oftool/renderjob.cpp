@@ -1,5 +1,6 @@
 #include "renderjob.h"
 
+#include "metricsfile.h"
 #include "outputfile.h"
 
 #include "glyphrenderer.h"
@@ -70,8 +71,22 @@ JobResult renderJob(const Job &job)
     }
     if (result.staged.isNull()) {
         result.error = whyNotWritten(job, font, error);
-    } else {
-        result.bytes = result.staged.bytes;
+        return result;
+    }
+    result.bytes = result.staged.bytes;
+    if (job.settings.metrics) {
+        const QString metricsPath = Cli::metricsPath(job.path);
+        const QByteArray hash = StagedFiles::sha256(result.staged, &error);
+        if (!hash.isEmpty()) {
+            const QByteArray metrics = Cli::metricsText(job.path, job.settings, result.geometry, result.staged.bytes, hash);
+            result.stagedMetrics = StagedFiles::write(metrics, metricsPath, &error);
+        }
+        if (result.stagedMetrics.isNull()) {
+            StagedFiles::drop(result.staged);
+            result.staged = StagedFile();
+            result.error = QStringLiteral("oftool render: ")
+                           + Cli::writeFailure(metricsPath, job.typedOutput, QStringLiteral("cannot write %1: %2").arg(metricsPath, error));
+        }
     }
     return result;
 }

@@ -38,6 +38,7 @@ struct Job {
 /** What rendering a job gave. */
 struct JobResult {
     StagedFile staged; // the new file, waiting for its commit; null when none was written
+    StagedFile stagedMetrics; // its metrics file, to be committed with it; null when none is asked for
     std::shared_ptr<Models::Font> font; // the font drawn, for a job that keeps it
     QString error;  // why not, a whole line
     QStringList emptyLetters;

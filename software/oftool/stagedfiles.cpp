@@ -4,13 +4,18 @@
 #include "iomanager/savefile_p.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,24 +26,95 @@ namespace {
 constexpr qint64 commitEveryMs = 2000;
 // Nor are more kept waiting, each with an open descriptor.
 constexpr int commitEveryFiles = 64;
+// What marks a named staged file, between the target's name and the owner's process id.
+const QByteArray partMarker = ".oftool-";
+const QByteArray partSuffix = ".part";
+// The target's name in a staged file's name is cut to this, so that the whole name fits NAME_MAX.
+constexpr int maxNameBytes = 200;
 
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// The file a path names through its links, which is replaced rather than the link, as QSaveFile does.
+/*
+ * The file a path names through its links, which is replaced rather than the link, as QSaveFile does
+ * (even when it does not exist yet); empty when the links go round in a loop.
+ */
 QString finalTarget(const QString &path)
 {
-    const QFileInfo info(path);
-    return info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+    QFileInfo info(path);
+    for (int depth = 0; info.isSymLink(); ++depth) {
+        if (depth == 128) {
+            return QString();
+        }
+        info.setFile(info.symLinkTarget());
+    }
+    return info.filePath();
 }
 
-// A name for a file beside target that nothing else has.
+// A name for a file beside target that nothing else has, that says which process it belongs to.
 QByteArray hiddenName(const QFileInfo &target)
 {
-    return QFile::encodeName(QStringLiteral("%1/.%2.%3.part").arg(target.absolutePath(), target.fileName(),
-                                                                  QString::number(QRandomGenerator::global()->generate(), 36)));
+    QString name = target.fileName();
+    while (QFile::encodeName(name).size() > maxNameBytes) {
+        name.chop(name.size() > 1 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
+    }
+    return QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(name) + partMarker + QByteArray::number(::getpid())
+           + '-' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + partSuffix;
+}
+
+// The process id in a name hiddenName() made, or 0 for any other name.
+pid_t ownerOf(const QByteArray &name)
+{
+    if (!name.startsWith('.') || !name.endsWith(partSuffix)) {
+        return 0;
+    }
+    const int marker = name.lastIndexOf(partMarker);
+    if (marker < 1) {
+        return 0;
+    }
+    const QByteArray tail = name.mid(marker + partMarker.size(), name.size() - marker - partMarker.size() - partSuffix.size());
+    const int dash = tail.indexOf('-');
+    const QByteArray pid = tail.left(dash);
+    const QByteArray random = tail.mid(dash + 1);
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto base36 = [&](char c) { return digit(c) || (c >= 'a' && c <= 'z'); };
+    if (dash < 1 || dash > 9 || random.isEmpty() || !std::all_of(pid.cbegin(), pid.cend(), digit)
+        || !std::all_of(random.cbegin(), random.cend(), base36)) {
+        return 0;
+    }
+    return pid_t(pid.toInt());
+}
+
+/*
+ * Removes the staged files that a process of ours left in the directory open at handle when it died:
+ * regular files of this user whose name says a process that is gone. A process that lives on, or
+ * whose state cannot be asked (another user's), keeps its files.
+ */
+void removeLeftovers(int handle)
+{
+    const int listing = ::dup(handle);
+    DIR *directory = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!directory) {
+        if (listing >= 0) {
+            ::close(listing);
+        }
+        return;
+    }
+    while (const dirent *entry = ::readdir(directory)) {
+        const QByteArray name(entry->d_name);
+        const pid_t owner = ownerOf(name);
+        struct stat status = {};
+        if (owner == 0 || owner == ::getpid() || ::fstatat(handle, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0
+            || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+            continue;
+        }
+        if (::kill(owner, 0) != 0 && errno == ESRCH) {
+            ::unlinkat(handle, entry->d_name, 0);
+        }
+    }
+    ::closedir(directory);
 }
 
 // A new file for target's content: unnamed where the file system allows, else hidden beside it.
@@ -46,13 +122,13 @@ StagedFile createFile(const QFileInfo &target, QString *error)
 {
     StagedFile staged;
     // 0666 less the umask, as a new file gets.
-    staged.handle = ::open(QFile::encodeName(target.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    staged.handle = ::open(QFile::encodeName(target.absolutePath()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (staged.handle >= 0) {
         return staged;
     }
     while (staged.handle < 0) {
         const QByteArray name = hiddenName(target);
-        staged.handle = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        staged.handle = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (staged.handle < 0 && errno != EEXIST) {
             *error = systemError(errno);
             return StagedFile();
@@ -62,23 +138,13 @@ StagedFile createFile(const QFileInfo &target, QString *error)
     return staged;
 }
 
-void drop(const StagedFile &staged)
-{
-    if (staged.handle >= 0) {
-        ::close(staged.handle);
-    }
-    if (!staged.path.isEmpty()) {
-        QFile::remove(staged.path);
-    }
-}
-
-// Gives an unnamed file a hidden name beside target; 0, or the error.
-int name(StagedFile *staged, const QFileInfo &target)
+// Gives an unnamed file a hidden name beside its destination; 0, or the error.
+int name(StagedFile *staged)
 {
     if (staged->path.isEmpty()) {
         const QByteArray proc = "/proc/self/fd/" + QByteArray::number(staged->handle);
         for (;;) {
-            const QByteArray hidden = hiddenName(target);
+            const QByteArray hidden = hiddenName(QFileInfo(staged->destination));
             if (::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, hidden.constData(), AT_SYMLINK_FOLLOW) == 0) {
                 staged->path = QFile::decodeName(hidden);
                 break;
@@ -93,6 +159,62 @@ int name(StagedFile *staged, const QFileInfo &target)
     return 0;
 }
 
+/* Writes to a file descriptor through a buffer of its own, so that a failure keeps its errno. */
+class DescriptorDevice : public QIODevice
+{
+public:
+    explicit DescriptorDevice(int handle)
+        : m_handle(handle)
+    {
+        QIODevice::open(QIODevice::WriteOnly);
+    }
+    bool isSequential() const override { return true; }
+    qint64 written() const { return m_written; }
+    bool failed() const { return m_failed; }
+
+    /** Writes what the buffer holds; false with the error string set. */
+    bool flushBuffer()
+    {
+        for (qint64 done = 0; done < m_buffer.size();) {
+            const ssize_t result = ::write(m_handle, m_buffer.constData() + done, size_t(m_buffer.size() - done));
+            if (result < 0 && errno == EINTR) {
+                continue;
+            }
+            if (result <= 0) {
+                setErrorString(systemError(result < 0 ? errno : EIO));
+                m_failed = true;
+                return false;
+            }
+            done += result;
+        }
+        m_written += m_buffer.size();
+        m_buffer.clear();
+        return true;
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        constexpr int bufferBytes = 1 << 16;
+        for (qint64 done = 0; done < size;) {
+            const int part = int(qMin<qint64>(size - done, bufferBytes - m_buffer.size()));
+            m_buffer.append(data + done, part);
+            done += part;
+            if (m_buffer.size() >= bufferBytes && !flushBuffer()) {
+                return -1;
+            }
+        }
+        return size;
+    }
+
+private:
+    int m_handle;
+    QByteArray m_buffer;
+    qint64 m_written = 0;
+    bool m_failed = false;
+};
+
 } // namespace
 
 StagedFiles::StagedFiles(const QStringList &directories)
@@ -106,7 +228,9 @@ StagedFiles::StagedFiles(const QStringList &directories)
 StagedFiles::~StagedFiles()
 {
     for (const Entry &entry : qAsConst(m_entries)) {
-        drop(entry.staged);
+        for (const StagedFile &staged : entry.group) {
+            drop(staged);
+        }
     }
     for (const int handle : qAsConst(m_directories)) {
         if (handle >= 0) {
@@ -119,46 +243,112 @@ int StagedFiles::directoryHandle(const QString &directory)
 {
     const QString path = QFileInfo(directory).absoluteFilePath();
     if (!m_directories.contains(path)) {
-        m_directories.insert(path, ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const int handle = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (handle >= 0) {
+            removeLeftovers(handle);
+        }
+        m_directories.insert(path, handle);
     }
     return m_directories.value(path);
 }
 
-StagedFile StagedFiles::write(const Models::Font *font, const QString &path, QString *error)
+StagedFile StagedFiles::write(const QString &path, const std::function<bool(QIODevice *, QString *)> &content, QString *error)
 {
     if (!IOManager::Private::isReplaceableTarget(path)) {
         *error = QStringLiteral("not a regular file");
         return StagedFile();
     }
-    const QFileInfo target(finalTarget(path));
+    const QString destination = finalTarget(path);
+    if (destination.isEmpty()) {
+        *error = systemError(ELOOP);
+        return StagedFile();
+    }
+    const QFileInfo target(destination);
+    const QByteArray encoded = QFile::encodeName(target.absoluteFilePath());
+    // QSaveFile refuses a file the user may not write, though its directory would let it be replaced.
+    if (target.exists() && ::access(encoded.constData(), W_OK) != 0) {
+        *error = systemError(errno);
+        return StagedFile();
+    }
     StagedFile staged = createFile(target, error);
     if (staged.isNull()) {
         return staged;
     }
+    staged.target = path;
+    staged.destination = target.absoluteFilePath();
     struct stat old = {};
-    if (::stat(QFile::encodeName(target.filePath()).constData(), &old) == 0) {
+    if (::stat(encoded.constData(), &old) == 0) {
         ::fchmod(staged.handle, old.st_mode & 07777);
     }
-    QFile file;
-    bool complete = file.open(staged.handle, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
-                    && IOManager::FontFileManager::fontToDevice(font, &file) && file.flush();
-    staged.bytes = file.size();
-    if (!complete) {
-        *error = file.errorString();
+    DescriptorDevice device(staged.handle);
+    QString why;
+    if (!content(&device, &why) || !device.flushBuffer()) {
+        *error = device.failed() ? device.errorString() : why;
         drop(staged);
         return StagedFile();
     }
+    staged.bytes = device.written();
     return staged;
 }
 
-void StagedFiles::add(int id, const StagedFile &staged, const QString &target)
+StagedFile StagedFiles::write(const QByteArray &bytes, const QString &path, QString *error)
 {
-    m_entries.append(Entry{id, staged, finalTarget(target)});
+    return write(path, [&](QIODevice *device, QString *why) {
+        const bool written = device->write(bytes) == bytes.size();
+        *why = device->errorString();
+        return written;
+    }, error);
+}
+
+StagedFile StagedFiles::write(const Models::Font *font, const QString &path, QString *error)
+{
+    return write(path, [&](QIODevice *device, QString *why) {
+        const bool written = IOManager::FontFileManager::fontToDevice(font, device);
+        *why = device->errorString();
+        return written;
+    }, error);
+}
+
+QByteArray StagedFiles::sha256(const StagedFile &staged, QString *error)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (off_t offset = 0;;) {
+        const ssize_t result = ::pread(staged.handle, buffer.data(), size_t(buffer.size()), offset);
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        if (result < 0) {
+            *error = systemError(errno);
+            return QByteArray();
+        }
+        if (result == 0) {
+            return hash.result().toHex();
+        }
+        hash.addData(QByteArray::fromRawData(buffer.constData(), int(result)));
+        offset += result;
+    }
+}
+
+void StagedFiles::drop(const StagedFile &staged)
+{
+    if (staged.handle >= 0) {
+        ::close(staged.handle);
+    }
+    if (!staged.path.isEmpty()) {
+        QFile::remove(staged.path);
+    }
+}
+
+void StagedFiles::add(int id, const QList<StagedFile> &group)
+{
+    m_entries.append(Entry{id, group});
+    m_files += group.size();
 }
 
 bool StagedFiles::due() const
 {
-    return !m_entries.isEmpty() && (m_sinceCommit.elapsed() >= commitEveryMs || m_entries.size() >= commitEveryFiles);
+    return !m_entries.isEmpty() && (m_sinceCommit.elapsed() >= commitEveryMs || m_files >= commitEveryFiles);
 }
 
 QList<StagedFiles::Outcome> StagedFiles::commit()
@@ -167,28 +357,49 @@ QList<StagedFiles::Outcome> StagedFiles::commit()
     QSet<int> used;               // the handles of this commit's directories
     QHash<dev_t, int> syncErrors; // per file system, the error of its one sync
     for (const Entry &entry : qAsConst(m_entries)) {
-        const int handle = directoryHandle(QFileInfo(entry.target).absolutePath());
-        struct stat status = {};
-        if (handle >= 0 && !used.contains(handle) && ::fstat(handle, &status) == 0 && !syncErrors.contains(status.st_dev)) {
-            syncErrors.insert(status.st_dev, ::syncfs(handle) == 0 ? 0 : errno);
+        for (const StagedFile &staged : entry.group) {
+            const int handle = directoryHandle(QFileInfo(staged.destination).absolutePath());
+            struct stat status = {};
+            if (handle >= 0 && !used.contains(handle) && ::fstat(handle, &status) == 0 && !syncErrors.contains(status.st_dev)) {
+                syncErrors.insert(status.st_dev, ::syncfs(handle) == 0 ? 0 : errno);
+            }
+            used.insert(handle);
         }
-        used.insert(handle);
     }
     for (Entry &entry : m_entries) {
-        const QFileInfo target(entry.target);
-        const int handle = directoryHandle(target.absolutePath());
-        struct stat status = {};
-        int error = handle >= 0 && ::fstat(handle, &status) == 0 ? syncErrors.value(status.st_dev) : errno;
-        if (error == 0) {
-            error = name(&entry.staged, target);
+        // Every file of the group named, and every target still one to replace, before any is renamed.
+        int error = 0;
+        QString failed;
+        for (StagedFile &staged : entry.group) {
+            const int handle = directoryHandle(QFileInfo(staged.destination).absolutePath());
+            struct stat status = {};
+            error = handle >= 0 && ::fstat(handle, &status) == 0 ? syncErrors.value(status.st_dev) : errno;
+            if (error == 0) {
+                error = name(&staged);
+            }
+            if (error == 0 && !IOManager::Private::isReplaceableTarget(staged.destination)) {
+                error = -1;
+            }
+            if (error != 0) {
+                failed = staged.target;
+                break;
+            }
         }
-        if (error == 0 && ::rename(QFile::encodeName(entry.staged.path).constData(), QFile::encodeName(entry.target).constData()) != 0) {
-            error = errno;
+        for (int i = 0; error == 0 && i < entry.group.size(); ++i) {
+            const StagedFile &staged = entry.group.at(i);
+            if (::rename(QFile::encodeName(staged.path).constData(), QFile::encodeName(staged.destination).constData()) != 0) {
+                error = errno;
+                failed = staged.target;
+                entry.group = entry.group.mid(i);
+            }
         }
         if (error != 0) {
-            drop(entry.staged);
+            for (const StagedFile &staged : qAsConst(entry.group)) {
+                drop(staged);
+            }
         }
-        outcomes.append(Outcome{entry.id, error == 0 ? QString() : systemError(error)});
+        const QString reason = error == -1 ? QStringLiteral("not a regular file") : error != 0 ? systemError(error) : QString();
+        outcomes.append(Outcome{entry.id, reason, failed});
     }
     for (const int handle : qAsConst(used)) {
         if (handle >= 0) {
@@ -196,6 +407,7 @@ QList<StagedFiles::Outcome> StagedFiles::commit()
         }
     }
     m_entries.clear();
+    m_files = 0;
     m_sinceCommit.restart();
     return outcomes;
 }

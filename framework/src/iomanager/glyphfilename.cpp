@@ -1,16 +1,13 @@
 #include "iomanager/glyphfilename.h"
 
+#include "models/codepoint.h"
+
 #include <cstdlib>
 #include <string>
 
 namespace IOManager {
 
 namespace {
-
-QString codePointName(ushort unit)
-{
-    return QStringLiteral("U+%1").arg(unit, 4, 16, QLatin1Char('0')).toUpper();
-}
 
 // The letter field between the first two "_", or false when there are not two.
 bool splitName(const QString &name, QString *field, QString *idField)
@@ -108,7 +105,6 @@ GlyphFileName GlyphFileName::parse(const QString &fileName)
     const int plus = field.indexOf(QLatin1Char('+'));
     if (plus < 0) {
         result.m_letter = field;
-        result.m_refusal = isStorableLetter(field) ? Accepted : UnstorableLetter;
     } else if (plus != field.lastIndexOf(QLatin1Char('+'))) {
         result.m_refusal = SeveralPlusSigns;
     } else if (field.left(plus).toLower() != QLatin1String("u") || field.size() - plus - 1 != 4) {
@@ -117,7 +113,6 @@ GlyphFileName GlyphFileName::parse(const QString &fileName)
         result.m_code = field.mid(plus + 1);
         const std::string codeText = result.m_code.toStdString();
         result.m_letter = QString(QChar(ushort(std::strtoul(codeText.c_str(), nullptr, 16) & 0xffffu)));
-        result.m_refusal = isStorableLetter(result.m_letter) ? Accepted : UnstorableCode;
     }
     if (result.m_refusal == Accepted) {
         // trimmed(): Qt 6's toInt() passes over ASCII white space only.
@@ -144,11 +139,22 @@ QString GlyphFileName::reason() const
     case NotACode:
         return QStringLiteral("a letter field with \"+\" must be u+XXXX, four hex digits (\"+\" itself is u+002B)");
     case UnstorableCode:
-        return QStringLiteral("%1 is not a character an OF font file can hold").arg(codePointName(m_letter.at(0).unicode()));
+        return QStringLiteral("%1 is not a character an OF font file can hold").arg(Models::codePointName(m_letter.at(0).unicode()));
     case UnstorableLetter:
         return QStringLiteral("the letter field holds a character an OF font file cannot hold");
     }
     return QString();
+}
+
+QString GlyphFileName::storageProblem() const
+{
+    if (m_refusal != Accepted || isStorableLetter(m_letter)) {
+        return QString();
+    }
+    if (!m_code.isNull()) {
+        return QStringLiteral("%1 is not a character an OF font file can hold").arg(Models::codePointName(m_letter.at(0).unicode()));
+    }
+    return QStringLiteral("the letter field holds a character an OF font file cannot hold");
 }
 
 QString GlyphFileName::compose(const QString &prefix, const QString &letter, int id, QString *why)

@@ -23,13 +23,17 @@ public:
         LeftOut,           ///< the letter field [pasdecode] marks a glyph to leave out
         SeveralPlusSigns,
         NotACode,          ///< a "+" in a letter field that is not u+ and four characters
+        // parse() does not give these two: it reads every letter, and storageProblem() tells which an OF
+        // font file cannot hold. They remain for code that names them.
         UnstorableCode,    ///< u+XXXX names a character that an OF font file cannot hold
         UnstorableLetter,  ///< the letter field holds a character that an OF font file cannot hold
     };
 
     /**
      * Reads a file name. A code is read with strtoul, base 16, as existing glyph sets expect: "zzzz"
-     * gives U+0000 and "4g00" U+0004; the letter is then the low 16 bits.
+     * gives U+0000 and "4g00" U+0004; the letter is then the low 16 bits. A letter that an OF font file
+     * cannot hold (U+0000, a lone surrogate, U+FFFE) is read all the same: the import takes it, and
+     * writing such a font fails; storageProblem() says why beforehand.
      */
     static GlyphFileName parse(const QString &fileName);
 
@@ -56,7 +60,9 @@ public:
     Refusal refusal() const { return m_refusal; }
     /** Why the import passes the file over; empty when it reads it. */
     QString reason() const;
-    /** The letter, before any substitution; also set for UnstorableCode. */
+    /** Why an OF font file cannot hold the letter read; empty when it can, or when the name is refused. */
+    QString storageProblem() const;
+    /** The letter, before any substitution. */
     QString letter() const { return m_letter; }
     int id() const { return m_id; }
     /** The four characters after "u+" when the letter field is a code; null otherwise. */

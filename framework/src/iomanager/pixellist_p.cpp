@@ -1,5 +1,6 @@
 #include "iomanager/pixellist_p.h"
 #include "iomanager/imagearena_p.h"
+#include "iomanager/tokenguard_p.h"
 
 #include <QIODevice>
 #include <QtAlgorithms>
@@ -138,6 +139,8 @@ bool hasColourTable(int format)
  * Digits and commas need no escaping, so going around the XML writer changes nothing
  * in the file and saves one QString per pixel.
  */
+static_assert(maxPixelListBytes < TokenGuard::defaultLimit, "a list the writer writes must read back");
+
 bool writePixels(const QImage &image, QIODevice *device)
 {
     const int width = image.width();
@@ -160,6 +163,7 @@ bool writePixels(const QImage &image, QIODevice *device)
     const bool opaqueWords = format == QImage::Format_RGB32;
     std::vector<QRgb> converted(rawWords ? 0 : width);
 
+    qint64 written = 0;
     char lastText[copyWidth] = {'0', ','};
     QRgb lastValue = 0;
     int lastLength = 2;
@@ -179,7 +183,8 @@ bool writePixels(const QImage &image, QIODevice *device)
         }
         for (int x = 0; x < width; ++x) {
             if (out >= limit) {
-                if (device->write(begin, out - begin) != out - begin) {
+                written += out - begin;
+                if (written > maxPixelListBytes || device->write(begin, out - begin) != out - begin) {
                     return false;
                 }
                 out = begin;
@@ -195,7 +200,7 @@ bool writePixels(const QImage &image, QIODevice *device)
         }
     }
     --out; // no separator after the last value
-    return device->write(begin, out - begin) == out - begin;
+    return written + (out - begin) <= maxPixelListBytes && device->write(begin, out - begin) == out - begin;
 }
 
 void PixelValues::read(QStringView text, int width, int height)

@@ -17,8 +17,15 @@ namespace Private {
 class ImageArena;
 
 /*
+ * The longest pixel list written: the reader takes a text up to TokenGuard's limit, and the closing
+ * tag that ends the text counts against it too.
+ */
+constexpr qint64 maxPixelListBytes = (qint64(1) << 28) - 64;
+
+/*
  * Writes the pixel list of image straight to device, in the bytes that
- * QString::number(pixel(x, y), 10) joined with "," would give; false when the device fails.
+ * QString::number(pixel(x, y), 10) joined with "," would give; false when the device fails, or
+ * when the list would pass maxPixelListBytes: the file would be one the reader cannot read back.
  */
 bool writePixels(const QImage &image, QIODevice *device);
 

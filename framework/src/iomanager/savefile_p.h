@@ -1,10 +1,12 @@
 #ifndef IOMANAGER_SAVEFILE_P_H
 #define IOMANAGER_SAVEFILE_P_H
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace IOManager {
@@ -12,11 +14,16 @@ namespace Private {
 
 /*
  * Whether path may be replaced by a new file: it does not exist yet or is a regular file (through
- * a link). A FIFO or a device node would otherwise be swapped for a regular file.
+ * a link). A FIFO or a device node would otherwise be swapped for a regular file, and links that go
+ * round in a loop, which QSaveFile does not follow, for one too.
  */
 inline bool isReplaceableTarget(const QString &path)
 {
     const QFileInfo info(path);
+    struct stat status;
+    if (info.isSymLink() && ::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ELOOP) {
+        return false;
+    }
     return !info.exists() || info.isFile();
 }
 

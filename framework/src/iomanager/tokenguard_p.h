@@ -16,7 +16,8 @@ namespace Private {
 class TokenGuard : public QIODevice
 {
 public:
-    // Far above the longest pixel list the framework writes: a 4096 x 4096 picture takes 185 M bytes.
+    // The writer keeps each pixel list under it (maxPixelListBytes), so that what it writes reads back:
+    // 4096 x 4096 pixels of any value fit (185 M bytes).
     static constexpr qint64 defaultLimit = qint64(1) << 28;
 
     explicit TokenGuard(QIODevice *source, qint64 limit = defaultLimit);
