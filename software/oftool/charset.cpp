@@ -6,12 +6,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
 
 namespace Charset {
 
 namespace {
 
 constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
+// A corpus is read for the letters it holds, which are few; its size is bounded by memory alone.
+constexpr qint64 maxCorpusBytes = 256 * 1024 * 1024;
 
 // What an OF font file can carry as a letter: no controls, surrogates or noncharacters, which XML refuses.
 bool isUsable(uint codePoint, QString *why)
@@ -58,7 +63,84 @@ private:
     QSet<uint> m_seen;
 };
 
+// The text of a UTF-8 file of at most maxBytes.
+FileRead readText(const QString &path, qint64 maxBytes, QString *text, QString *error)
+{
+    const QFileInfo info(path);
+    // Opening a FIFO waits for a writer; a device may never end.
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        *error = QStringLiteral("cannot read %1: not a regular file").arg(path);
+        return FileRead::Unreadable;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return FileRead::Unreadable;
+    }
+    const QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes) {
+        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(maxBytes));
+        return FileRead::Refused;
+    }
+    if (!TextEncoding::decodeUtf8(bytes, text)) {
+        *error = QStringLiteral("%1 is not valid UTF-8").arg(path);
+        return FileRead::Refused;
+    }
+    return FileRead::Done;
+}
+
 } // namespace
+
+FileRead readClusters(const QString &path, QStringList *clusters, QVector<uint> *codePoints, QString *error)
+{
+    QString text;
+    const FileRead read = readText(path, maxCorpusBytes, &text, error);
+    if (read != FileRead::Done) {
+        return read;
+    }
+    Collector collector(codePoints);
+    QSet<QString> seen;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    for (int start = 0, end = finder.toNextBoundary(); end > start; start = end, end = finder.toNextBoundary()) {
+        const QString cluster = text.mid(start, end - start);
+        const QVector<uint> points = cluster.toUcs4();
+        if (seen.contains(cluster)
+            || std::all_of(points.cbegin(), points.cend(), [](uint c) { return QChar::isSpace(c) || c == 0xFEFF; })) {
+            continue;
+        }
+        for (const uint codePoint : points) {
+            QString why;
+            if (!isUsable(codePoint, &why)) {
+                *error = QStringLiteral("%1 holds %2, which is %3").arg(path, codePointName(codePoint), why);
+                return FileRead::Refused;
+            }
+            if (!collector.add(codePoint, &why)) {
+                *error = QStringLiteral("%1 holds %2").arg(path, why);
+                return FileRead::Refused;
+            }
+        }
+        if (clusters->size() >= maxCharacters) {
+            *error = QStringLiteral("%1 holds more than %2 letters").arg(path).arg(maxCharacters);
+            return FileRead::Refused;
+        }
+        seen.insert(cluster);
+        clusters->append(cluster);
+    }
+    return FileRead::Done;
+}
+
+QStringList lettersWithout(const QStringList &letters, const QVector<uint> &leaveOut)
+{
+    const QSet<uint> left(leaveOut.cbegin(), leaveOut.cend());
+    QStringList kept;
+    for (const QString &letter : letters) {
+        const QVector<uint> points = letter.toUcs4();
+        if (std::none_of(points.cbegin(), points.cend(), [&left](uint c) { return left.contains(c); })) {
+            kept.append(letter);
+        }
+    }
+    return kept;
+}
 
 bool parseCodePoint(QString text, uint *codePoint)
 {
@@ -125,28 +207,11 @@ bool parseList(const QString &text, QVector<uint> *codePoints, QString *error)
 
 FileRead readFile(const QString &path, QVector<uint> *codePoints, QString *error)
 {
-    const QFileInfo info(path);
-    // Opening a FIFO waits for a writer; a device may never end.
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        *error = QStringLiteral("cannot read %1: not a regular file").arg(path);
-        return FileRead::Unreadable;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return FileRead::Unreadable;
-    }
-    const QByteArray bytes = file.read(maxFileBytes + 1);
-    if (bytes.size() > maxFileBytes) {
-        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(maxFileBytes));
-        return FileRead::Refused;
-    }
     QString text;
-    if (!TextEncoding::decodeUtf8(bytes, &text)) {
-        *error = QStringLiteral("%1 is not valid UTF-8").arg(path);
-        return FileRead::Refused;
+    const FileRead read = readText(path, maxFileBytes, &text, error);
+    if (read != FileRead::Done) {
+        return read;
     }
-
     Collector collector(codePoints);
     for (const uint codePoint : text.toUcs4()) {
         if (QChar::isSpace(codePoint) || codePoint == 0xFEFF) {

@@ -2,6 +2,7 @@
 #define OFTOOL_CHARSET_H
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 namespace Charset {
@@ -23,6 +24,16 @@ enum class FileRead { Done, Unreadable, Refused };
  * cannot be used; both with a message.
  */
 FileRead readFile(const QString &path, QVector<uint> *codePoints, QString *error);
+
+/**
+ * The letters of a UTF-8 text file: each grapheme cluster (a character and the marks on it, as
+ * QTextBoundaryFinder finds them) once, in the order they come, white space and byte order marks left out;
+ * codePoints gets every code point they hold. Unreadable and Refused as for readFile().
+ */
+FileRead readClusters(const QString &path, QStringList *clusters, QVector<uint> *codePoints, QString *error);
+
+/** The letters that hold none of leaveOut's code points. */
+QStringList lettersWithout(const QStringList &letters, const QVector<uint> &leaveOut);
 
 /** A code point written as 233, 0xE9 or U+00E9 (no sign); false when the text is none of these. */
 bool parseCodePoint(QString text, uint *codePoint);

@@ -168,6 +168,10 @@ bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
     metrics->descent = numbers.length(root.value(QStringLiteral("descent")), QStringLiteral("descent"));
     metrics->pixelSize = numbers.whole(root.value(QStringLiteral("pixelSize")), QStringLiteral("pixelSize"), 0);
     metrics->lineSpacing = numbers.length(root.value(QStringLiteral("lineSpacing")), QStringLiteral("lineSpacing"));
+    const QJsonValue spaceAdvance = root.value(QStringLiteral("spaceAdvance"));
+    metrics->spaceAdvance = spaceAdvance.isUndefined() || spaceAdvance.isNull()
+                                ? -1
+                                : numbers.length(spaceAdvance, QStringLiteral("spaceAdvance"));
     const QJsonValue fontBytes = root.value(QStringLiteral("fontBytes"));
     const double bytes = fontBytes.toDouble(-1);
     metrics->fontBytes = fontBytes.isDouble() && bytes >= 0 && bytes <= 9e15 && bytes == std::floor(bytes) ? qint64(bytes) : -1;

@@ -36,6 +36,7 @@ struct TextMetrics {
     qreal ascent = 0;
     qreal descent = 0;
     qreal lineSpacing = 0;
+    qreal spaceAdvance = -1; // negative when the file does not say
     int pixelSize = 0;
     using Letters = QHash<QString, Letter>;
     Letters letters;

@@ -197,7 +197,8 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
     Plan plan;
     QHash<QString, QVector<uint>> missingByFont; // the characters a font has do not depend on its size
     // Shared by every job that draws them: a list per job is jobs x letters of memory before the first file.
-    const QStringList allLetters = lettersOf(options.codePoints, QVector<uint>());
+    const QStringList allLetters = options.clusters.isEmpty() ? lettersOf(options.codePoints, QVector<uint>())
+                                                              : Charset::lettersWithout(options.clusters, QVector<uint>());
     QHash<QString, QStringList> lettersByFont;
     QSet<QString> paths;
     for (const FontSources::Face &face : options.faces) {
@@ -212,7 +213,8 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
                 job.letters = allLetters;
             } else {
                 if (!lettersByFont.contains(key)) {
-                    lettersByFont.insert(key, lettersOf(options.codePoints, job.missing));
+                    lettersByFont.insert(key, options.clusters.isEmpty() ? lettersOf(options.codePoints, job.missing)
+                                                                         : Charset::lettersWithout(options.clusters, job.missing));
                 }
                 job.letters = lettersByFont.value(key);
             }
@@ -477,6 +479,8 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
                                                  "such as 33-126,0xA8,0xE0-0xE9."), QStringLiteral("list")},
         {QStringLiteral("chars-file"), QStringLiteral("Characters to draw, read from a UTF-8 text file (white space ignored)."),
          QStringLiteral("file")},
+        {QStringLiteral("chars-from"), QStringLiteral("Draw exactly the letters of a UTF-8 text: each grapheme cluster (a "
+                                                      "character with its marks) once, white space left out."), QStringLiteral("file")},
         {QStringLiteral("strict"), QStringLiteral("Write no file whose font lacks a character, and exit with 3.")},
         {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters a font lacks.")},
         {QStringLiteral("skip-incomplete"), QStringLiteral("Write nothing for a font that lacks a character; such fonts are listed at the end.")},

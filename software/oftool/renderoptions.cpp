@@ -53,12 +53,25 @@ QVector<uint> fixedCodePoints()
     return codePoints;
 }
 
-// Cli::exitOk with the code points to draw; otherwise the status of the error it printed.
-int readCharacters(const Cli::CommandLine &line, QVector<uint> *codePoints)
+// Cli::exitOk with the code points to draw (and the letters of --chars-from); otherwise the status of the error it printed.
+int readCharacters(const Cli::CommandLine &line, QVector<uint> *codePoints, QStringList *clusters)
 {
     const bool fromList = line.isSet(QStringLiteral("chars"));
     const bool fromFile = line.isSet(QStringLiteral("chars-file"));
     QString error;
+    if (line.isSet(QStringLiteral("chars-from"))) {
+        if (fromList || fromFile) {
+            return line.usageError(QStringLiteral("--chars-from excludes --chars and --chars-file"));
+        }
+        switch (Charset::readClusters(line.value(QStringLiteral("chars-from")), clusters, codePoints, &error)) {
+        case Charset::FileRead::Done:
+            return Cli::exitOk;
+        case Charset::FileRead::Unreadable:
+            return line.failure(QStringLiteral("--chars-from: ") + error);
+        case Charset::FileRead::Refused:
+            return line.usageError(QStringLiteral("--chars-from: ") + error);
+        }
+    }
     if (fromList && !Charset::parseList(line.value(QStringLiteral("chars")), codePoints, &error)) {
         return line.usageError(QStringLiteral("--chars: ") + error);
     }
@@ -314,7 +327,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
         status = line.usageError(QStringLiteral("--into takes the fonts at one size; %1 are given").arg(options->sizes.size()));
     }
     if (status == Cli::exitOk) {
-        status = readCharacters(line, &options->codePoints);
+        status = readCharacters(line, &options->codePoints, &options->clusters);
     }
     if (status == Cli::exitOk) {
         status = readGlyphOptions(line, &options->settings);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 namespace Cli {
@@ -41,6 +42,7 @@ struct Options {
     QList<int> sizes;
     bool pixels = false;
     QVector<uint> codePoints;
+    QStringList clusters; // the letters of --chars-from, when given
     QString output; // as given
     Destination destination;
     Missing missing = Missing::Draw;
