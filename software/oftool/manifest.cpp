@@ -4,7 +4,7 @@
 #include "metricsfile.h"
 #include "renderjob.h"
 
-#include "iomanager/savefile_p.h"
+#include "iomanager/atomicfile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,12 +47,12 @@ void Manifest::add(const Job &job, const JobResult &result)
 bool Manifest::save(const QString &path, QString *error) const
 {
     QSaveFile file(path);
-    if (!IOManager::Private::isReplaceableTarget(path)) {
+    if (!IOManager::isReplaceableTarget(path)) {
         *error = QStringLiteral("not a regular file");
         return false;
     }
     if (!file.open(QIODevice::WriteOnly) || file.write(m_lines) != m_lines.size()
-        || !IOManager::Private::commitComplete(file)) {
+        || !IOManager::commitComplete(file)) {
         *error = file.errorString();
         return false;
     }

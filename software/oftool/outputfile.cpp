@@ -3,8 +3,8 @@
 #include "cli.h"
 #include "gzipwriter.h"
 
+#include "iomanager/atomicfile.h"
 #include "iomanager/fontfilemanager.h"
-#include "iomanager/savefile_p.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -57,7 +57,7 @@ namespace {
 template <typename Write>
 bool saveAtomically(const QString &path, QString *error, Write write)
 {
-    if (!IOManager::Private::isReplaceableTarget(path)) {
+    if (!IOManager::isReplaceableTarget(path)) {
         *error = QStringLiteral("cannot write %1: not a regular file").arg(path);
         return false;
     }
@@ -72,7 +72,7 @@ bool saveAtomically(const QString &path, QString *error, Write write)
         file.cancelWriting();
         return false;
     }
-    if (!IOManager::Private::commitComplete(file)) {
+    if (!IOManager::commitComplete(file)) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
         return false;
     }

@@ -1,12 +1,12 @@
 #include "iomanager/fontfilemanager.h"
 #include "iomanager/anchorprepass_p.h"
+#include "iomanager/atomicfile.h"
 #include "iomanager/fontxml_p.h"
 #include "iomanager/glyphfilename.h"
 #include "iomanager/glyphimage_p.h"
 #include "iomanager/gzipdevice_p.h"
 #include "iomanager/imagearena_p.h"
 #include "iomanager/pixellist_p.h"
-#include "iomanager/savefile_p.h"
 
 #include "models/character.h"
 #include "models/characterpicture.h"
@@ -62,7 +62,7 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
     if (!result) {
         result = &ignored;
     }
-    if (!Private::isReplaceableTarget(filename)) {
+    if (!isReplaceableTarget(filename)) {
         *result = WriteResult::failed(WriteResult::CannotOpen, filename);
         return false;
     }
@@ -76,7 +76,7 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
     if (!fontToDevice(font, &file)) {
         file.cancelWriting();
     }
-    if (!Private::commitComplete(file)) {
+    if (!commitComplete(file)) {
         *result = WriteResult::failed(WriteResult::CannotWrite, filename, file.errorString());
         return false;
     }
@@ -442,7 +442,7 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
     if (stream.status() != QTextStream::Ok) {
         output.cancelWriting();
     }
-    if (!Private::commitComplete(output)) {
+    if (!commitComplete(output)) {
         *result = WriteResult::failed(WriteResult::CannotWrite, path, output.errorString());
         return -1;
     }

@@ -1,6 +1,9 @@
 // Writes a font with the installed framework, reads it back and writes it again: both files must match
 // (the reader gives every picture degradation level 0, so the font uses 0). Then renders two letters of
-// the default font with the installed renderer and writes them to a third file.
+// the default font with the installed renderer and writes them to a third file, and writes the first
+// letter as a BDF font with the installed formats library.
+#include "bdffont.h"
+#include "conversion.h"
 #include "glyphrenderer.h"
 
 #include "iomanager/diagnostic.h"
@@ -36,13 +39,14 @@ int fail(const char *message)
 
 int main(int argc, char **argv)
 {
-    if (argc != 4) {
-        return fail("usage: consumer FIRST.of SECOND.of RENDERED.of");
+    if (argc != 5) {
+        return fail("usage: consumer FIRST.of SECOND.of RENDERED.of GLYPH.bdf");
     }
     QGuiApplication app(argc, argv);
     const QString first = QString::fromLocal8Bit(argv[1]);
     const QString second = QString::fromLocal8Bit(argv[2]);
     const QString rendered = QString::fromLocal8Bit(argv[3]);
+    const QString bdfPath = QString::fromLocal8Bit(argv[4]);
 
     QImage image(2, 1, QImage::Format_ARGB32);
     image.setPixel(0, 0, 0xff000000u);
@@ -103,5 +107,22 @@ int main(int argc, char **argv)
     }
     std::printf("consumer: rendered %d letters at %d px\n", int(glyphs.getCharacters().size()),
                 renderedPixelSize(drawn, 96));
+
+    Models::Font single(QStringLiteral("Consumer"));
+    auto *only = new Models::Character(QStringLiteral("A"), 0, 1, 0, 2);
+    only->addPicture(new Models::CharacterPicture(image, 0, 0));
+    single.addCharacter(only);
+    QStringList notes;
+    const QByteArray bdf = Bdf::write(Convert::toBdf(single, 128, &notes));
+    Bdf::Font back;
+    QString error;
+    if (!Bdf::read(bdf, &back, &error) || back.glyphs.size() != 1 || back.glyphs.first().codePoint != 'A') {
+        return fail("the BDF font written does not read back with its one glyph");
+    }
+    QFile bdfFile(bdfPath);
+    if (!bdfFile.open(QIODevice::WriteOnly) || bdfFile.write(bdf) != bdf.size() || !bdfFile.flush()) {
+        return fail("cannot write the BDF font");
+    }
+    std::printf("consumer: wrote a BDF font of %d glyph, %d bytes\n", int(back.glyphs.size()), int(bdf.size()));
     return 0;
 }

@@ -3,7 +3,7 @@
 #include "gzipwriter.h"
 
 #include "iomanager/fontfilemanager.h"
-#include "iomanager/savefile_p.h"
+#include "iomanager/atomicfile.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -256,7 +256,7 @@ int StagedFiles::directoryHandle(const QString &directory)
 
 StagedFile StagedFiles::write(const QString &path, const std::function<bool(QIODevice *, QString *)> &content, QString *error)
 {
-    if (!IOManager::Private::isReplaceableTarget(path)) {
+    if (!IOManager::isReplaceableTarget(path)) {
         *error = QStringLiteral("not a regular file");
         return StagedFile();
     }
@@ -380,7 +380,7 @@ QList<StagedFiles::Outcome> StagedFiles::commit()
             if (error == 0) {
                 error = name(&staged);
             }
-            if (error == 0 && !IOManager::Private::isReplaceableTarget(staged.destination)) {
+            if (error == 0 && !IOManager::isReplaceableTarget(staged.destination)) {
                 error = -1;
             }
             if (error != 0) {
