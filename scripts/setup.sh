@@ -13,6 +13,7 @@ packages=(
     libqt5svg5 libqt6svg6 qt5-image-formats-plugins qt6-image-formats-plugins
     desktop-file-utils dpkg-dev file man-db
     otf2bdf xfonts-utils time
+    slurmctld slurmd slurm-client munge
 )
 # Callers may ask for more, such as the benchmarks' yardsticks.
 packages+=("$@")

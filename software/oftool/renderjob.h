@@ -33,6 +33,7 @@ struct Job {
     QStringList letters;   // what is drawn: requested, less missing under --skip-missing
     bool keepFont = false; // hand the font back instead of writing it
     RenderSettings settings; // its dpi is the job's
+    int place = 0; // among the fonts and sizes of the whole plan, every shard's
 };
 
 /** What rendering a job gave. */

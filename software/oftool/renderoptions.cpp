@@ -3,6 +3,7 @@
 #include "charset.h"
 #include "command.h"
 #include "glyphoptions.h"
+#include "shardoptions.h"
 #include "sizelist.h"
 
 #include "glyphrenderer.h"
@@ -250,6 +251,18 @@ int readFlags(const Cli::CommandLine &line, Options *options)
     options->into = line.value(QStringLiteral("into"));
     if (!options->into.isEmpty() && (!options->output.isEmpty() || !options->manifest.isEmpty())) {
         return line.usageError(QStringLiteral("--into writes one file, so --output and --manifest do not go with it"));
+    }
+    const int status = readShardOptions(line, &options->shard);
+    if (status != Cli::exitOk) {
+        return status;
+    }
+    if (!options->into.isEmpty() && options->shard.isSharded()) {
+        return line.usageError(QStringLiteral("--into writes one file, so --shard does not go with it"));
+    }
+    options->manifest = Shards::shardPath(options->manifest, options->shard);
+    options->resume = line.isSet(QStringLiteral("resume"));
+    if (options->resume && options->manifest.isEmpty()) {
+        return line.usageError(QStringLiteral("--resume needs --manifest, whose records say which files are complete"));
     }
     return Cli::exitOk;
 }
