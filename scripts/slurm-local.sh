@@ -42,26 +42,29 @@ show_logs() {
     done
 }
 
-# Stops the daemon whose process id is in the file, if it still runs, within ten seconds.
-stop_pid_file() {
-    local file=$1 pid
-    [ -f "$file" ] || return 0
-    pid=$(cat "$file")
-    rm -f "$file"
-    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null || true
+# Stops the daemons that start left running, all at once (each takes a second or two), within ten seconds.
+stop() {
+    local dir=$1 name pid pids=()
+    for name in slurmd slurmctld munged; do
+        [ -f "$dir/run/$name.pid" ] || continue
+        pid=$(cat "$dir/run/$name.pid")
+        rm -f "$dir/run/$name.pid"
+        if [ -n "$pid" ] && kill -TERM "$pid" 2>/dev/null; then
+            pids+=("$pid")
+        fi
+    done
     for _ in $(seq 1 100); do
-        kill -0 "$pid" 2>/dev/null || return 0
+        local running=()
+        for pid in ${pids[@]+"${pids[@]}"}; do
+            if kill -0 "$pid" 2>/dev/null; then
+                running+=("$pid")
+            fi
+        done
+        [ ${#running[@]} -gt 0 ] || return 0
+        pids=("${running[@]}")
         sleep 0.1
     done
-    kill -KILL "$pid" 2>/dev/null || true
-}
-
-stop() {
-    local dir=$1
-    stop_pid_file "$dir/run/slurmd.pid"
-    stop_pid_file "$dir/run/slurmctld.pid"
-    stop_pid_file "$dir/run/munged.pid"
+    kill -KILL "${pids[@]}" 2>/dev/null || true
 }
 
 # Starts a daemon in the foreground of its own session, its output in its log, its id in DIR/run/NAME.pid.
@@ -83,7 +86,7 @@ start() {
     dir=$(cd "$dir" && pwd)
     [ ! -e "$dir/slurm.conf" ] || die "$dir already holds a cluster; stop it and use a new directory"
     mkdir -p "$dir/run" "$dir/log" "$dir/state" "$dir/spool" "$dir/munge"
-    chmod 700 "$dir/munge"
+    chmod 711 "$dir/munge"
     # A socket's path has a limit of about 100 bytes.
     [ ${#dir} -lt 80 ] || die "$dir is too long a path for the daemons' sockets"
 
@@ -123,6 +126,9 @@ SchedulerType=sched/builtin
 SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
 ReturnToService=2
+MailProg=/bin/true
+# sbatch --wait checks every 2 s while this is short, instead of after 2 s and then 8 s.
+MinJobAge=5
 SlurmdTimeout=30
 NodeName=$host NodeAddr=127.0.0.1 CPUs=$(nproc) State=UNKNOWN
 PartitionName=local Nodes=ALL Default=YES MaxTime=INFINITE State=UP
@@ -179,6 +185,7 @@ run)
     start "$dir" >/dev/null
     dir=$(cd "$dir" && pwd)
     trap 'stop "$dir"' EXIT
+    trap 'exit 1' INT TERM
     export SLURM_CONF=$dir/slurm.conf
     status=0
     "$@" || status=$?

@@ -14,6 +14,7 @@ done <"$script"
 
 work=$(mktemp -d /tmp/qmf-slurm.XXXXXX)
 trap '"$source_dir/scripts/slurm-local.sh" stop "$work/cluster" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM
 mkdir -p "$work/fonts" "$work/run"
 cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf /usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf \
    /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$work/fonts/"
