@@ -66,6 +66,8 @@ private slots:
     void shardsMakeTheRun_data();
     void shardsMakeTheRun();
     void noIndexInTheEnvironment();
+    void mergeRefusesIncomplete_data();
+    void mergeRefusesIncomplete();
     void resumeAfterKill();
     void resumeRedoesSpoiled_data();
     void resumeRedoesSpoiled();
@@ -260,6 +262,50 @@ void tst_Shards::noIndexInTheEnvironment()
     QCOMPARE(lines(run.err).value(0), QStringLiteral("oftool render: --shard auto: the shard index comes from SLURM_ARRAY_TASK_ID "
                                                      "(Slurm) or JOB_COMPLETION_INDEX (Kubernetes), and neither is set"));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("out"))));
+}
+
+void tst_Shards::mergeRefusesIncomplete_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("whole, out of name order")
+        << QStringList{"m.shard-0-of-11.jsonl", "m.shard-1-of-11.jsonl", "m.shard-2-of-11.jsonl", "m.shard-3-of-11.jsonl",
+                       "m.shard-4-of-11.jsonl", "m.shard-5-of-11.jsonl", "m.shard-6-of-11.jsonl", "m.shard-7-of-11.jsonl",
+                       "m.shard-8-of-11.jsonl", "m.shard-9-of-11.jsonl", "m.shard-10-of-11.jsonl"}
+        << QStringList();
+    QTest::newRow("a shard missing") << QStringList{"m.shard-0-of-3.jsonl", "m.shard-2-of-3.jsonl"}
+                                     << QStringList{"oftool manifest-merge: m.shard-1-of-3.jsonl is missing: shard 1/3 has not run to its end",
+                                                    "oftool manifest-merge: nothing written"};
+    QTest::newRow("a shard stopped") << QStringList{"m.shard-0-of-2.jsonl", "m.shard-1-of-2.jsonl", "m.shard-1-of-2.jsonl.partial"}
+                                     << QStringList{"oftool manifest-merge: m.shard-1-of-2.jsonl.partial is there: shard 1/2 was "
+                                                    "stopped; run it again with --resume",
+                                                    "oftool manifest-merge: nothing written"};
+    QTest::newRow("two counts") << QStringList{"m.shard-0-of-2.jsonl", "m.shard-1-of-2.jsonl", "m.shard-1-of-3.jsonl"}
+                                << QStringList{"oftool manifest-merge: m.shard-0-of-2.jsonl and m.shard-1-of-3.jsonl come from runs "
+                                               "of different shard counts",
+                                               "oftool manifest-merge: nothing written"};
+}
+
+// The shards' records in the order of their index, or nothing at all.
+void tst_Shards::mergeRefusesIncomplete()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, messages);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QByteArray expected;
+    for (const QString &name : files) {
+        const QByteArray record = "{\"file\":\"" + name.toUtf8() + "\"}\n";
+        QVERIFY(writeAll(dir.filePath(name), record));
+        expected += record;
+    }
+    const OftoolRun merge = runOftool({QStringLiteral("manifest-merge"), QStringLiteral("m.jsonl")}, dir.path());
+    QCOMPARE(lines(merge.err), messages);
+    QCOMPARE(merge.status, messages.isEmpty() ? 0 : 2);
+    QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("m.jsonl"))), messages.isEmpty());
+    if (messages.isEmpty()) {
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("m.jsonl"))), expected);
+    }
 }
 
 // A run killed outright once its first files are in place: the rerun does the others and only them.

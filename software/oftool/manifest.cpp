@@ -73,7 +73,12 @@ QHash<QString, Manifest::Record> Manifest::readRecords(const QString &path)
 {
     QHash<QString, Record> records;
     readLines(path, &records);
-    readLines(journalPath(path), &records);
+    // A journal older than the manifest is one that a later run, finished, superseded.
+    const QFileInfo manifest(path);
+    const QFileInfo journal(journalPath(path));
+    if (!manifest.exists() || journal.lastModified() >= manifest.lastModified()) {
+        readLines(journalPath(path), &records);
+    }
     return records;
 }
 

@@ -27,7 +27,10 @@ public:
 
     /** The journal of a run that may be resumed: path + ".partial", a line per file as soon as it is in place. */
     static QString journalPath(const QString &path);
-    /** The records of path and then of its journal, by output file; a later record of a file replaces an earlier. */
+    /**
+     * The records of path and then of its journal unless the journal is older, by output file; a later record of a
+     * file replaces an earlier.
+     */
     static QHash<QString, Record> readRecords(const QString &path);
     /** Whether record describes job as written, and its file and metrics file are still whole; if so, keeps it. */
     bool keepIfComplete(const Job &job, const Record &record);

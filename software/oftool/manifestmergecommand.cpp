@@ -98,10 +98,11 @@ int mergeManifests(const Cli::CommandLine &line, const Options &options)
 
 void declareManifestMerge(Cli::CommandLine &line)
 {
-    line.describe(QStringLiteral("oftool manifest-merge FILE"), QStringLiteral(R"(Writes FILE, the manifest of a run done in shards (render --shard I/N --manifest FILE), from the
-manifests its shards wrote beside it (FILE.jsonl gives FILE.shard-I-of-N.jsonl), in the order of their
-index: the manifest the run writes without shards, byte for byte. Nothing is written when a shard's
-manifest is missing, or its journal (FILE.shard-I-of-N.jsonl.partial) says that it was stopped.
+    line.describe(QStringLiteral("oftool manifest-merge FILE"), QStringLiteral(R"(Writes FILE, the manifest of a run done in shards (such as render --shard I/N --manifest FILE),
+from the manifests its shards wrote beside it (FILE.jsonl gives FILE.shard-I-of-N.jsonl), in the
+order of their index: the manifest the run writes without shards, byte for byte. Nothing is written
+when a shard's manifest is missing, or its journal (FILE.shard-I-of-N.jsonl.partial) says that it
+was stopped.
 
 Example:
   oftool manifest-merge dataset/fonts.jsonl
