@@ -62,7 +62,7 @@ Models::Font *sampleFont()
                 }
             }
         }
-        auto *letter = new Models::Character(QString(QChar(code)), 0, 100, 0, 100);
+        auto *letter = new Models::Character(QString(QChar(code)));
         letter->addPicture(new Models::CharacterPicture(image, 0, 0.0f));
         font->addCharacter(letter);
     }

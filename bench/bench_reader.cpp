@@ -72,7 +72,7 @@ void drawRendered(Font *font, int points)
         painter.setPen(QPen(QColor(Qt::black)));
         painter.drawText(0, metrics.ascent(), QString(c));
         painter.end();
-        auto *letter = new Character(QString(c), 0, 100, 0, 100);
+        auto *letter = new Character(QString(c));
         letter->addPicture(new CharacterPicture(image, 0, 0.0f));
         font->addCharacter(letter);
         widthSum += image.width();
@@ -80,7 +80,7 @@ void drawRendered(Font *font, int points)
     }
     QImage space(widthSum / 99, heightSum / 99, QImage::Format_ARGB32);
     space.fill(0);
-    auto *letter = new Character(QStringLiteral(" "), 0, 100, 0, 100);
+    auto *letter = new Character(QStringLiteral(" "));
     letter->addPicture(new CharacterPicture(space, 0, 0.0f));
     font->addCharacter(letter);
 }
@@ -98,13 +98,13 @@ void drawFixed(Font *font, const Size &size)
         painter.setPen(QPen(QColor(Qt::black)));
         painter.drawText(0, size.height * 4 / 5, QString(c));
         painter.end();
-        auto *letter = new Character(QString(c), 0, 100, 0, 100);
+        auto *letter = new Character(QString(c));
         letter->addPicture(new CharacterPicture(image, 0, 0.0f));
         font->addCharacter(letter);
     }
     QImage space(size.width, size.height, QImage::Format_ARGB32);
     space.fill(0);
-    auto *letter = new Character(QStringLiteral(" "), 0, 100, 0, 100);
+    auto *letter = new Character(QStringLiteral(" "));
     letter->addPicture(new CharacterPicture(space, 0, 0.0f));
     font->addCharacter(letter);
 }

@@ -5,6 +5,7 @@
 #include "glyphmetrics.h"
 #include "glyphrenderer.h"
 #include "installedfonts.h"
+#include "producefontfile.h"
 #include "rendersettings.h"
 
 #include "iomanager/fontfilemanager.h"

@@ -54,7 +54,7 @@ inline Models::Font *glyphLikeFont(const GlyphSize &size)
     auto *font = new Models::Font(QStringLiteral("Bench__Book__%1.of").arg(size.label));
     for (int i = 0; i < 100; ++i) {
         const QString value = i < 94 ? QString(QChar(0x21 + i)) : QString(QChar(0xE0 + i - 94));
-        auto *letter = new Models::Character(value, 0.0, 100.0, 0.0, 100.0);
+        auto *letter = new Models::Character(value);
         letter->addPicture(new Models::CharacterPicture(glyphLikeImage(size.width, size.height, i), 0, 0.0f));
         font->addCharacter(letter);
     }

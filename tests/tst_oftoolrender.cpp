@@ -1,6 +1,7 @@
 #include "glyphmetrics.h"
 #include "glyphrenderer.h"
 #include "installedfonts.h"
+#include "producefontfile.h"
 #include "oftoolrun.h"
 #include "testfiles.h"
 

@@ -1,5 +1,6 @@
 #include "glyphrenderer.h"
 #include "installedfonts.h"
+#include "producefontfile.h"
 
 #include "glyphmetrics.h"
 #include "rendersettings.h"

@@ -2,6 +2,8 @@
 
 #include "glyphtile.h"
 
+#include "models/codepoint.h"
+
 #include <QColor>
 #include <QHelpEvent>
 #include <QPaintEvent>
@@ -21,7 +23,7 @@ QString codePointText(const QString &letter)
 {
     QStringList codes;
     for (const uint codePoint : letter.toUcs4()) {
-        codes.append(QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0')).toUpper());
+        codes.append(Models::codePointName(codePoint));
     }
     return codes.join(QLatin1Char(' '));
 }

@@ -4,6 +4,7 @@
 #include "fontchoice.h"
 #include "glyphrenderer.h"
 #include "installedfonts.h"
+#include "producefontfile.h"
 #include "savefailure.h"
 
 #include "iomanager/fontfilemanager.h"
@@ -189,8 +190,9 @@ void MainWindow::produceOutput()
     }
     const QFont font = InstalledFonts::font(family, style, sizeCombo->currentText().toInt(nullptr, 10));
     const QString fontName = makeOutputFilename(font);
-    if (!produceFontFile(font, fontName, filename)) {
-        reportFailure(filename, saveFailureReason(filename));
+    IOManager::WriteResult written;
+    if (!produceFontFile(font, fontName, filename, &written)) {
+        reportFailure(filename, saveFailureReason(written));
         return;
     }
     // Read back before the message starts its 2000 ms: reading a large file takes seconds.
@@ -366,8 +368,8 @@ void MainWindow::showWritten(const QString &filename, const QFont &font)
     for (const Models::Character *letter : written->getCharacters()) {
         GlyphPreview::Glyph glyph;
         glyph.letter = letter->getCharacterValue();
-        if (!letter->getPictures().isEmpty()) {
-            glyph.image = letter->getPictures().first()->getImage();
+        if (const Models::CharacterPicture *picture = letter->firstPicture()) {
+            glyph.image = picture->getImage();
         }
         // The blank " " letter is made by the renderer, not drawn from the font.
         if (glyph.letter != QLatin1String(" ")) {

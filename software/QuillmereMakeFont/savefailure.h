@@ -7,10 +7,14 @@ QT_BEGIN_NAMESPACE
 class QString;
 QT_END_NAMESPACE
 
+namespace IOManager {
+class WriteResult;
+}
+
 /**
- * Why a font file could not be written to path, found by looking at the path and its directory after
- * the failure; never empty. A path that starts with "~" gets a hint, since nothing expands it.
+ * Why the font file of a failed write could not be written; never empty. A path that starts with "~"
+ * gets a hint, since nothing expands it.
  */
-QString saveFailureReason(const QString &path);
+QString saveFailureReason(const IOManager::WriteResult &result);
 
 #endif // SAVEFAILURE_H

@@ -3,7 +3,6 @@
 #include "charset.h"
 #include "command.h"
 
-#include "iomanager/anchorprepass_p.h"
 #include "iomanager/fontfilemanager.h"
 
 #include <QFile>
@@ -95,7 +94,7 @@ int updateAnchor(const Cli::CommandLine &line, const Options &options)
     // The update itself rewrites a file without the letter, re-indented; better to leave it alone.
     // A file the update refuses for its size is not read here either: one text of it could pass
     // what Qt's reader can hold.
-    const bool updatable = QFileInfo(path).size() <= IOManager::Private::maxAnchorFileBytes;
+    const bool updatable = QFileInfo(path).size() <= IOManager::maxAnchorFileBytes;
     if (updatable && countLetters(path, letter) == 0) {
         return line.failure(QStringLiteral("%1 has no letter %2 (%3); nothing changed")
                                 .arg(path, Cli::letterLabel(letter), Cli::codePoints(letter)));

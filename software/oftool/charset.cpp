@@ -1,6 +1,8 @@
 #include "charset.h"
 #include "textencoding.h"
 
+#include "models/codepoint.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -77,7 +79,7 @@ bool parseCodePoint(QString text, uint *codePoint)
 
 QString codePointName(uint codePoint)
 {
-    return QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0')).toUpper();
+    return Models::codePointName(codePoint);
 }
 
 bool parseList(const QString &text, QVector<uint> *codePoints, QString *error)

@@ -110,8 +110,7 @@ Placement placementOf(const Models::Character &letter, const QImage &image, cons
         placement.advance = qRound(measured->advance);
         return placement;
     }
-    const bool unset = letter.getUpLine() == 0 && letter.getBaseLine() == 100 && letter.getLeftLine() == 0
-                       && letter.getRightLine() == 100;
+    const bool unset = letter.getAnchors() == Models::defaultAnchors;
     if (unset) {
         placement.baseline = image.height();
         placement.advance = image.width();

@@ -77,7 +77,7 @@ QString labelPart(const QString &letter, int width)
 
 QImage firstImage(const Models::Character *letter)
 {
-    return letter && !letter->getPictures().isEmpty() ? letter->getPictures().first()->getImage() : QImage();
+    return letter && letter->firstPicture() ? letter->firstPicture()->getImage() : QImage();
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a staging prefix and checks it as a user and another program would meet it:
 # the programs run from there, the desktop entry is valid, the man pages cover every oftool command,
-# a consumer builds against the installed framework (CMake package and pkg-config) and round-trips
-# a font, and the .deb holds all of it with the right dependencies.
+# a consumer builds against the installed framework and renderer (CMake package and pkg-config),
+# round-trips a font and renders one, and the .deb holds all of it with the right dependencies.
 # Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR [QT_MAJOR]   (5, the default, or 6)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -20,6 +20,7 @@ else
     qtpackages="libqt6core6 libqt6gui6 libqt6widgets6 libqt6xml6"
     otherqt=5
 fi
+renderer=${name/quillmeremakefont/quillmeremakefont-renderer}
 work=$build/install-check
 stage=$work/stage
 export QT_QPA_PLATFORM=offscreen
@@ -39,11 +40,12 @@ step "install into $stage"
 cmake --install "$build" --prefix "$stage" >"$work/install.log"
 libdir=$(sed -n 's/^libdir=\${prefix}\///p' "$build/framework/$name.pc.in")
 for file in bin/QuillmereMakeFont bin/oftool \
-    "$libdir/lib$name.so" "$libdir/lib$name.so.0" \
+    "$libdir/lib$name.so" "$libdir/lib$name.so.0" "$libdir/lib$renderer.so" "$libdir/lib$renderer.so.0" \
     "include/$name/models/font.h" "include/$name/models/character.h" \
     "include/$name/models/characterpicture.h" "include/$name/iomanager/fontfilemanager.h" \
     "include/$name/iomanager/diagnostic.h" "include/$name/iomanager/glyphfilename.h" \
-    "include/$name/quillmeremakefont_export.h" \
+    "include/$name/quillmeremakefont_export.h" "include/$name/renderer/glyphrenderer.h" \
+    "include/$name/renderer/glyphfit.h" "include/$name/renderer/renderer_export.h" "$libdir/pkgconfig/$renderer.pc" \
     "$libdir/cmake/$package/${package}Config.cmake" "$libdir/pkgconfig/$name.pc" \
     share/applications/quillmeremakefont.desktop share/icons/hicolor/scalable/apps/quillmeremakefont.svg \
     share/icons/hicolor/48x48/apps/quillmeremakefont.png share/man/man1/QuillmereMakeFont.1 share/man/man1/oftool.1; do
@@ -51,17 +53,27 @@ for file in bin/QuillmereMakeFont bin/oftool \
 done
 private=$(find "$stage/include" -name '*_p.h')
 [ -z "$private" ] || fail "private headers installed: $private"
-soname=$(objdump -p "$stage/$libdir/lib$name.so" | awk '$1 == "SONAME" { print $2 }')
-[ "$soname" = "lib$name.so.0" ] || fail "SONAME is '$soname'"
-# The library exports its own API and nothing else.
+for library in "$name" "$renderer"; do
+    soname=$(objdump -p "$stage/$libdir/lib$library.so" | awk '$1 == "SONAME" { print $2 }')
+    [ "$soname" = "lib$library.so.0" ] || fail "SONAME of lib$library.so is '$soname'"
+done
+# Each library exports its own API and nothing else.
 foreign=$(nm -D --defined-only "$stage/$libdir/lib$name.so.0" | c++filt | awk '{ $1 = ""; $2 = ""; print }' \
     | grep -Ev '^  (IOManager|Models)::' || true)
 [ -z "$foreign" ] || fail "the library exports more than its API: $foreign"
-# The installed programs must use the installed library, not the one in the build tree.
+api='InstalledFonts::|(checkerBrush|defaultFontFileName|defaultLetters|drawGlyphTile|fitsPixelBudget|inkRect'
+api+='|largestFittingPointSize|measureFont|measureKerning|measureLetter|pixelAnchors|renderGlyphs|renderedPixelSize'
+api+='|settingsFont)\('
+foreign=$(nm -D --defined-only "$stage/$libdir/lib$renderer.so.0" | c++filt | awk '{ $1 = ""; $2 = ""; print }' \
+    | grep -Ev "^  ($api)" || true)
+[ -z "$foreign" ] || fail "the renderer exports more than its API: $foreign"
+# The installed programs must use the installed libraries, not those in the build tree.
 for program in QuillmereMakeFont oftool; do
-    loaded=$(ldd "$stage/bin/$program" | awk -v library="lib$name.so.0" '$1 == library { print $3 }')
-    [ "$(realpath "$loaded")" = "$(realpath "$stage/$libdir/lib$name.so.0")" ] \
-        || fail "$program loads the framework from '$loaded', not from the staging prefix"
+    for library in "$name" "$renderer"; do
+        loaded=$(ldd "$stage/bin/$program" | awk -v library="lib$library.so.0" '$1 == library { print $3 }')
+        [ "$(realpath "$loaded")" = "$(realpath "$stage/$libdir/lib$library.so.0")" ] \
+            || fail "$program loads lib$library.so.0 from '$loaded', not from the staging prefix"
+    done
 done
 "$stage/bin/oftool" render --size 12 --output "$work/oftool.of" >/dev/null 2>"$work/oftool.err" \
     || fail "installed oftool render failed: $(cat "$work/oftool.err")"
@@ -116,20 +128,21 @@ grep -qx "${package}_DIR:PATH=$stage/$libdir/cmake/$package" "$work/cmake-consum
     || fail "find_package found another $package: $(grep "${package}_DIR" "$work/cmake-consumer/CMakeCache.txt")"
 cmake --build "$work/cmake-consumer" >>"$work/consumer.log" 2>&1 || fail "build: $(cat "$work/consumer.log")"
 same_qt_only "$work/cmake-consumer/consumer"
-"$work/cmake-consumer/consumer" "$work/cmake-first.of" "$work/cmake-second.of"
+"$work/cmake-consumer/consumer" "$work/cmake-first.of" "$work/cmake-second.of" "$work/cmake-rendered.of"
 
 step "consumer with pkg-config"
 export PKG_CONFIG_PATH=$stage/$libdir/pkgconfig
 requires=$(pkg-config --print-requires "$name") || fail "pkg-config does not know $name"
 [ "$(awk '{ print $1 }' <<<"$requires" | sort | tr '\n' ' ')" = "Qt${qt}Core Qt${qt}Gui Qt${qt}Xml " ] \
     || fail "$name.pc requires: $requires"
-flags=$(pkg-config --cflags --libs "$name") || fail "pkg-config does not know $name"
+flags=$(pkg-config --cflags --libs "$name" "$renderer") || fail "pkg-config does not know $name or $renderer"
 # shellcheck disable=SC2086 # the flags are words
 "${CXX:-c++}" -std=c++17 -Wall -Wextra -Werror -o "$work/pkg-consumer" "$consumer/consumer.cpp" $flags \
     || fail "the pkg-config consumer does not build"
 LD_LIBRARY_PATH=$stage/$libdir same_qt_only "$work/pkg-consumer"
-LD_LIBRARY_PATH=$stage/$libdir "$work/pkg-consumer" "$work/pkg-first.of" "$work/pkg-second.of"
+LD_LIBRARY_PATH=$stage/$libdir "$work/pkg-consumer" "$work/pkg-first.of" "$work/pkg-second.of" "$work/pkg-rendered.of"
 cmp "$work/cmake-first.of" "$work/pkg-first.of" || fail "both consumers should write the same bytes"
+cmp "$work/cmake-rendered.of" "$work/pkg-rendered.of" || fail "both consumers should render the same bytes"
 
 step "Debian package"
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || fail "cpack: $(cat "$work/cpack.log")"
@@ -149,7 +162,7 @@ dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/deb-contents"
 for file in ./usr/bin/QuillmereMakeFont ./usr/bin/oftool ./usr/share/applications/quillmeremakefont.desktop \
     ./usr/share/icons/hicolor/scalable/apps/quillmeremakefont.svg ./usr/share/man/man1/oftool.1 \
     ./usr/share/man/man1/QuillmereMakeFont.1 "./usr/include/$name/models/font.h" \
-    "./usr/$libdir/lib$name.so.0" "./usr/$libdir/pkgconfig/$name.pc" \
+    "./usr/$libdir/lib$name.so.0" "./usr/$libdir/lib$renderer.so.0" "./usr/$libdir/pkgconfig/$name.pc" \
     "./usr/$libdir/cmake/$package/${package}Config.cmake"; do
     grep -qxF "$file" "$work/deb-contents" || fail ".deb lacks $file"
 done

@@ -1,4 +1,5 @@
 #include "iomanager/anchorprepass_p.h"
+#include "iomanager/fontfilemanager.h"
 
 #include <QByteArray>
 #include <QBuffer>
@@ -254,32 +255,32 @@ FontXml checkFontXml(const QByteArray &data)
     return reader.hasError() || domChangesMeaning(data) ? FontXml::NotPlain : FontXml::Plain;
 }
 
-const char *loadFontDocument(const QString &path, QDomDocument *document)
+WriteResult::Kind loadFontDocument(const QString &path, QDomDocument *document)
 {
     QFile file(path);
     const QFileInfo info(path);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly) || file.isSequential()) {
-        return "Unable to load font: ";
+        return WriteResult::CannotLoad;
     }
     if (info.size() > maxAnchorFileBytes) {
-        return "Unable to load font, too large for the anchor update: ";
+        return WriteResult::TooLarge;
     }
     // Both passes parse these same bytes, whatever happens to the file meanwhile.
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        return "Unable to load font: ";
+        return WriteResult::CannotLoad;
     }
     const FontXml checked = checkFontXml(data);
     if (checked == FontXml::TooLarge) {
-        return "Unable to load font, too large for the anchor update: ";
+        return WriteResult::TooLarge;
     }
     // From a device the DOM decodes a block at a time instead of the whole text at once.
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     if (checked != FontXml::Plain || !document->setContent(&buffer)) {
-        return "Unable to parse font:";
+        return WriteResult::CannotParse;
     }
-    return nullptr;
+    return WriteResult::Written;
 }
 
 } // namespace Private

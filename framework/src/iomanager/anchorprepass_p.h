@@ -1,6 +1,8 @@
 #ifndef IOMANAGER_ANCHORPREPASS_P_H
 #define IOMANAGER_ANCHORPREPASS_P_H
 
+#include "iomanager/writeresult.h"
+
 #include <QtGlobal>
 
 class QByteArray;
@@ -19,22 +21,15 @@ namespace Private {
  * and anything a font file never holds is refused. TooLarge: more nodes than the DOM
  * should be given.
  */
-/*
- * The largest file the anchor update takes. Beyond it one text of the file could pass QString's limit
- * of some 2^30 characters, on which Qt aborts the process. The update holds about three times the
- * file's size while it works.
- */
-constexpr qint64 maxAnchorFileBytes = (qint64(1) << 30) - (qint64(1) << 20);
-
 enum class FontXml { Plain, NotPlain, TooLarge };
 FontXml checkFontXml(const QByteArray &data);
 
 /*
- * Reads path into document for the anchor update, after the checks above; null when done,
- * otherwise the text of the line to print. A device or a pipe is refused: reading it would
- * never end, and it could not be replaced anyway.
+ * Reads path into document for the anchor update, after the checks above (maxAnchorFileBytes
+ * first); WriteResult::Written when done, otherwise CannotLoad, TooLarge or CannotParse. A device
+ * or a pipe is refused: reading it would never end, and it could not be replaced anyway.
  */
-const char *loadFontDocument(const QString &path, QDomDocument *document);
+WriteResult::Kind loadFontDocument(const QString &path, QDomDocument *document);
 
 } // namespace Private
 } // namespace IOManager

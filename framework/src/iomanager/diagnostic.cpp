@@ -87,6 +87,13 @@ Diagnostic::Diagnostic(Kind kind, const QString &path, const QString &letter, co
 {
 }
 
+void Diagnostic::setReaderError(const QString &error, qint64 lineNumber, qint64 columnNumber)
+{
+    m_readerError = error;
+    m_lineNumber = lineNumber;
+    m_columnNumber = columnNumber;
+}
+
 bool Diagnostic::losesPixels() const
 {
     switch (m_kind) {

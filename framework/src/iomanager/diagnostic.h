@@ -45,6 +45,14 @@ public:
     QString letter() const { return m_letter; }
     QString path() const { return m_path; }
 
+    /** For Malformed: the XML reader's own error text; null otherwise. */
+    QString readerError() const { return m_readerError; }
+    /** For Malformed: where the XML reader stopped, counting from 1; 0 otherwise. */
+    qint64 lineNumber() const { return m_lineNumber; }
+    qint64 columnNumber() const { return m_columnNumber; }
+    /** Sets what readerError(), lineNumber() and columnNumber() give; text() and standardLine() stay. */
+    void setReaderError(const QString &error, qint64 lineNumber, qint64 columnNumber);
+
     /** Whether pixels that the file or image holds are missing from the font because of it. */
     bool losesPixels() const;
 
@@ -60,6 +68,9 @@ private:
     QString m_text;
     QString m_letter;
     QString m_path;
+    QString m_readerError;
+    qint64 m_lineNumber = 0;
+    qint64 m_columnNumber = 0;
 };
 
 /** Receives diagnostics as they arise, so that a flood of them need not be stored. */

@@ -35,9 +35,39 @@ using Private::realNumber;
 
 bool FontFileManager::fontToFile(const Models::Font *font, const QString &filename)
 {
+    WriteResult result;
+    if (fontToFile(font, filename, &result)) {
+        return true;
+    }
+    std::cerr << fontToFileLine(result).toStdString();
+    return false;
+}
+
+QString FontFileManager::fontToFileLine(const WriteResult &result)
+{
+    switch (result.kind()) {
+    case WriteResult::Written:
+        return QString();
+    case WriteResult::CannotOpen:
+        return QLatin1String("Warning: unable to open output font file: ") + result.path() + QLatin1Char('\n');
+    default:
+        return QLatin1String("Warning: unable to write output font file: ") + result.path() + QLatin1Char('\n');
+    }
+}
+
+bool FontFileManager::fontToFile(const Models::Font *font, const QString &filename, WriteResult *result)
+{
+    WriteResult ignored;
+    if (!result) {
+        result = &ignored;
+    }
+    if (!Private::isReplaceableTarget(filename)) {
+        *result = WriteResult::failed(WriteResult::CannotOpen, filename);
+        return false;
+    }
     QSaveFile file(filename);
-    if (!Private::isReplaceableTarget(filename) || !file.open(QIODevice::WriteOnly)) {
-        std::cerr << "Warning: unable to open output font file: " << filename.toStdString() << "\n";
+    if (!file.open(QIODevice::WriteOnly)) {
+        *result = WriteResult::failed(WriteResult::CannotOpen, filename, file.errorString());
         return false;
     }
 
@@ -46,9 +76,10 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
         file.cancelWriting();
     }
     if (!Private::commitComplete(file)) {
-        std::cerr << "Warning: unable to write output font file: " << filename.toStdString() << "\n";
+        *result = WriteResult::failed(WriteResult::CannotWrite, filename, file.errorString());
         return false;
     }
+    *result = WriteResult::written(filename);
     return true;
 }
 
@@ -183,7 +214,9 @@ Models::Font *FontFileManager::fontFromFile(const QString &filename, const Diagn
     }
 
     if (reader.hasError()) {
-        sink(Diagnostic(Diagnostic::Malformed, filename));
+        Diagnostic malformed(Diagnostic::Malformed, filename);
+        malformed.setReaderError(reader.errorString(), reader.lineNumber(), reader.columnNumber());
+        sink(malformed);
     }
     file.close();
     return font;
@@ -323,17 +356,57 @@ Models::Font *FontFileManager::fontFromDirectory(const QString &path, const QMap
 
 int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, double rightLine, const QString &letter)
 {
-    const auto fail = [&path](const char *text) {
-        std::cerr << text << path.toStdString() << std::endl;
-        return -1;
-    };
+    WriteResult result;
+    if (changeLetterAnchor(path, baseLine, rightLine, letter, &result) == 0) {
+        return 0;
+    }
+    std::cerr << changeLetterAnchorLine(result).toStdString() << std::flush;
+    return -1;
+}
+
+QString FontFileManager::changeLetterAnchorLine(const WriteResult &result)
+{
+    const char *text = nullptr;
+    switch (result.kind()) {
+    case WriteResult::CannotLoad:
+        text = "Unable to load font: ";
+        break;
+    case WriteResult::TooLarge:
+        text = "Unable to load font, too large for the anchor update: ";
+        break;
+    case WriteResult::CannotParse:
+        text = "Unable to parse font:";
+        break;
+    case WriteResult::CannotOpen:
+        text = "Unable to re-open font XML file: ";
+        break;
+    case WriteResult::CannotWrite:
+        text = "Unable to write font XML file: ";
+        break;
+    case WriteResult::NoLetter:
+    case WriteResult::Written:
+        return QString();
+    }
+    return QLatin1String(text) + result.path() + QLatin1Char('\n');
+}
+
+int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, double rightLine, const QString &letter,
+                                        WriteResult *result)
+{
+    WriteResult ignored;
+    if (!result) {
+        result = &ignored;
+    }
     QDomDocument fontDocument(QStringLiteral("fontDocument"));
-    if (const char *failure = Private::loadFontDocument(path, &fontDocument)) {
-        return fail(failure);
+    const WriteResult::Kind loaded = Private::loadFontDocument(path, &fontDocument);
+    if (loaded != WriteResult::Written) {
+        *result = WriteResult::failed(loaded, path);
+        return -1;
     }
 
     const QDomNodeList letters = fontDocument.elementsByTagName(QStringLiteral("letter"));
     if (letters.isEmpty()) {
+        *result = WriteResult::failed(WriteResult::NoLetter, path);
         return -1;
     }
     const QString baseLineText = QString::number(baseLine, 'd', 0);
@@ -350,7 +423,8 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
     // Only commit() replaces the file, so a failed write leaves the old one whole.
     QSaveFile output(path);
     if (!output.open(QIODevice::WriteOnly)) {
-        return fail("Unable to re-open font XML file: ");
+        *result = WriteResult::failed(WriteResult::CannotOpen, path, output.errorString());
+        return -1;
     }
     // Streamed: the same bytes as toByteArray(1), without two more copies of the whole text.
     QTextStream stream(&output);
@@ -364,8 +438,10 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
         output.cancelWriting();
     }
     if (!Private::commitComplete(output)) {
-        return fail("Unable to write font XML file: ");
+        *result = WriteResult::failed(WriteResult::CannotWrite, path, output.errorString());
+        return -1;
     }
+    *result = WriteResult::written(path);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 #define IOMANAGER_FONTFILEMANAGER_H
 
 #include "iomanager/diagnostic.h"
+#include "iomanager/writeresult.h"
 #include "quillmeremakefont_export.h"
 
 #include <QMap>
@@ -19,6 +20,13 @@ class Font;
 }
 
 namespace IOManager {
+
+/*
+ * The largest file the anchor update takes. Beyond it one text of the file could pass QString's limit
+ * of some 2^30 characters, on which Qt aborts the process. The update holds about three times the
+ * file's size while it works.
+ */
+constexpr qint64 maxAnchorFileBytes = (qint64(1) << 30) - (qint64(1) << 20);
 
 namespace Private {
 class ImageArena;
@@ -39,6 +47,13 @@ public:
      * file cannot be opened, written or committed; an old file is then kept as it was.
      */
     QMF_EXPORT static bool fontToFile(const Models::Font *font, const QString &filename);
+    /**
+     * The same, printing nothing: result, unless null, is set to what became of the file
+     * (WriteResult::Written, CannotOpen or CannotWrite).
+     */
+    QMF_EXPORT static bool fontToFile(const Models::Font *font, const QString &filename, WriteResult *result);
+    /** The line fontToFile() without a result prints for result, such as "Warning: unable to open output font file: PATH\n"; empty when written. */
+    QMF_EXPORT static QString fontToFileLine(const WriteResult &result);
     /**
      * Writes font to device, open for writing, in the bytes fontToFile() writes; prints nothing.
      * False when a write failed, and device then holds part of the file. For a caller that
@@ -73,9 +88,20 @@ public:
      */
     QMF_EXPORT static void applyAlphaFromDarkness(QImage &image);
 
-    /** Rewrites baseLine and rightLine of every letter whose "char" is letter; 0 on success, -1 otherwise. */
+    /**
+     * Rewrites baseLine and rightLine of every letter whose "char" is letter; 0 on success, -1 otherwise,
+     * with one line on std::cerr unless the file holds no letter.
+     */
     QMF_EXPORT static int changeLetterAnchor(const QString &path, double baseLine, double rightLine,
                                              const QString &letter);
+    /**
+     * The same, printing nothing: result, unless null, is set to what became of the file. A file of more
+     * than maxAnchorFileBytes is refused as WriteResult::TooLarge.
+     */
+    QMF_EXPORT static int changeLetterAnchor(const QString &path, double baseLine, double rightLine,
+                                             const QString &letter, WriteResult *result);
+    /** The line changeLetterAnchor() without a result prints for result; empty when written and for NoLetter. */
+    QMF_EXPORT static QString changeLetterAnchorLine(const WriteResult &result);
 
 private:
     static bool writeLetter(const Models::Character *character, QXmlStreamWriter &writer);

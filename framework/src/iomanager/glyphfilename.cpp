@@ -1,16 +1,13 @@
 #include "iomanager/glyphfilename.h"
 
+#include "models/codepoint.h"
+
 #include <cstdlib>
 #include <string>
 
 namespace IOManager {
 
 namespace {
-
-QString codePointName(ushort unit)
-{
-    return QStringLiteral("U+%1").arg(unit, 4, 16, QLatin1Char('0')).toUpper();
-}
 
 // The letter field between the first two "_", or false when there are not two.
 bool splitName(const QString &name, QString *field, QString *idField)
@@ -142,7 +139,7 @@ QString GlyphFileName::reason() const
     case NotACode:
         return QStringLiteral("a letter field with \"+\" must be u+XXXX, four hex digits (\"+\" itself is u+002B)");
     case UnstorableCode:
-        return QStringLiteral("%1 is not a character an OF font file can hold").arg(codePointName(m_letter.at(0).unicode()));
+        return QStringLiteral("%1 is not a character an OF font file can hold").arg(Models::codePointName(m_letter.at(0).unicode()));
     case UnstorableLetter:
         return QStringLiteral("the letter field holds a character an OF font file cannot hold");
     }
@@ -155,7 +152,7 @@ QString GlyphFileName::storageProblem() const
         return QString();
     }
     if (!m_code.isNull()) {
-        return QStringLiteral("%1 is not a character an OF font file can hold").arg(codePointName(m_letter.at(0).unicode()));
+        return QStringLiteral("%1 is not a character an OF font file can hold").arg(Models::codePointName(m_letter.at(0).unicode()));
     }
     return QStringLiteral("the letter field holds a character an OF font file cannot hold");
 }

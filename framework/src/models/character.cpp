@@ -12,7 +12,7 @@ Character::Character()
 }
 
 Character::Character(const QString &value)
-    : Character(value, 0.0, 100.0, 0.0, 100.0)
+    : Character(value, defaultAnchors.upLine, defaultAnchors.baseLine, defaultAnchors.leftLine, defaultAnchors.rightLine)
 {
 }
 
@@ -47,6 +47,11 @@ const QList<CharacterPicture *> &Character::getPictures() const
 int Character::pictureCount() const
 {
     return m_pictures.size();
+}
+
+CharacterPicture *Character::firstPicture() const
+{
+    return m_pictures.isEmpty() ? nullptr : m_pictures.first();
 }
 
 CharacterPicture *Character::getRandomPicture() const

@@ -10,13 +10,29 @@ namespace Models {
 
 class CharacterPicture;
 
+/** A letter's four anchor lines. */
+struct Anchors {
+    double upLine;
+    double baseLine;
+    double leftLine;
+    double rightLine;
+};
+
+constexpr bool operator==(const Anchors &a, const Anchors &b)
+{
+    return a.upLine == b.upLine && a.baseLine == b.baseLine && a.leftLine == b.leftLine && a.rightLine == b.rightLine;
+}
+
+/** The anchors of a letter that nothing placed: the edges of its image, as 0 and 100. */
+constexpr Anchors defaultAnchors = {0.0, 100.0, 0.0, 100.0};
+
 /** One letter: its value, four anchor lines and the pictures it owns. */
 class QMF_EXPORT Character
 {
 public:
-    /** Value "unassigned_name", anchors up 0, base 100, left 0, right 100. */
+    /** Value "unassigned_name" with defaultAnchors. */
     Character();
-    /** The given value with the default anchors. */
+    /** The given value with defaultAnchors. */
     explicit Character(const QString &value);
     /** Anchors in the order up, base, left, right. */
     Character(const QString &value, double upLine, double baseLine, double leftLine, double rightLine);
@@ -29,6 +45,8 @@ public:
     const QList<CharacterPicture *> &getPictures() const;
     /** The number of pictures. */
     int pictureCount() const;
+    /** The picture added first, or null when there is none. */
+    CharacterPicture *firstPicture() const;
     /** A picture chosen with qrand() (QRandomGenerator::global() under Qt 6), or null when there is none. */
     CharacterPicture *getRandomPicture() const;
     /** The first picture with this id, or null. */
@@ -47,6 +65,7 @@ public:
     void setBaseLine(double baseLine);
     void setLeftLine(double leftLine);
     void setRightLine(double rightLine);
+    Anchors getAnchors() const { return {m_upLine, m_baseLine, m_leftLine, m_rightLine}; }
     /** Sets all four anchors, in the constructor's order. */
     void setAnchor(double upLine, double baseLine, double leftLine, double rightLine);
 

@@ -1,5 +1,8 @@
 // Writes a font with the installed framework, reads it back and writes it again: both files must match
-// (the reader gives every picture degradation level 0, so the font uses 0).
+// (the reader gives every picture degradation level 0, so the font uses 0). Then renders two letters of
+// the default font with the installed renderer and writes them to a third file.
+#include "glyphrenderer.h"
+
 #include "iomanager/diagnostic.h"
 #include "iomanager/fontfilemanager.h"
 #include "iomanager/glyphfilename.h"
@@ -8,6 +11,8 @@
 #include "models/font.h"
 
 #include <QFile>
+#include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 
 #include <cstdio>
@@ -31,11 +36,13 @@ int fail(const char *message)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        return fail("usage: consumer FIRST.of SECOND.of");
+    if (argc != 4) {
+        return fail("usage: consumer FIRST.of SECOND.of RENDERED.of");
     }
+    QGuiApplication app(argc, argv);
     const QString first = QString::fromLocal8Bit(argv[1]);
     const QString second = QString::fromLocal8Bit(argv[2]);
+    const QString rendered = QString::fromLocal8Bit(argv[3]);
 
     QImage image(2, 1, QImage::Format_ARGB32);
     image.setPixel(0, 0, 0xff000000u);
@@ -78,5 +85,23 @@ int main(int argc, char **argv)
     }
     std::printf("consumer: wrote, read and rewrote %d letters, %d bytes\n", int(read->getCharacters().size()),
                 int(bytes.size()));
+
+    QFont drawn;
+    drawn.setPointSize(12);
+    Models::Font glyphs(QStringLiteral("Rendered"));
+    if (!renderGlyphs(drawn, QStringList{QStringLiteral("A"), QStringLiteral("g")}, &glyphs, nullptr, 96)) {
+        return fail("renderGlyphs refused two letters at 12 pt");
+    }
+    const Models::Character *drawnA = glyphs.getCharacter(QStringLiteral("A"));
+    if (glyphs.getCharacters().size() != 3 || !drawnA || drawnA->getPictures().size() != 1
+        || drawnA->getPictures().first()->getImage().isNull()) {
+        return fail("the rendered font lacks its letters");
+    }
+    IOManager::WriteResult written;
+    if (!IOManager::FontFileManager::fontToFile(&glyphs, rendered, &written)) {
+        return fail(qPrintable(written.reason()));
+    }
+    std::printf("consumer: rendered %d letters at %d px\n", int(glyphs.getCharacters().size()),
+                renderedPixelSize(drawn, 96));
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "glyphcanvas_p.h"
 #include "pointsizesearch_p.h"
+#include "renderedletter_p.h"
 #include "rendersettings.h"
 
 #include "models/character.h"
@@ -83,13 +84,6 @@ bool hasInk(const QImage &image)
     return false;
 }
 
-Models::Character *newLetter(const QString &value, const QImage &image)
-{
-    auto *letter = new Models::Character(value, 0.0, 100.0, 0.0, 100.0);
-    letter->addPicture(new Models::CharacterPicture(image, 0, 0.0f));
-    return letter;
-}
-
 } // namespace
 
 QStringList defaultLetters()
@@ -161,23 +155,4 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *d
 int largestFittingPointSize(const QFont &font, const QStringList &letters, int dpi)
 {
     return largestFittingSize([&](int pointSize) { return fitsAtPointSize(font, pointSize, letters, dpi); });
-}
-
-bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename)
-{
-    return produceFontFile(font, fontName, outputFilename, defaultLetters());
-}
-
-bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters)
-{
-    return produceFontFile(font, fontName, outputFilename, letters, nullptr);
-}
-
-bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters, QStringList *emptyLetters, int dpi)
-{
-    RenderSettings settings;
-    settings.dpi = dpi;
-    return produceFontFile(font, fontName, outputFilename, letters, settings, nullptr, emptyLetters);
 }

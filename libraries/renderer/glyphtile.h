@@ -1,6 +1,8 @@
 #ifndef GLYPHTILE_H
 #define GLYPHTILE_H
 
+#include "renderer_export.h"
+
 #include <QColor>
 
 QT_BEGIN_NAMESPACE
@@ -21,12 +23,12 @@ struct TileMarks {
 };
 
 /** Light and dark squares of 4 pixels, the backdrop of transparent pixels, aligned to the painter's brush origin. */
-QBrush checkerBrush();
+QMF_RENDERER_EXPORT QBrush checkerBrush();
 
 /**
  * Draws image scaled to box without smoothing, so that each pixel is a square, on the checkerboard; a null
  * image is an outlined box instead. The window and oftool preview show glyphs this way alike.
  */
-void drawGlyphTile(QPainter &painter, const QRect &box, const QImage &image, const TileMarks &marks = TileMarks());
+QMF_RENDERER_EXPORT void drawGlyphTile(QPainter &painter, const QRect &box, const QImage &image, const TileMarks &marks = TileMarks());
 
 #endif // GLYPHTILE_H

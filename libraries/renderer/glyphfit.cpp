@@ -1,11 +1,12 @@
-#include "glyphrenderer.h"
+#include "glyphfit.h"
 
 #include "glyphcanvas_p.h"
 #include "glyphmetrics.h"
+#include "glyphrenderer.h"
 #include "pointsizesearch_p.h"
+#include "renderedletter_p.h"
 #include "rendersettings.h"
 
-#include "iomanager/fontfilemanager.h"
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
@@ -19,8 +20,6 @@
 #include <QPen>
 #include <QString>
 #include <QStringList>
-
-#include <iostream>
 
 namespace {
 
@@ -138,13 +137,6 @@ QImage cutInk(const QImage &source, const QRect &ink, int padding, int dpi)
     return image;
 }
 
-Models::Character *newLetter(const QString &value, const QImage &image)
-{
-    auto *letter = new Models::Character(value, 0.0, 100.0, 0.0, 100.0);
-    letter->addPicture(new Models::CharacterPicture(image, 0, 0.0f));
-    return letter;
-}
-
 // The blank " " letter: the average image size, and the average pen origin within it.
 void addSpace(const QVector<LetterGeometry> &placed, int dpi, Models::Font *docFont, QVector<LetterGeometry> *geometry)
 {
@@ -242,7 +234,7 @@ bool renderLineBox(const QFont &font, const QStringList &letters, int dpi, Model
     }
     const QPoint origin(0, glyphMetricsAt(font, dpi).ascent);
     for (const QString &letter : letters + QStringList(QStringLiteral(" "))) {
-        const QImage image = docFont->getCharacter(letter)->getPictures().first()->getImage();
+        const QImage image = docFont->getCharacter(letter)->firstPicture()->getImage();
         const QRect ink = inkRect(image);
         LetterGeometry geometry;
         geometry.letter = letter;
@@ -331,16 +323,4 @@ int largestFittingPointSize(const QFont &font, const QStringList &letters, const
         sized.setPointSize(pointSize);
         return fitsPixelBudget(sized, letters, settings);
     });
-}
-
-bool produceFontFile(const QFont &font, const QString &fontName, const QString &outputFilename,
-                     const QStringList &letters, const RenderSettings &settings, FontGeometry *geometry,
-                     QStringList *emptyLetters)
-{
-    Models::Font docFont(fontName);
-    if (!renderGlyphs(font, letters, settings, &docFont, geometry, emptyLetters)) {
-        std::cerr << "Warning: glyphs too large for output font file: " << outputFilename.toStdString() << "\n";
-        return false;
-    }
-    return IOManager::FontFileManager::fontToFile(&docFont, outputFilename);
 }

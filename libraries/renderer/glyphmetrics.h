@@ -1,6 +1,8 @@
 #ifndef GLYPHMETRICS_H
 #define GLYPHMETRICS_H
 
+#include "renderer_export.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -58,19 +60,19 @@ struct FontGeometry {
 constexpr int maxKerningLetters = 512;
 
 /** The pixels of image (of area only, when given) whose alpha is not 0, in image coordinates; null when there are none. */
-QRect inkRect(const QImage &image, const QRect &area = QRect());
+QMF_RENDERER_EXPORT QRect inkRect(const QImage &image, const QRect &area = QRect());
 
 /** The font-wide part of FontGeometry; letters and kerning are left as they are. */
-void measureFont(const QFontMetricsF &metrics, int pixelSize, FontGeometry *geometry);
+QMF_RENDERER_EXPORT void measureFont(const QFontMetricsF &metrics, int pixelSize, FontGeometry *geometry);
 
 /** The advance and left bearing of letter, a string of one character, as Qt shapes it. */
-void measureLetter(const QFontMetricsF &metrics, LetterGeometry *letter);
+QMF_RENDERER_EXPORT void measureLetter(const QFontMetricsF &metrics, LetterGeometry *letter);
 
 /**
  * The kerning among letters, measured through Qt's shaping so that every kind of kerning the font has
  * counts; false, leaving pairs empty, when there are more than maxKerningLetters letters.
  */
-bool measureKerning(const QFontMetricsF &metrics, const QStringList &letters, QVector<KerningPair> *pairs);
+QMF_RENDERER_EXPORT bool measureKerning(const QFontMetricsF &metrics, const QStringList &letters, QVector<KerningPair> *pairs);
 
 /** upLine, baseLine, leftLine, rightLine of a letter in rows and columns of its image. */
 struct PixelAnchors {
@@ -85,6 +87,6 @@ struct PixelAnchors {
  * baseline (the row just under the ink that stands on it), leftLine the pen origin, rightLine the origin
  * plus the advance in whole pixels.
  */
-PixelAnchors pixelAnchors(const LetterGeometry &letter, int ascent);
+QMF_RENDERER_EXPORT PixelAnchors pixelAnchors(const LetterGeometry &letter, int ascent);
 
 #endif // GLYPHMETRICS_H
