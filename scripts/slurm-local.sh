@@ -90,17 +90,18 @@ start() {
     # A socket's path has a limit of about 100 bytes.
     [ ${#dir} -lt 80 ] || die "$dir is too long a path for the daemons' sockets"
 
+    local host ctld_port slurmd_port
+    host=$(hostname -s)
+    ctld_port=$(free_port)
+    slurmd_port=$(free_port)
+    [ "$ctld_port" != "$slurmd_port" ] || slurmd_port=$((ctld_port + 1))
+
     head -c 1024 /dev/urandom >"$dir/munge/munge.key"
     chmod 400 "$dir/munge/munge.key"
     launch "$dir" munged munged --foreground --force --socket="$dir/munge/munge.socket" \
         --key-file="$dir/munge/munge.key" --pid-file="$dir/munge/munged.pid" \
         --log-file="$dir/log/munged-own.log" --seed-file="$dir/munge/munged.seed"
 
-    local host ctld_port slurmd_port
-    host=$(hostname -s)
-    ctld_port=$(free_port)
-    slurmd_port=$(free_port)
-    [ "$ctld_port" != "$slurmd_port" ] || slurmd_port=$((ctld_port + 1))
     cat >"$dir/slurm.conf" <<EOF
 ClusterName=local
 SlurmctldHost=$host(127.0.0.1)
