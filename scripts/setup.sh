@@ -14,6 +14,7 @@ packages=(
     desktop-file-utils dpkg-dev file man-db
     otf2bdf xfonts-utils time zlib1g-dev
     libxml2-utils
+    slurmctld slurmd slurm-client munge
 )
 # Callers may ask for more, such as the benchmarks' yardsticks.
 packages+=("$@")

@@ -20,6 +20,7 @@ void declareConvert(Cli::CommandLine &line);
 void declareImportPage(Cli::CommandLine &line);
 void declareImportBoxes(Cli::CommandLine &line);
 void declareCompose(Cli::CommandLine &line);
+void declareManifestMerge(Cli::CommandLine &line);
 
 int runRender(const Cli::CommandLine &line);
 int runInfo(const Cli::CommandLine &line);
@@ -32,6 +33,7 @@ int runConvert(const Cli::CommandLine &line);
 int runImportPage(const Cli::CommandLine &line);
 int runImportBoxes(const Cli::CommandLine &line);
 int runCompose(const Cli::CommandLine &line);
+int runManifestMerge(const Cli::CommandLine &line);
 
 /** Fixes the logical DPI from --dpi, which has to happen before the application object exists. */
 void prepareRender(const Cli::CommandLine &line);

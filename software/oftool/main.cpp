@@ -23,6 +23,7 @@ const Cli::Command commands[] = {
     {"import-page", "make an OF font file from scanned pages' PAGE-XML or ALTO glyphs", Application::Core, declareImportPage, runImportPage, nullptr},
     {"import-boxes", "make an OF font file from a scanned page and Tesseract box files", Application::Core, declareImportBoxes, runImportBoxes, nullptr},
     {"compose", "set text lines and pages from OF font files, with boxes and labels for training", Application::Core, declareCompose, runCompose, nullptr},
+    {"manifest-merge", "join the manifests of a render run's shards into the run's manifest", Application::Core, declareManifestMerge, runManifestMerge, nullptr},
 };
 
 const Cli::Command *findCommand(const char *name)

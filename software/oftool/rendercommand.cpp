@@ -14,6 +14,7 @@
 #include "renderjob.h"
 #include "renderoptions.h"
 #include "samefile.h"
+#include "shardoptions.h"
 #include "stagedfiles.h"
 
 #include "glyphrenderer.h"
@@ -188,6 +189,7 @@ struct Plan {
     int failed = 0;
     int incomplete = 0;
     int strictRefusals = 0;
+    int passed = 0; // found complete by --resume
     QStringList incompleteFonts; // the fonts --skip-incomplete left out
 };
 
@@ -201,9 +203,25 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
                                                               : Charset::lettersWithout(options.clusters, QVector<uint>());
     QHash<QString, QStringList> lettersByFont;
     QSet<QString> paths;
+    const Shards::Range mine = Shards::itemsOf(options.shard, qint64(options.faces.size()) * options.sizes.size());
+    int place = 0;
     for (const FontSources::Face &face : options.faces) {
         for (const int size : options.sizes) {
             Job job = makeJob(options, face, size);
+            job.place = place++;
+            // Every shard's paths, so that each shard finds the clashes an unsharded run finds.
+            if (paths.contains(job.path) && !job.keepFont) {
+                if (mine.contains(job.place)) {
+                    line.note(QStringLiteral("%1: %2 %3 would replace the file another font of this run writes; not written")
+                                  .arg(job.path, fontLabel(face), sizeText(job)));
+                    ++plan.failed;
+                }
+                continue;
+            }
+            paths.insert(job.path);
+            if (!mine.contains(job.place)) {
+                continue;
+            }
             const QString key = face.queryFamily + QLatin1Char('\n') + face.queryStyle;
             if (!missingByFont.contains(key)) {
                 missingByFont.insert(key, missingFrom(job, options.codePoints));
@@ -219,13 +237,6 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
                 job.letters = lettersByFont.value(key);
             }
 
-            if (paths.contains(job.path) && !job.keepFont) {
-                line.note(QStringLiteral("%1: %2 %3 would replace the file another font of this run writes; not written")
-                              .arg(job.path, fontLabel(face), sizeText(job)));
-                ++plan.failed;
-                continue;
-            }
-            paths.insert(job.path);
             if (job.missing.isEmpty()) {
                 plan.jobs.append(job);
                 continue;
@@ -255,6 +266,34 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
         }
     }
     return plan;
+}
+
+// Takes out of the plan the jobs whose files the manifest records as written and that are still whole, keeping their records.
+void passOverComplete(const Options &options, Plan *plan, Manifest *manifest)
+{
+    const QHash<QString, Manifest::Record> records = Manifest::readRecords(options.manifest);
+    QList<Job> left;
+    for (const Job &job : qAsConst(plan->jobs)) {
+        const auto record = records.constFind(job.path);
+        if (record != records.cend() && manifest->keepIfComplete(job, *record)) {
+            ++plan->passed;
+        } else {
+            left.append(job);
+        }
+    }
+    plan->jobs = left;
+}
+
+// "shard 1/3: items 3 to 5 of the 10 planned", or that it has none.
+QString shardNote(const Options &options)
+{
+    const qint64 items = qint64(options.faces.size()) * options.sizes.size();
+    const Shards::Range range = Shards::itemsOf(options.shard, items);
+    if (range.size() == 0) {
+        return QStringLiteral("shard %1: none of the %2 items planned; nothing to do").arg(Shards::label(options.shard)).arg(items);
+    }
+    return QStringLiteral("shard %1: items %2 to %3 of the %4 planned")
+        .arg(Shards::label(options.shard)).arg(range.first).arg(range.end - 1).arg(items);
 }
 
 // Letters drawn without a single visible pixel: too small a size, or a character with no ink.
@@ -389,15 +428,25 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
     if (status != Cli::exitOk) {
         return status;
     }
-    const Plan plan = planJobs(line, options);
-    const StopSignals stopSignals;
+    if (options.shard.isSharded()) {
+        line.note(shardNote(options));
+    }
+    Plan plan = planJobs(line, options);
     Manifest manifest;
+    if (options.resume) {
+        passOverComplete(options, &plan, &manifest);
+        QString error;
+        if (!manifest.openJournal(options.manifest, &error)) {
+            return line.failure(QStringLiteral("--manifest: cannot write %1: %2").arg(Manifest::journalPath(options.manifest), error));
+        }
+    }
+    const StopSignals stopSignals;
     const Outcome outcome = writeFiles(options, plan, &manifest);
     const int written = outcome.written;
     for (const QString &font : plan.incompleteFonts) {
         line.note(QStringLiteral("skipped, incomplete: ") + font);
     }
-    const int total = plan.jobs.size() + plan.skipped + plan.failed;
+    const int total = plan.jobs.size() + plan.passed + plan.skipped + plan.failed;
     const int stopped = outcome.stopped;
     const int failed = plan.failed + outcome.failed;
     const QString what = options.into.isEmpty() ? QStringLiteral("wrote %1 of %2 file%3")
@@ -405,6 +454,9 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
     QString summary = QStringLiteral("%1; %2 skipped, %3 failed, %4 incomplete")
                           .arg(what.arg(written).arg(total).arg(total == 1 ? QString() : QStringLiteral("s")))
                           .arg(plan.skipped + options.skippedFonts + stopped).arg(failed).arg(plan.incomplete);
+    if (options.resume) {
+        summary += QStringLiteral("; %1 passed over as complete (--resume)").arg(plan.passed);
+    }
     if (options.refusedFiles > 0) {
         summary += QStringLiteral("; %1 font file%2 refused").arg(options.refusedFiles).arg(options.refusedFiles == 1 ? "" : "s");
     }
@@ -489,12 +541,16 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
         {QStringLiteral("into"), QStringLiteral("Render every font at one size into this one file, each font's glyph a picture of "
                                                 "its letter (see oftool merge)."), QStringLiteral("file")},
         {QStringLiteral("manifest"), QStringLiteral("Write a JSON line per file written to this file: output, source, sizes, "
-                                                    "characters, bytes."), QStringLiteral("file")},
+                                                    "characters, bytes. Under --shard, FILE.shard-I-of-N.jsonl for file.jsonl."),
+         QStringLiteral("file")},
+        {QStringLiteral("resume"), QStringLiteral("Pass over the files that the manifest (or the journal a stopped run left "
+                                                  "beside it) records and that are still whole; redo the rest.")},
         {QStringLiteral("name-from"), QStringLiteral("Name a font file's output after its own family and style (font, the default) "
                                                      "or after the file's base name and face index (file): FILE__N__SIZE.of."),
          QStringLiteral("font|file")},
         Cli::compressOption(),
     });
+    declareShardOptions(line, QStringLiteral("files"));
     declareGlyphOptions(line);
 }
 

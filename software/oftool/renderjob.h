@@ -34,6 +34,7 @@ struct Job {
     bool keepFont = false; // hand the font back instead of writing it
     bool compress = false; // written with gzip
     RenderSettings settings; // its dpi is the job's
+    int place = 0; // among the fonts and sizes of the whole plan, every shard's
 };
 
 /** What rendering a job gave. */

@@ -4,6 +4,7 @@
 #include "command.h"
 #include "glyphoptions.h"
 #include "outputfile.h"
+#include "shardoptions.h"
 #include "sizelist.h"
 
 #include "glyphrenderer.h"
@@ -304,6 +305,18 @@ int readFlags(const Cli::CommandLine &line, Options *options)
     options->compress = line.isSet(QStringLiteral("compress"));
     if (options->compress && !options->into.isEmpty()) {
         options->into = Cli::compressedPath(options->into);
+    }
+    const int status = readShardOptions(line, &options->shard);
+    if (status != Cli::exitOk) {
+        return status;
+    }
+    if (!options->into.isEmpty() && options->shard.isSharded()) {
+        return line.usageError(QStringLiteral("--into writes one file, so --shard does not go with it"));
+    }
+    options->manifest = Shards::shardPath(options->manifest, options->shard);
+    options->resume = line.isSet(QStringLiteral("resume"));
+    if (options->resume && options->manifest.isEmpty()) {
+        return line.usageError(QStringLiteral("--resume needs --manifest, whose records say which files are complete"));
     }
     return Cli::exitOk;
 }

@@ -2,6 +2,7 @@
 #define OFTOOL_RENDEROPTIONS_H
 
 #include "fontsource.h"
+#include "shard.h"
 
 #include "rendersettings.h"
 
@@ -47,7 +48,9 @@ struct Options {
     Destination destination;
     Missing missing = Missing::Draw;
     int threads = 1;
-    QString manifest;
+    QString manifest; // the shard's own name under --shard
+    Shards::Shard shard;
+    bool resume = false; // pass over the files the manifest records as written and still whole
     QString into; // the one file every font goes into, as pictures of its letters
     bool compress = false; // every OF file written as FILE.of.gz
     bool nameFromFile = false; // a font file's output named after the file and face index rather than its names

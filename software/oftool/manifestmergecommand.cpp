@@ -1,0 +1,117 @@
+#include "commands.h"
+
+#include "command.h"
+#include "manifest.h"
+#include "outputfile.h"
+#include "shard.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+
+#include <cstdio>
+
+namespace {
+
+struct Options {
+    QString output;
+};
+
+int readOptions(const Cli::CommandLine &line, Options *options)
+{
+    options->output = line.arguments().constFirst();
+    return Cli::exitOk;
+}
+
+// The shard manifests of output beside it, by index; false with a line when they are not one whole run's.
+bool findShards(const Cli::CommandLine &line, const QString &output, QMap<int, QString> *files)
+{
+    const QFileInfo info(output);
+    const QString directory = info.path();
+    int count = 0;
+    const QStringList names = QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &name : names) {
+        const QString path = directory == QLatin1String(".") ? name : directory + QLatin1Char('/') + name;
+        Shards::Shard shard;
+        if (!Shards::shardOfPath(path, output, &shard)) {
+            continue;
+        }
+        if (count != 0 && shard.count != count) {
+            line.note(QStringLiteral("%1 and %2 come from runs of different shard counts").arg(files->first(), path));
+            return false;
+        }
+        count = shard.count;
+        files->insert(shard.index, path);
+    }
+    if (count == 0) {
+        line.note(QStringLiteral("no shard manifest of %1 (such as %2)").arg(output, Shards::shardPath(output, Shards::Shard{0, 2})));
+        return false;
+    }
+    bool whole = true;
+    for (int index = 0; index < count; ++index) {
+        const QString path = Shards::shardPath(output, Shards::Shard{index, count});
+        if (!files->contains(index)) {
+            line.note(QStringLiteral("%1 is missing: shard %2 has not run to its end").arg(path, Shards::label(Shards::Shard{index, count})));
+            whole = false;
+        } else if (QFileInfo::exists(Manifest::journalPath(path))) {
+            line.note(QStringLiteral("%1 is there: shard %2 was stopped; run it again with --resume")
+                          .arg(Manifest::journalPath(path), Shards::label(Shards::Shard{index, count})));
+            whole = false;
+        }
+    }
+    return whole;
+}
+
+// The shards' manifests one after the other by index, which is the unsharded run's manifest.
+int mergeManifests(const Cli::CommandLine &line, const Options &options)
+{
+    QMap<int, QString> files;
+    if (!findShards(line, options.output, &files)) {
+        line.note(QStringLiteral("nothing written"));
+        return Cli::exitFailure;
+    }
+    QByteArray lines;
+    for (const QString &path : qAsConst(files)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            line.note(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+            line.note(QStringLiteral("nothing written"));
+            return Cli::exitFailure;
+        }
+        lines += file.readAll();
+        if (!lines.isEmpty() && !lines.endsWith('\n')) {
+            line.note(QStringLiteral("%1: the last line is cut short").arg(path));
+            line.note(QStringLiteral("nothing written"));
+            return Cli::exitFailure;
+        }
+    }
+    QString error;
+    if (!Cli::saveBytes(lines, options.output, &error)) {
+        return line.failure(Cli::writeFailure(options.output, options.output, error));
+    }
+    std::printf("%s: %d records from %d shards\n", options.output.toUtf8().constData(), int(lines.count('\n')), int(files.size()));
+    return Cli::exitOk;
+}
+
+} // namespace
+
+void declareManifestMerge(Cli::CommandLine &line)
+{
+    line.describe(QStringLiteral("oftool manifest-merge FILE"), QStringLiteral(R"(Writes FILE, the manifest of a run done in shards (such as render --shard I/N --manifest FILE),
+from the manifests its shards wrote beside it (FILE.jsonl gives FILE.shard-I-of-N.jsonl), in the
+order of their index: the manifest the run writes without shards, byte for byte. Nothing is written
+when a shard's manifest is missing, or its journal (FILE.shard-I-of-N.jsonl.partial) says that it
+was stopped.
+
+Example:
+  oftool manifest-merge dataset/fonts.jsonl
+
+Exit status: 0 file written, 1 usage error, 2 a shard missing or stopped, or a file not read or written.)"));
+    line.addArgument(QStringLiteral("FILE"), QStringLiteral("The manifest to write."));
+}
+
+int runManifestMerge(const Cli::CommandLine &line)
+{
+    return Cli::runSteps(line, readOptions, mergeManifests);
+}

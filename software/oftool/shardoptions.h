@@ -1,0 +1,16 @@
+#ifndef OFTOOL_SHARDOPTIONS_H
+#define OFTOOL_SHARDOPTIONS_H
+
+#include "shard.h"
+
+namespace Cli {
+class CommandLine;
+}
+
+/** --shard, --shard-index and --shard-count, for a command whose items are called items ("files", "samples"). */
+void declareShardOptions(Cli::CommandLine &line, const QString &items);
+
+/** Cli::exitOk with the shard asked for (unsharded when none is); otherwise the status of the usage error it printed. */
+int readShardOptions(const Cli::CommandLine &line, Shards::Shard *shard);
+
+#endif // OFTOOL_SHARDOPTIONS_H

@@ -1,0 +1,401 @@
+#include "oftoolrun.h"
+#include "shard.h"
+#include "testfiles.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Ten files: one font at ten sizes.
+const QStringList tenFiles{QStringLiteral("--size"), QStringLiteral("8-17"), QStringLiteral("--chars"), QStringLiteral("65-70"),
+                           QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("--output"), QStringLiteral("out/"),
+                           QStringLiteral("--manifest"), QStringLiteral("out/m.jsonl")};
+
+QProcessEnvironment withoutJobArrays()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : environment.keys()) {
+        if (name.startsWith(QLatin1String("SLURM_")) || name == QLatin1String("JOB_COMPLETION_INDEX")) {
+            environment.remove(name);
+        }
+    }
+    return environment;
+}
+
+OftoolRun render(const QString &directory, const QStringList &arguments)
+{
+    return runOftool(QStringList{QStringLiteral("render")} + arguments, directory, withoutJobArrays());
+}
+
+// Every file under directory, by its path inside it, with its bytes.
+QMap<QString, QByteArray> filesIn(const QString &directory)
+{
+    QMap<QString, QByteArray> files;
+    const QDir root(directory);
+    for (const QString &name : root.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        files.insert(name, readAll(root.filePath(name)));
+    }
+    return files;
+}
+
+QStringList lines(const QByteArray &text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class tst_Shards : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void resolve_data();
+    void resolve();
+    void blocks_data();
+    void blocks();
+    void shardPath_data();
+    void shardPath();
+    void shardsMakeTheRun_data();
+    void shardsMakeTheRun();
+    void noIndexInTheEnvironment();
+    void mergeRefusesIncomplete_data();
+    void mergeRefusesIncomplete();
+    void resumeAfterKill();
+    void resumeRedoesSpoiled_data();
+    void resumeRedoesSpoiled();
+};
+
+void tst_Shards::resolve_data()
+{
+    QTest::addColumn<QString>("shard");
+    QTest::addColumn<QString>("index");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QString>("expected"); // "I/N", "-" for no shards, or the error
+    const QString none;
+    const QString autoShard = QStringLiteral("auto");
+    const QStringList slurm{QStringLiteral("SLURM_ARRAY_TASK_ID=6"), QStringLiteral("SLURM_ARRAY_TASK_MIN=4"),
+                            QStringLiteral("SLURM_ARRAY_TASK_MAX=7"), QStringLiteral("SLURM_ARRAY_TASK_COUNT=4")};
+
+    QTest::newRow("nothing asked") << none << none << none << slurm << "-";
+    QTest::newRow("I/N") << "2/7" << none << none << slurm << "2/7";
+    QTest::newRow("index and count") << none << "0" << "1" << QStringList() << "0/1";
+    QTest::newRow("slurm") << autoShard << none << none << slurm << "2/4";
+    QTest::newRow("slurm, count only") << none << none << "4" << slurm << "2/4";
+    QTest::newRow("slurm in steps")
+        << autoShard << none << none
+        << QStringList{"SLURM_ARRAY_TASK_ID=10", "SLURM_ARRAY_TASK_MIN=0", "SLURM_ARRAY_TASK_STEP=5", "SLURM_ARRAY_TASK_COUNT=3"}
+        << "2/3";
+    QTest::newRow("slurm beats kubernetes") << autoShard << none << none << (slurm + QStringList{"JOB_COMPLETION_INDEX=0"}) << "2/4";
+    QTest::newRow("kubernetes") << none << none << "16" << QStringList{"JOB_COMPLETION_INDEX=15"} << "15/16";
+    QTest::newRow("kubernetes, auto") << autoShard << none << "16" << QStringList{"JOB_COMPLETION_INDEX=3"} << "3/16";
+
+    QTest::newRow("slurm count at odds") << autoShard << none << "8" << slurm
+                                         << "--shard-count 8 does not match SLURM_ARRAY_TASK_COUNT 4";
+    QTest::newRow("slurm list with gaps")
+        << autoShard << none << none
+        << QStringList{"SLURM_ARRAY_TASK_ID=3", "SLURM_ARRAY_TASK_MIN=1", "SLURM_ARRAY_TASK_MAX=8", "SLURM_ARRAY_TASK_COUNT=3"}
+        << "SLURM_ARRAY_TASK_COUNT 3 does not match the array from SLURM_ARRAY_TASK_MIN 1 to SLURM_ARRAY_TASK_MAX 8 in "
+           "steps of 1; give the array as one range, such as --array=0-15";
+    QTest::newRow("slurm id beyond the array")
+        << autoShard << none << none
+        << QStringList{"SLURM_ARRAY_TASK_ID=4", "SLURM_ARRAY_TASK_MIN=0", "SLURM_ARRAY_TASK_COUNT=4"}
+        << "SLURM_ARRAY_TASK_ID 4 is not one of the SLURM_ARRAY_TASK_COUNT 4 tasks from SLURM_ARRAY_TASK_MIN 0 in steps of 1";
+    QTest::newRow("slurm without min") << autoShard << none << none
+                                       << QStringList{"SLURM_ARRAY_TASK_ID=4", "SLURM_ARRAY_TASK_COUNT=4"}
+                                       << "SLURM_ARRAY_TASK_MIN is not set";
+    QTest::newRow("slurm count not a number")
+        << autoShard << none << none
+        << QStringList{"SLURM_ARRAY_TASK_ID=0", "SLURM_ARRAY_TASK_MIN=0", "SLURM_ARRAY_TASK_COUNT=-4"}
+        << "SLURM_ARRAY_TASK_COUNT: \"-4\" is not a number";
+    QTest::newRow("kubernetes without count") << autoShard << none << none << QStringList{"JOB_COMPLETION_INDEX=3"}
+                                              << "JOB_COMPLETION_INDEX gives the index only; give the Job's completions as --shard-count";
+    QTest::newRow("kubernetes beyond count") << autoShard << none << "16" << QStringList{"JOB_COMPLETION_INDEX=16"}
+                                             << "JOB_COMPLETION_INDEX 16 is not below --shard-count 16";
+    QTest::newRow("kubernetes not a number") << none << none << "16" << QStringList{"JOB_COMPLETION_INDEX= 3"}
+                                             << "JOB_COMPLETION_INDEX: \" 3\" is not a number";
+    QTest::newRow("auto, no engine") << autoShard << none << none << QStringList()
+                                     << "--shard auto: the shard index comes from SLURM_ARRAY_TASK_ID (Slurm) or "
+                                        "JOB_COMPLETION_INDEX (Kubernetes), and neither is set";
+    QTest::newRow("count, no engine") << none << none << "4" << QStringList()
+                                      << "--shard-count without --shard-index: the shard index comes from SLURM_ARRAY_TASK_ID "
+                                         "(Slurm) or JOB_COMPLETION_INDEX (Kubernetes), and neither is set";
+    QTest::newRow("index past count") << "3/3" << none << none << QStringList()
+                                      << "--shard: \"3/3\" is neither auto nor I/N, a shard index I from 0 to N-1 of N shards "
+                                         "(at most 1000000)";
+    QTest::newRow("I/N and count") << "1/3" << none << "3" << QStringList()
+                                   << "--shard I/N and --shard-index or --shard-count exclude each other";
+    QTest::newRow("index alone") << none << "1" << none << slurm << "--shard-index needs --shard-count";
+    QTest::newRow("count zero") << none << "0" << "0" << QStringList() << "--shard-count: \"0\" is not a number from 1 to 1000000";
+}
+
+void tst_Shards::resolve()
+{
+    QFETCH(QString, shard);
+    QFETCH(QString, index);
+    QFETCH(QString, count);
+    QFETCH(QStringList, environment);
+    QFETCH(QString, expected);
+    Shards::Environment variables;
+    for (const QString &assignment : environment) {
+        variables.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
+    }
+    Shards::Shard resolved{5, 5};
+    QString error;
+    const bool ok = Shards::resolve(Shards::Request{shard, index, count}, variables, &resolved, &error);
+    QCOMPARE(ok ? (resolved.isSharded() ? Shards::label(resolved) : QStringLiteral("-")) : error, expected);
+}
+
+void tst_Shards::blocks_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::newRow("1") << 1 << QList<int>{10};
+    QTest::newRow("3") << 3 << QList<int>{3, 3, 4};
+    QTest::newRow("7") << 7 << QList<int>{1, 1, 2, 1, 2, 1, 2};
+    QTest::newRow("12, more than items") << 12 << QList<int>{0, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1};
+}
+
+// Blocks of ten items one after the other, each item in exactly one.
+void tst_Shards::blocks()
+{
+    QFETCH(int, count);
+    QFETCH(QList<int>, sizes);
+    QList<int> found;
+    qint64 next = 0;
+    for (int index = 0; index < count; ++index) {
+        const Shards::Range range = Shards::itemsOf(Shards::Shard{index, count}, 10);
+        QCOMPARE(range.first, next);
+        found.append(int(range.size()));
+        next = range.end;
+    }
+    QCOMPARE(next, qint64(10));
+    QCOMPARE(found, sizes);
+}
+
+void tst_Shards::shardPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("suffix") << "m.jsonl" << "m.shard-2-of-16.jsonl";
+    QTest::newRow("two dots") << "out/set.v2.jsonl" << "out/set.v2.shard-2-of-16.jsonl";
+    QTest::newRow("no suffix, dotted folder") << "out.d/manifest" << "out.d/manifest.shard-2-of-16";
+    QTest::newRow("leading dot") << "out/.jsonl" << "out/.jsonl.shard-2-of-16";
+}
+
+void tst_Shards::shardPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(Shards::shardPath(path, Shards::Shard{2, 16}), expected);
+    QCOMPARE(Shards::shardPath(path, Shards::Shard()), path);
+    Shards::Shard back;
+    QVERIFY(Shards::shardOfPath(expected, path, &back));
+    QCOMPARE(Shards::label(back), QStringLiteral("2/16"));
+    QVERIFY(!Shards::shardOfPath(QString(expected).replace(QStringLiteral("-2-"), QStringLiteral("-02-")), path, &back));
+    QVERIFY(!Shards::shardOfPath(QString(expected).replace(QStringLiteral("-2-"), QStringLiteral("-16-")), path, &back));
+    QVERIFY(!Shards::shardOfPath(path, path, &back));
+}
+
+void tst_Shards::shardsMakeTheRun_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("1") << 1;
+    QTest::newRow("3") << 3;
+    QTest::newRow("7") << 7;
+    QTest::newRow("12, more than items") << 12;
+}
+
+// The files and the merged manifest of shards 0..N-1 are the unsharded run's, byte for byte.
+void tst_Shards::shardsMakeTheRun()
+{
+    QFETCH(int, count);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const OftoolRun whole = render(dir.path(), tenFiles);
+    QCOMPARE(whole.status, 0);
+    const QMap<QString, QByteArray> expected = filesIn(dir.filePath(QStringLiteral("out")));
+    QCOMPARE(expected.size(), 11);
+    QVERIFY(QDir(dir.filePath(QStringLiteral("out"))).removeRecursively());
+
+    int empty = 0;
+    for (int index = 0; index < count; ++index) {
+        const OftoolRun shard = render(dir.path(), tenFiles + QStringList{QStringLiteral("--shard"), QStringLiteral("%1/%2").arg(index).arg(count)});
+        QCOMPARE(shard.status, 0);
+        const Shards::Range range = Shards::itemsOf(Shards::Shard{index, count}, 10);
+        const QString first = lines(shard.err).value(0);
+        if (range.size() == 0) {
+            ++empty;
+            QCOMPARE(first, QStringLiteral("oftool render: shard %1/%2: none of the 10 items planned; nothing to do").arg(index).arg(count));
+        } else {
+            QCOMPARE(first, QStringLiteral("oftool render: shard %1/%2: items %3 to %4 of the 10 planned")
+                                .arg(index).arg(count).arg(range.first).arg(range.end - 1));
+        }
+        QCOMPARE(lines(shard.out).size(), int(range.size()));
+    }
+    QCOMPARE(empty, count == 12 ? 2 : 0);
+    const OftoolRun merge = runOftool({QStringLiteral("manifest-merge"), QStringLiteral("out/m.jsonl")}, dir.path());
+    QCOMPARE(merge.status, 0);
+    QCOMPARE(merge.out, QStringLiteral("out/m.jsonl: 10 records from %1 shards\n").arg(count).toUtf8());
+    QMap<QString, QByteArray> found = filesIn(dir.filePath(QStringLiteral("out")));
+    for (int index = 0; index < count; ++index) {
+        QVERIFY(found.remove(QStringLiteral("m.shard-%1-of-%2.jsonl").arg(index).arg(count)) == 1);
+    }
+    QCOMPARE(found.keys(), expected.keys());
+    QVERIFY(found == expected);
+}
+
+void tst_Shards::noIndexInTheEnvironment()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const OftoolRun run = render(dir.path(), tenFiles + QStringList{QStringLiteral("--shard"), QStringLiteral("auto")});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(lines(run.err).value(0), QStringLiteral("oftool render: --shard auto: the shard index comes from SLURM_ARRAY_TASK_ID "
+                                                     "(Slurm) or JOB_COMPLETION_INDEX (Kubernetes), and neither is set"));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("out"))));
+}
+
+void tst_Shards::mergeRefusesIncomplete_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("whole, out of name order")
+        << QStringList{"m.shard-0-of-11.jsonl", "m.shard-1-of-11.jsonl", "m.shard-2-of-11.jsonl", "m.shard-3-of-11.jsonl",
+                       "m.shard-4-of-11.jsonl", "m.shard-5-of-11.jsonl", "m.shard-6-of-11.jsonl", "m.shard-7-of-11.jsonl",
+                       "m.shard-8-of-11.jsonl", "m.shard-9-of-11.jsonl", "m.shard-10-of-11.jsonl"}
+        << QStringList();
+    QTest::newRow("a shard missing") << QStringList{"m.shard-0-of-3.jsonl", "m.shard-2-of-3.jsonl"}
+                                     << QStringList{"oftool manifest-merge: m.shard-1-of-3.jsonl is missing: shard 1/3 has not run to its end",
+                                                    "oftool manifest-merge: nothing written"};
+    QTest::newRow("a shard stopped") << QStringList{"m.shard-0-of-2.jsonl", "m.shard-1-of-2.jsonl", "m.shard-1-of-2.jsonl.partial"}
+                                     << QStringList{"oftool manifest-merge: m.shard-1-of-2.jsonl.partial is there: shard 1/2 was "
+                                                    "stopped; run it again with --resume",
+                                                    "oftool manifest-merge: nothing written"};
+    QTest::newRow("two counts") << QStringList{"m.shard-0-of-2.jsonl", "m.shard-1-of-2.jsonl", "m.shard-1-of-3.jsonl"}
+                                << QStringList{"oftool manifest-merge: m.shard-0-of-2.jsonl and m.shard-1-of-3.jsonl come from runs "
+                                               "of different shard counts",
+                                               "oftool manifest-merge: nothing written"};
+}
+
+// The shards' records in the order of their index, or nothing at all.
+void tst_Shards::mergeRefusesIncomplete()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, messages);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QByteArray expected;
+    for (const QString &name : files) {
+        const QByteArray record = "{\"file\":\"" + name.toUtf8() + "\"}\n";
+        QVERIFY(writeAll(dir.filePath(name), record));
+        expected += record;
+    }
+    const OftoolRun merge = runOftool({QStringLiteral("manifest-merge"), QStringLiteral("m.jsonl")}, dir.path());
+    QCOMPARE(lines(merge.err), messages);
+    QCOMPARE(merge.status, messages.isEmpty() ? 0 : 2);
+    QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("m.jsonl"))), messages.isEmpty());
+    if (messages.isEmpty()) {
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("m.jsonl"))), expected);
+    }
+}
+
+// A run killed outright once its first files are in place: the rerun does the others and only them.
+void tst_Shards::resumeAfterKill()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    // 64 small files first, put in place together, then larger ones that take a while.
+    const QStringList arguments{QStringLiteral("--size"), QStringLiteral("4-67,150-165"), QStringLiteral("--chars"), QStringLiteral("65-90"),
+                                QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("--output"), QStringLiteral("out/"),
+                                QStringLiteral("--manifest"), QStringLiteral("out/m.jsonl"), QStringLiteral("--resume")};
+    QCOMPARE(render(dir.path(), arguments).status, 0);
+    const QMap<QString, QByteArray> expected = filesIn(dir.filePath(QStringLiteral("out")));
+    QCOMPARE(expected.size(), 81);
+    QVERIFY(QDir(dir.filePath(QStringLiteral("out"))).removeRecursively());
+
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setProcessEnvironment(withoutJobArrays());
+    process.start(QStringLiteral(OFTOOL_PATH), QStringList{QStringLiteral("render")} + arguments);
+    QByteArray written;
+    while (!written.contains('\n') && process.waitForReadyRead(60000)) {
+        written += process.readAllStandardOutput();
+    }
+    process.kill();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    written += process.readAllStandardOutput();
+    const QStringList done = lines(written);
+    QVERIFY(!done.isEmpty() && done.size() < 80);
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("out/m.jsonl.partial"))));
+
+    const OftoolRun resumed = render(dir.path(), arguments);
+    QCOMPARE(resumed.status, 0);
+    const QStringList redoneLines = lines(resumed.out);
+    const QSet<QString> redone(redoneLines.cbegin(), redoneLines.cend());
+    QCOMPARE(redone.size(), 80 - done.size());
+    for (const QString &path : done) {
+        QVERIFY2(!redone.contains(path), qPrintable(path));
+    }
+    QCOMPARE(lines(resumed.err).constLast(), QStringLiteral("oftool render: wrote %1 of 80 files; 0 skipped, 0 failed, 0 incomplete; "
+                                                            "%2 passed over as complete (--resume)").arg(redone.size()).arg(done.size()));
+    const QMap<QString, QByteArray> found = filesIn(dir.filePath(QStringLiteral("out")));
+    QCOMPARE(found.keys(), expected.keys());
+    QVERIFY(found == expected);
+}
+
+void tst_Shards::resumeRedoesSpoiled_data()
+{
+    QTest::addColumn<QString>("spoil");
+    QTest::newRow("cut short") << "cut";
+    QTest::newRow("same size, changed after its record") << "changed";
+    QTest::newRow("removed") << "removed";
+    QTest::newRow("metrics of another file") << "metrics";
+}
+
+void tst_Shards::resumeRedoesSpoiled()
+{
+    QFETCH(QString, spoil);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QStringList arguments = tenFiles + QStringList{QStringLiteral("--metrics"), QStringLiteral("--resume")};
+    QCOMPARE(render(dir.path(), arguments).status, 0);
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const QMap<QString, QByteArray> expected = filesIn(out);
+    const QString victim = QDir(out).filePath(QStringLiteral("DejaVu_Sans__Book__12.of"));
+    QByteArray bytes = expected.value(QStringLiteral("DejaVu_Sans__Book__12.of"));
+    if (spoil == QLatin1String("cut")) {
+        QVERIFY(writeAll(victim, bytes.left(bytes.size() / 2)));
+    } else if (spoil == QLatin1String("changed")) {
+        bytes.replace("<", "[");
+        QVERIFY(writeAll(victim, bytes));
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(3600), QFileDevice::FileModificationTime));
+    } else if (spoil == QLatin1String("removed")) {
+        QVERIFY(QFile::remove(victim));
+    } else {
+        QVERIFY(writeAll(victim + QStringLiteral(".metrics.json"), expected.value(QStringLiteral("DejaVu_Sans__Book__13.of.metrics.json"))));
+    }
+
+    const OftoolRun resumed = render(dir.path(), arguments);
+    QCOMPARE(resumed.status, 0);
+    QCOMPARE(resumed.out, victim.toUtf8() + '\n');
+    QCOMPARE(lines(resumed.err).constLast(), QStringLiteral("oftool render: wrote 1 of 10 files; 0 skipped, 0 failed, 0 incomplete; "
+                                                            "9 passed over as complete (--resume)"));
+    const QMap<QString, QByteArray> found = filesIn(out);
+    QCOMPARE(found.keys(), expected.keys());
+    QVERIFY(found == expected);
+}
+
+QTEST_GUILESS_MAIN(tst_Shards)
+#include "tst_shards.moc"
