@@ -10,6 +10,7 @@
 #include "models/character.h"
 #include "models/characterpicture.h"
 #include "models/font.h"
+#include "iomanager/fontfilemanager.h"
 
 #include <QDir>
 #include <QImage>
@@ -95,6 +96,18 @@ std::unique_ptr<Models::Font> importFixture(const QImage &image, const QByteArra
     return std::unique_ptr<Models::Font>(font.font(QStringLiteral("fixture")));
 }
 
+// The smallest rectangle holding every pixel of an Alpha8 image that is not transparent.
+QRect inkRect(const QImage &alpha)
+{
+    QRect ink;
+    for (int y = 0; y < alpha.height(); ++y) {
+        for (int x = 0; x < alpha.width(); ++x) {
+            ink |= alpha.constScanLine(y)[x] ? QRect(x, y, 1, 1) : QRect();
+        }
+    }
+    return ink;
+}
+
 int alphaAt(const QImage &image, int x, int y)
 {
     return qAlpha(image.pixel(x, y));
@@ -120,6 +133,8 @@ private slots:
     void oftoolRefusals_data();
     void oftoolRefusals();
     void boxFile();
+    void composedRoundTrip_data();
+    void composedRoundTrip();
     void sharedPage();
 };
 
@@ -431,6 +446,60 @@ void tst_ImportPage::boxFile()
     QCOMPARE(page.glyphs.at(0).outline.boundingRect(), QRect(10, 10, 13, 21));
     QCOMPARE(page.glyphs.at(1).word, page.glyphs.at(0).word);
     QCOMPARE(page.lines.size(), 1);
+}
+
+// A line composed from a 1-bit font, imported back. Its glyphs are opaque, so the page holds exactly 0 and 255:
+// the import's paper and ink levels are then 255 and 0 and its mapping gives back each glyph's alpha exactly,
+// which an antialiased font would not (its ink level is a median of partly covered pixels).
+// The letters of the text stand apart: compose's boxes are its pictures, which overlap where letters are set
+// tight, and a box holding a neighbour's ink would be cut with it.
+// Every picture, cut to its ink, must equal the rendered picture cut to its ink (the import leaves out transparent
+// columns and rows at the right and bottom), and stand as high above the baseline and as far right of the pen.
+void tst_ImportPage::composedRoundTrip_data()
+{
+    QTest::addColumn<QStringList>("import");
+    QTest::newRow("PAGE-XML") << QStringList{QStringLiteral("import-page"), QStringLiteral("out/000000.xml")};
+    QTest::newRow("box file") << QStringList{QStringLiteral("import-boxes"), QStringLiteral("out/000000.png"), QStringLiteral("out/000000.box")};
+}
+
+void tst_ImportPage::composedRoundTrip()
+{
+    QFETCH(QStringList, import);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QVERIFY(writeAll(dir.filePath(QStringLiteral("line.txt")), "Bei uns 1784: Hund mit Hemd\n"));
+    const OftoolRun render = runOftool({"render", "--family", "DejaVu Sans", "--style", "Book", "--px", "24", "--chars", "32-126",
+                                        "--antialias", "off", "--fit", "ink", "--anchors", "pixels", "--metrics", "--output", "sans.of"},
+                                       dir.path());
+    QVERIFY2(render.status == 0, render.err.constData());
+    const OftoolRun compose = runOftool({"compose", "sans.of", "--text", "line.txt", "--margin", "6", "--page-xml", "--boxes", "tesseract",
+                                         "--output", "out"}, dir.path());
+    QVERIFY2(compose.status == 0, compose.err.constData());
+    const OftoolRun imported = runOftool(import + QStringList{QStringLiteral("-o"), QStringLiteral("back.of")}, dir.path());
+    QVERIFY2(imported.status == 0 && imported.err.isEmpty(), imported.err.constData());
+
+    const std::unique_ptr<Models::Font> source(IOManager::FontFileManager::fontFromFile(dir.filePath(QStringLiteral("sans.of"))));
+    const std::unique_ptr<Models::Font> back(IOManager::FontFileManager::fontFromFile(dir.filePath(QStringLiteral("back.of"))));
+    QVERIFY(source && back);
+    int pictures = 0;
+    for (const Models::Character *letter : back->getCharacters()) {
+        const Models::Character *original = source->getCharacter(letter->getCharacterValue());
+        QVERIFY(original);
+        const QImage expected = original->getPictures().first()->getImage().convertToFormat(QImage::Format_Alpha8);
+        const QRect expectedInk = inkRect(expected);
+        for (const Models::CharacterPicture *picture : letter->getPictures()) {
+            const QImage alpha = picture->getImage().convertToFormat(QImage::Format_Alpha8);
+            const QRect ink = inkRect(alpha);
+            const QString where = letter->getCharacterValue() + QStringLiteral(" picture %1").arg(picture->getId());
+            QVERIFY2(alpha.copy(ink) == expected.copy(expectedInk), qPrintable(where));
+            QVERIFY2(ink.top() - letter->getBaseLine() == expectedInk.top() - original->getBaseLine(), qPrintable(where));
+            // The box's left edge, the picture's column 0, is the pen origin of the import.
+            QVERIFY2(ink.left() - letter->getLeftLine() == expectedInk.left(), qPrintable(where));
+            ++pictures;
+        }
+    }
+    QCOMPARE(pictures, 22);
 }
 
 // The shared page. Its outlines fit the ink closely, so their border rows and columns hold ink as well as paper:

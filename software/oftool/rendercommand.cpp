@@ -368,7 +368,8 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     StagedFiles staged(targetDirectories(plan));
     QHash<int, JobResult> waiting; // rendered, until their files are committed
     // Named as the uncompressed file would be, so that the gzip file holds that file's bytes.
-    const QString intoName = QFileInfo(options.compress ? options.into.chopped(3) : options.into).fileName();
+    const QString intoName = QFileInfo(options.compress && options.into.endsWith(QLatin1String(".gz")) ? options.into.chopped(3)
+                                                                                          : options.into).fileName();
     const std::unique_ptr<Models::Font> into(options.into.isEmpty() ? nullptr : new Models::Font(intoName));
     Outcome outcome;
     const auto commit = [&] {
