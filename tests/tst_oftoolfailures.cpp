@@ -45,6 +45,8 @@ private slots:
     void leftoversRemoved();
     void targetsAlike_data();
     void targetsAlike();
+    void reasons_data();
+    void reasons();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -545,6 +547,59 @@ void tst_OftoolFailures::targetsAlike()
     QCOMPARE(QFileInfo(path(target)).symLinkTarget(), real);
     QCOMPARE(QFileInfo(real).isFile(), written);
     QVERIFY(!written || readAll(real) != oldBytes);
+}
+
+void tst_OftoolFailures::reasons_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<qint64>("limit");    // bytes a file may take; 0 for no limit
+    QTest::addColumn<bool>("writeOnly"); // run as another user, with "wo" a directory it may only write to
+    QTest::addColumn<QString>("line");
+    QTest::newRow("merge, file-size limit") << QStringList{"merge", "in.of", "in.of", "-o", "out.of"} << qint64(100) << false
+                                            << "oftool merge: cannot write out.of: File too large";
+    QTest::newRow("import, file-size limit") << QStringList{"import", "glyphs", "-o", "out.of"} << qint64(100) << false
+                                             << "oftool import: cannot write out.of: File too large";
+    QTest::newRow("preview, file-size limit") << QStringList{"preview", "in.of", "-o", "out.png"} << qint64(100) << false
+                                              << "oftool preview: cannot write out.png: File too large";
+    QTest::newRow("merge, control character in the name")
+        << QStringList{"merge", "in.of", "-o", "out.of", "--name", "a\x01" "b"} << qint64(0) << false
+        << "oftool merge: cannot write out.of: the font holds a character that an OF font file cannot hold (a control character or a lone surrogate)";
+    QTest::newRow("atlas, write-only directory") << QStringList{"convert", "in.of", "wo/out.fnt"} << qint64(0) << true
+                                                 << "oftool convert: cannot write wo/out.png: Permission denied";
+    QTest::newRow("newline in an output path") << QStringList{"convert", "in.of", "a\nb/out.bdf"} << qint64(0) << false
+                                               << "oftool convert: cannot write a\\x0Ab/out.bdf: No such file or directory";
+    QTest::newRow("tab in an input path") << QStringList{"merge", "in\t.of", "-o", "out.of"} << qint64(0) << false
+                                          << "oftool merge: in\\x09.of: no such file";
+}
+
+// Each failure says its own reason in one line, a path with control characters escaped.
+void tst_OftoolFailures::reasons()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(qint64, limit);
+    QFETCH(bool, writeOnly);
+    QFETCH(QString, line);
+    makeInputs();
+    OftoolRun run;
+    if (writeOnly) {
+        if (geteuid() != 0) {
+            QSKIP("needs root, to run oftool as nobody");
+        }
+        QVERIFY(QDir(m_dir->path()).mkdir("wo"));
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
+        QVERIFY(QFile::setPermissions(path("wo"), QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::WriteGroup
+                                                      | QFileDevice::ExeGroup | QFileDevice::WriteOther | QFileDevice::ExeOther));
+        QProcess process;
+        process.setWorkingDirectory(m_dir->path());
+        process.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--", OFTOOL_PATH} + arguments);
+        QVERIFY(process.waitForFinished(120000));
+        run.status = process.exitCode();
+        run.err = process.readAllStandardError();
+    } else {
+        run = limit > 0 ? runLimited(limit, arguments, m_dir->path()) : runOftool(arguments, m_dir->path());
+    }
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.split('\n').contains(line.toUtf8()), run.err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_OftoolFailures)

@@ -249,7 +249,7 @@ int StagedFiles::directoryHandle(const QString &directory)
         if (handle >= 0) {
             removeLeftovers(handle);
         }
-        m_directories.insert(path, handle);
+        m_directories.insert(path, handle >= 0 ? handle : -errno);
     }
     return m_directories.value(path);
 }
@@ -376,7 +376,7 @@ QList<StagedFiles::Outcome> StagedFiles::commit()
         for (StagedFile &staged : entry.group) {
             const int handle = directoryHandle(QFileInfo(staged.destination).absolutePath());
             struct stat status = {};
-            error = handle >= 0 && ::fstat(handle, &status) == 0 ? syncErrors.value(status.st_dev) : errno;
+            error = handle < 0 ? -handle : ::fstat(handle, &status) == 0 ? syncErrors.value(status.st_dev) : errno;
             if (error == 0) {
                 error = name(&staged);
             }

@@ -97,7 +97,7 @@ private:
 
     QList<Entry> m_entries;
     int m_files = 0;                    // in m_entries
-    QHash<QString, int> m_directories; // open handles by absolute path; -1 where opening failed
+    QHash<QString, int> m_directories; // open handles by absolute path; where opening failed, -errno
     QElapsedTimer m_sinceCommit;
 };
 

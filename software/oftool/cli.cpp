@@ -85,6 +85,16 @@ QString escaped(const QByteArray &bytes)
     return text;
 }
 
+QString oneLine(const QString &message)
+{
+    QString line;
+    line.reserve(message.size());
+    for (const QChar character : message) {
+        line += character.category() == QChar::Other_Control ? escaped(QString(character).toUtf8()) : QString(character);
+    }
+    return line;
+}
+
 void dropRuntimeDirWarning()
 {
     if (!handlerBefore) {
@@ -150,13 +160,13 @@ bool takeArguments(const QCommandLineParser &parser, const char *command, const 
 
 int usageError(const char *command, const QString &message)
 {
-    std::fprintf(stderr, "oftool %s: %s\nTry 'oftool %s --help'.\n", command, message.toUtf8().constData(), command);
+    std::fprintf(stderr, "oftool %s: %s\nTry 'oftool %s --help'.\n", command, oneLine(message).toUtf8().constData(), command);
     return exitUsage;
 }
 
 void note(const char *command, const QString &message)
 {
-    std::fprintf(stderr, "oftool %s: %s\n", command, message.toUtf8().constData());
+    std::fprintf(stderr, "oftool %s: %s\n", command, oneLine(message).toUtf8().constData());
 }
 
 int failure(const char *command, const QString &message)

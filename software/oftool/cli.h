@@ -72,6 +72,12 @@ int failure(const char *command, const QString &message);
 /** Bytes outside printable ASCII as \\xHH, so that a message shows a name or an argument that is not text as it is. */
 QString escaped(const QByteArray &bytes);
 
+/**
+ * message with its control characters (a newline in a file name, for one) as escaped() shows them, so
+ * that it stays one line; every other character as it is. Each line oftool prints goes through it.
+ */
+QString oneLine(const QString &message);
+
 /** A letter as people read it: a visible character as itself, anything else as U+XXXX code points. */
 QString letterLabel(const QString &letter);
 

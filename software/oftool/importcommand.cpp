@@ -48,7 +48,10 @@ Models::Font *importFont(const QString &directory, const QMap<QString, QString> 
         return IOManager::FontFileManager::fontFromDirectory(directory, substitutions);
     }
     return IOManager::FontFileManager::fontFromDirectory(directory, substitutions, [](const IOManager::Diagnostic &diagnostic) {
-        std::fputs(diagnostic.standardLine().toUtf8().constData(), stderr);
+        const QString line = diagnostic.standardLine();
+        if (!line.isEmpty()) {
+            std::fprintf(stderr, "%s\n", Cli::oneLine(line.left(line.size() - 1)).toUtf8().constData());
+        }
     });
 }
 

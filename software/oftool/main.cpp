@@ -91,7 +91,7 @@ int dispatch(int argc, char **argv)
         std::printf("oftool %s\n", QMF_VERSION);
         return Cli::exitOk;
     }
-    std::fprintf(stderr, "oftool: unknown command \"%s\"\n", name);
+    std::fprintf(stderr, "oftool: unknown command \"%s\"\n", Cli::escaped(name).toUtf8().constData());
     printUsage(stderr);
     return Cli::exitUsage;
 }

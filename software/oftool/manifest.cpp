@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <cerrno>
+
 namespace {
 
 QByteArray recordOf(const Job &job, const JobResult &result)
@@ -141,7 +143,7 @@ bool Manifest::save(const QString &path, QString *error)
     }
     if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size()
         || !IOManager::commitComplete(file)) {
-        *error = file.errorString();
+        *error = IOManager::writeErrorText(file.errorString(), errno);
         return false;
     }
     if (m_journal.isOpen()) {

@@ -5,6 +5,7 @@
 
 #include "iomanager/atomicfile.h"
 #include "iomanager/fontfilemanager.h"
+#include "iomanager/writeresult.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -68,12 +69,17 @@ bool saveAtomically(const QString &path, QString *error, Write write)
     }
     QString why;
     if (!write(&file, &why)) {
+        const int code = errno;
+        // A PNG writer says "Unknown error" of a device that failed; the device says more.
+        if (file.error() != QFileDevice::NoError) {
+            why = IOManager::writeErrorText(file.errorString(), code);
+        }
         *error = QStringLiteral("cannot write %1: %2").arg(path, why);
         file.cancelWriting();
         return false;
     }
     if (!IOManager::commitComplete(file)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        *error = QStringLiteral("cannot write %1: %2").arg(path, IOManager::writeErrorText(file.errorString(), errno));
         return false;
     }
     return true;
@@ -112,10 +118,15 @@ bool saveCompressedFont(const Models::Font *font, const QString &path, QString *
 bool saveFont(const char *command, const Models::Font *font, const QString &path, bool compress)
 {
     QString error;
-    if (compress ? saveCompressedFont(font, path, &error) : IOManager::FontFileManager::fontToFile(font, path)) {
+    IOManager::WriteResult result;
+    if (compress ? saveCompressedFont(font, path, &error) : IOManager::FontFileManager::fontToFile(font, path, &result)) {
         return true;
     }
-    failure(command, writeFailure(path, path, error.isEmpty() ? QStringLiteral("could not write %1").arg(path) : error));
+    if (error.isEmpty()) {
+        error = result.detail().isEmpty() ? QStringLiteral("could not write %1").arg(path)
+                                          : QStringLiteral("cannot write %1: %2").arg(path, result.detail());
+    }
+    failure(command, writeFailure(path, path, error));
     return false;
 }
 

@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include "cli.h"
+
 #include <QByteArray>
 
 #include <cstdio>
@@ -38,7 +40,7 @@ void Progress::step(int done, const QString &line)
         const QByteArray eta = done < m_total ? QStringLiteral(" %1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0')).toUtf8()
                                               : QByteArray();
         QString shown = QStringLiteral("[%1%2] %3/%4%5 %6").arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char(' ')))
-                            .arg(done).arg(m_total).arg(QString::fromUtf8(eta), line);
+                            .arg(done).arg(m_total).arg(QString::fromUtf8(eta), Cli::oneLine(line));
         // A line longer than the terminal wraps, and the next "\r" would overwrite only its last row.
         const int columns = terminalColumns() - 1;
         if (shown.size() > columns) {
@@ -53,12 +55,12 @@ void Progress::step(int done, const QString &line)
             std::fputc('\n', stderr);
         }
     } else {
-        std::fprintf(stderr, "[%d/%d] %s\n", done, m_total, line.toUtf8().constData());
+        std::fprintf(stderr, "[%d/%d] %s\n", done, m_total, Cli::oneLine(line).toUtf8().constData());
     }
     std::fflush(stderr);
 }
 
 void Progress::note(const QString &line)
 {
-    std::fprintf(stderr, "%s%s\n", m_live ? "\r\033[K" : "", line.toUtf8().constData());
+    std::fprintf(stderr, "%s%s\n", m_live ? "\r\033[K" : "", Cli::oneLine(line).toUtf8().constData());
 }

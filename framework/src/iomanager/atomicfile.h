@@ -23,6 +23,13 @@ QMF_EXPORT bool isReplaceableTarget(const QString &path);
  */
 QMF_EXPORT bool commitComplete(QSaveFile &file);
 
+/**
+ * Why a write failed, for a message: text (a device's errorString()) unless it is empty or Qt's
+ * "Unknown error", which is all a short write leaves, then strerror(error), error being errno right
+ * after the failed call (commitComplete() leaves errno as its failed call set it).
+ */
+QMF_EXPORT QString writeErrorText(const QString &text, int error);
+
 } // namespace IOManager
 
 #endif // IOMANAGER_ATOMICFILE_H

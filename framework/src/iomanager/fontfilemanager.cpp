@@ -24,6 +24,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <cerrno>
 #include <iostream>
 #include <string>
 
@@ -73,11 +74,17 @@ bool FontFileManager::fontToFile(const Models::Font *font, const QString &filena
     }
 
     // A cancelled write removes the temporary file and leaves an old file untouched.
+    QString detail;
     if (!fontToDevice(font, &file)) {
+        // The file took every byte: the font holds what XML cannot.
+        detail = file.error() != QFileDevice::NoError
+                     ? writeErrorText(file.errorString(), errno)
+                     : QStringLiteral("the font holds a character that an OF font file cannot hold (a control character or a lone surrogate)");
         file.cancelWriting();
     }
     if (!commitComplete(file)) {
-        *result = WriteResult::failed(WriteResult::CannotWrite, filename, file.errorString());
+        const QString why = detail.isEmpty() ? writeErrorText(file.errorString(), errno) : detail;
+        *result = WriteResult::failed(WriteResult::CannotWrite, filename, why);
         return false;
     }
     *result = WriteResult::written(filename);
