@@ -78,6 +78,8 @@ class tst_MainWindow : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_settingsDir;
+
 private slots:
     void initTestCase();
     void init();
@@ -102,8 +104,11 @@ private slots:
 void tst_MainWindow::initTestCase()
 {
     QVERIFY2(InstalledFonts::families().contains(sans), "DejaVu Sans is not installed");
-    // The window remembers its output directory; the user's own settings stay out of reach.
+    // The window remembers its output directory; the user's own settings stay out of reach, and so do
+    // those of the other window test, which ctest may run at the same time.
     QStandardPaths::setTestModeEnabled(true);
+    QVERIFY2(m_settingsDir.isValid(), qPrintable(m_settingsDir.errorString()));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
 }
 
 void tst_MainWindow::init()

@@ -71,6 +71,8 @@ class tst_XWindow : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_settingsDir;
+
 private slots:
     void initTestCase();
     void refusal_data();
@@ -81,8 +83,11 @@ private slots:
 void tst_XWindow::initTestCase()
 {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    // The window remembers its output directory; the user's own settings stay out of reach.
+    // The window remembers its output directory; the user's own settings stay out of reach, and so do
+    // those of the other window test, which ctest may run at the same time.
     QStandardPaths::setTestModeEnabled(true);
+    QVERIFY2(m_settingsDir.isValid(), qPrintable(m_settingsDir.errorString()));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
     QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont")).clear();
 }
 
