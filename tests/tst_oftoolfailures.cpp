@@ -596,7 +596,18 @@ void tst_OftoolFailures::reasons()
         run.status = process.exitCode();
         run.err = process.readAllStandardError();
     } else {
+        // Qt's PNG writer loses its row buffer when libpng fails a write (it jumps past the delete): not ours to
+        // report under LeakSanitizer.
+        const QByteArray sanitizer = qgetenv("ASAN_OPTIONS");
+        if (arguments.first() == QLatin1String("preview")) {
+            qputenv("ASAN_OPTIONS", sanitizer + ":detect_leaks=0");
+        }
         run = limit > 0 ? runLimited(limit, arguments, m_dir->path()) : runOftool(arguments, m_dir->path());
+        if (sanitizer.isNull()) {
+            qunsetenv("ASAN_OPTIONS");
+        } else {
+            qputenv("ASAN_OPTIONS", sanitizer);
+        }
     }
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.split('\n').contains(line.toUtf8()), run.err.constData());
