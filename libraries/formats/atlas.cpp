@@ -118,10 +118,10 @@ Glyph glyphOf(uint id, const QImage &image, const Convert::Placement &placement)
 }
 
 // The kerning pairs between letters of one code point each, whole pixels, those that move the pen at all.
-QList<Kerning> kerningsOf(const Cli::TextMetrics &metrics)
+QList<Kerning> kerningsOf(const MetricsFile::TextMetrics &metrics)
 {
     QList<Kerning> kernings;
-    for (const Cli::TextMetrics::Pair &pair : metrics.pairs) {
+    for (const MetricsFile::TextMetrics::Pair &pair : metrics.pairs) {
         const QVector<uint> first = pair.left.toUcs4();
         const QVector<uint> second = pair.right.toUcs4();
         const int amount = qRound(pair.adjustment);
@@ -135,7 +135,7 @@ QList<Kerning> kerningsOf(const Cli::TextMetrics &metrics)
 } // namespace
 
 bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *notes, QString *error,
-            const Cli::TextMetrics *metrics)
+            const MetricsFile::TextMetrics *metrics)
 {
     *page = Page();
     page->face = Convert::familyOf(font);

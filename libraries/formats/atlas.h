@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace Cli {
+namespace MetricsFile {
 struct TextMetrics;
 }
 
@@ -59,7 +59,7 @@ struct Page {
  * error. Letters it cannot carry go into notes.
  */
 bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *notes, QString *error,
-            const Cli::TextMetrics *metrics = nullptr);
+            const MetricsFile::TextMetrics *metrics = nullptr);
 
 /** The page image, glyphs drawn at their places on transparent pixels; null when memory runs out. */
 QImage draw(const Page &page);

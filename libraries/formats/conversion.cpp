@@ -99,10 +99,10 @@ QImage firstImage(const Models::Character &letter)
     return pictures.isEmpty() ? QImage() : pictures.first()->getImage();
 }
 
-Placement placementOf(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics)
+Placement placementOf(const Models::Character &letter, const QImage &image, const MetricsFile::TextMetrics *metrics)
 {
     Placement placement;
-    const auto measured = metrics ? metrics->letters.constFind(letter.getCharacterValue()) : Cli::TextMetrics::Letters::const_iterator();
+    const auto measured = metrics ? metrics->letters.constFind(letter.getCharacterValue()) : MetricsFile::TextMetrics::Letters::const_iterator();
     if (metrics && measured != metrics->letters.cend()) {
         placement.origin = measured->originX;
         placement.baseline = measured->originY;
@@ -123,7 +123,7 @@ Placement placementOf(const Models::Character &letter, const QImage &image, cons
     return placement;
 }
 
-QString placementProblem(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics)
+QString placementProblem(const Models::Character &letter, const QImage &image, const MetricsFile::TextMetrics *metrics)
 {
     const auto outside = [&image](const char *key, qreal value, bool horizontal) {
         const int extent = horizontal ? image.width() : image.height();
@@ -133,7 +133,7 @@ QString placementProblem(const Models::Character &letter, const QImage &image, c
         return QStringLiteral("%1 %2 is not a position within %3 pixels of its %4 x %5 image")
             .arg(QLatin1String(key), QString::number(value)).arg(maxReach).arg(image.width()).arg(image.height());
     };
-    const auto measured = metrics ? metrics->letters.constFind(letter.getCharacterValue()) : Cli::TextMetrics::Letters::const_iterator();
+    const auto measured = metrics ? metrics->letters.constFind(letter.getCharacterValue()) : MetricsFile::TextMetrics::Letters::const_iterator();
     if (metrics && measured != metrics->letters.cend()) {
         QString problem = outside("origin.x", measured->originX, true);
         problem = problem.isEmpty() ? outside("origin.y", measured->originY, false) : problem;
@@ -150,7 +150,7 @@ QString placementProblem(const Models::Character &letter, const QImage &image, c
     return problem;
 }
 
-Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, const Cli::TextMetrics *metrics)
+Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, const MetricsFile::TextMetrics *metrics)
 {
     Bdf::Font bdf;
     bdf.family = familyOf(font);

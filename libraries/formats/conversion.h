@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace Cli {
+namespace MetricsFile {
 struct TextMetrics;
 }
 
@@ -42,13 +42,13 @@ struct Placement {
     int top = 0;
     int advance = 0;
 };
-Placement placementOf(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics = nullptr);
+Placement placementOf(const Models::Character &letter, const QImage &image, const MetricsFile::TextMetrics *metrics = nullptr);
 
 /**
  * Why placementOf() cannot place the letter: an anchor line or a metrics value that is not a number, or
  * lies further than maxReach from the image's edges, named with its value. Empty when it can.
  */
-QString placementProblem(const Models::Character &letter, const QImage &image, const Cli::TextMetrics *metrics = nullptr);
+QString placementProblem(const Models::Character &letter, const QImage &image, const MetricsFile::TextMetrics *metrics = nullptr);
 
 /** The font's name without the ".of" that the window's names end in. */
 QString familyOf(const Models::Font &font);
@@ -60,7 +60,7 @@ QImage firstImage(const Models::Character &letter);
  * The font as BDF: one glyph per letter of a single code point, ink where the first picture's alpha is at
  * least threshold, placed by metrics when given. Letters it cannot carry are named in notes.
  */
-Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, const Cli::TextMetrics *metrics = nullptr);
+Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, const MetricsFile::TextMetrics *metrics = nullptr);
 
 /**
  * The BDF font as an OF font named name: each glyph a letter of one picture the size of its line box

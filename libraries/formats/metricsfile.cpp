@@ -14,7 +14,7 @@
 
 #include <cmath>
 
-namespace Cli {
+namespace MetricsFile {
 
 namespace {
 
@@ -258,4 +258,4 @@ bool readMetricsOf(const QString &fontPath, TextMetrics *metrics, QString *error
     return true;
 }
 
-} // namespace Cli
+} // namespace MetricsFile

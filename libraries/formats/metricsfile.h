@@ -9,7 +9,7 @@
 struct FontGeometry;
 struct RenderSettings;
 
-namespace Cli {
+namespace MetricsFile {
 
 /** FILE.metrics.json for the OF font file FILE. */
 QString metricsPath(const QString &fontPath);
@@ -62,6 +62,6 @@ QString fontMismatch(const TextMetrics &metrics, const QString &fontPath);
  */
 bool readMetricsOf(const QString &fontPath, TextMetrics *metrics, QString *error);
 
-} // namespace Cli
+} // namespace MetricsFile
 
 #endif // OFTOOL_METRICSFILE_H

@@ -60,7 +60,7 @@ struct SampleResult {
     DatasetFolder::Sample sample;
 };
 
-Compose::FontMetrics fontMetrics(const Cli::TextMetrics &read)
+Compose::FontMetrics fontMetrics(const MetricsFile::TextMetrics &read)
 {
     Compose::FontMetrics metrics;
     metrics.ascent = read.ascent;
@@ -70,7 +70,7 @@ Compose::FontMetrics fontMetrics(const Cli::TextMetrics &read)
     for (auto letter = read.letters.cbegin(); letter != read.letters.cend(); ++letter) {
         metrics.letters.insert(letter.key(), Compose::LetterMetrics{letter->advance, letter->originX, letter->originY});
     }
-    for (const Cli::TextMetrics::Pair &pair : read.pairs) {
+    for (const MetricsFile::TextMetrics::Pair &pair : read.pairs) {
         metrics.kerning.insert(qMakePair(pair.left, pair.right), pair.adjustment);
     }
     return metrics;
@@ -89,10 +89,10 @@ bool loadFonts(const Cli::CommandLine &line, const Options &options, std::vector
             return false;
         }
         // As convert does: metrics that do not describe this font are named, and the anchor lines place its letters.
-        Cli::TextMetrics read;
-        bool measured = QFileInfo::exists(Cli::metricsPath(path));
+        MetricsFile::TextMetrics read;
+        bool measured = QFileInfo::exists(MetricsFile::metricsPath(path));
         QString error;
-        if (measured && !Cli::readMetricsOf(path, &read, &error)) {
+        if (measured && !MetricsFile::readMetricsOf(path, &read, &error)) {
             line.note(error + QStringLiteral("; placing letters by their anchor lines"));
             measured = false;
         }

@@ -116,7 +116,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     }
     Cli::FileSet reads;
     reads.add({QStringLiteral("IN"), options->input});
-    reads.add({QStringLiteral("IN's metrics file"), Cli::metricsPath(options->input)});
+    reads.add({QStringLiteral("IN's metrics file"), MetricsFile::metricsPath(options->input)});
     return Cli::refuseSameFiles(line, reads, outputFiles(*options));
 }
 
@@ -158,15 +158,15 @@ std::unique_ptr<Models::Font> readInput(const Cli::CommandLine &line, const QStr
 }
 
 // The metrics file beside an OF input, when there is one; a broken one, or one of another font, is named and passed over.
-std::unique_ptr<Cli::TextMetrics> metricsBeside(const Cli::CommandLine &line, const QString &input)
+std::unique_ptr<MetricsFile::TextMetrics> metricsBeside(const Cli::CommandLine &line, const QString &input)
 {
-    const QString path = Cli::metricsPath(input);
+    const QString path = MetricsFile::metricsPath(input);
     if (!QFileInfo(path).isFile()) {
         return nullptr;
     }
-    auto metrics = std::make_unique<Cli::TextMetrics>();
+    auto metrics = std::make_unique<MetricsFile::TextMetrics>();
     QString error;
-    if (!Cli::readMetricsOf(input, metrics.get(), &error)) {
+    if (!MetricsFile::readMetricsOf(input, metrics.get(), &error)) {
         line.note(error + QStringLiteral("; placing glyphs by their anchor lines"));
         return nullptr;
     }
@@ -222,7 +222,7 @@ bool saveAtlas(const QImage &image, const QString &png, const QByteArray &fntTex
     return true;
 }
 
-int writeAtlas(const Cli::CommandLine &line, const Options &options, const Models::Font &font, const Cli::TextMetrics *metrics)
+int writeAtlas(const Cli::CommandLine &line, const Options &options, const Models::Font &font, const MetricsFile::TextMetrics *metrics)
 {
     Atlas::Page page;
     QStringList notes;
@@ -257,7 +257,7 @@ int convertFont(const Cli::CommandLine &line, const Options &options)
     if (!font) {
         return Cli::exitFailure;
     }
-    const std::unique_ptr<Cli::TextMetrics> metrics = metricsBeside(line, options.input);
+    const std::unique_ptr<MetricsFile::TextMetrics> metrics = metricsBeside(line, options.input);
     if (options.to == Format::Atlas) {
         return writeAtlas(line, options, *font, metrics.get());
     }

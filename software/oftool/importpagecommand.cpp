@@ -247,7 +247,7 @@ int importPages(const Cli::CommandLine &line, const Options &options)
     settings.anchors = RenderSettings::Anchors::Pixels;
     settings.metrics = true;
     // The font and its metrics file replace the old pair together, or neither does.
-    const QString metricsPath = Cli::metricsPath(options.output);
+    const QString metricsPath = MetricsFile::metricsPath(options.output);
     StagedFiles files({QFileInfo(options.output).absolutePath()});
     QString error;
     const StagedFile staged = StagedFiles::write(font.get(), options.output, &error, options.compress);
@@ -257,7 +257,7 @@ int importPages(const Cli::CommandLine &line, const Options &options)
     }
     const QByteArray hash = StagedFiles::sha256(staged, &error);
     const StagedFile stagedMetrics = hash.isEmpty() ? StagedFile()
-        : StagedFiles::write(Cli::metricsText(options.output, settings, geometryOf(scanned.metrics()), staged.bytes, hash),
+        : StagedFiles::write(MetricsFile::metricsText(options.output, settings, geometryOf(scanned.metrics()), staged.bytes, hash),
                              metricsPath, &error);
     if (stagedMetrics.isNull()) {
         StagedFiles::drop(staged);
@@ -270,7 +270,7 @@ int importPages(const Cli::CommandLine &line, const Options &options)
     }
     std::printf("%s: %d letters, %d pictures (%d added); metrics in %s\n", options.output.toUtf8().constData(),
                 int(font->getCharacters().size()), scanned.pictureCount(), scanned.pictureCount() - before,
-                Cli::metricsPath(options.output).toUtf8().constData());
+                MetricsFile::metricsPath(options.output).toUtf8().constData());
     return Cli::exitOk;
 }
 

@@ -43,7 +43,7 @@ QByteArray recordOf(const Job &job, const JobResult &result)
     object.insert(QStringLiteral("pictureCount"), letters.size());
     object.insert(QStringLiteral("letters"), QJsonArray::fromStringList(letters));
     object.insert(QStringLiteral("bytes"), double(result.bytes));
-    object.insert(QStringLiteral("metricsFile"), job.settings.metrics ? QJsonValue(Cli::metricsPath(job.path)) : QJsonValue::Null);
+    object.insert(QStringLiteral("metricsFile"), job.settings.metrics ? QJsonValue(MetricsFile::metricsPath(job.path)) : QJsonValue::Null);
     object.insert(QStringLiteral("qtVersion"), QString::fromLatin1(qVersion()));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -99,9 +99,9 @@ bool Manifest::keepIfComplete(const Job &job, const Record &record)
     if (!file.isFile() || file.size() != recorded.bytes || file.lastModified() > record.written) {
         return false;
     }
-    Cli::TextMetrics metrics;
+    MetricsFile::TextMetrics metrics;
     QString error;
-    if (job.settings.metrics && !Cli::readMetricsOf(job.path, &metrics, &error)) {
+    if (job.settings.metrics && !MetricsFile::readMetricsOf(job.path, &metrics, &error)) {
         return false;
     }
     m_lines.insert(job.place, record.line);

@@ -47,7 +47,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     }
     Cli::FileSet reads;
     reads.add({QStringLiteral("FILE"), options->path});
-    reads.add({QStringLiteral("its metrics file"), Cli::metricsPath(options->path)});
+    reads.add({QStringLiteral("its metrics file"), MetricsFile::metricsPath(options->path)});
     if (Cli::refuseSameFiles(line, reads, {{QStringLiteral("-o"), options->output}}) != Cli::exitOk) {
         return Cli::exitUsage;
     }
@@ -81,12 +81,12 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
         return Cli::exitFailure;
     }
     // The file oftool render --metrics writes beside the font; without it, the images are set side by side.
-    const QString metricsPath = Cli::metricsPath(options.path);
-    Cli::TextMetrics metrics;
+    const QString metricsPath = MetricsFile::metricsPath(options.path);
+    MetricsFile::TextMetrics metrics;
     bool withMetrics = false;
     if (QFileInfo::exists(metricsPath)) {
         QString error;
-        withMetrics = Cli::readMetricsOf(options.path, &metrics, &error);
+        withMetrics = MetricsFile::readMetricsOf(options.path, &metrics, &error);
         if (!withMetrics) {
             line.note(error + QStringLiteral("; the sample text is set from the image widths"));
         }

@@ -82,7 +82,7 @@ QImage firstImage(const Models::Character *letter)
 
 } // namespace
 
-PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale, const Cli::TextMetrics *metrics,
+PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale, const MetricsFile::TextMetrics *metrics,
                            bool anchorLines, int pictures)
     : m_scale(scale)
     , m_anchorLines(anchorLines)
@@ -216,7 +216,7 @@ void PreviewSheet::layOutText(const Models::Font &font, const QVector<uint> &tex
  * baseline, the pen moved by the advance and the kerning. A letter the metrics do not know stands on the
  * baseline with its image width as advance.
  */
-void PreviewSheet::layOutMetricText(const Models::Font &font, const QVector<uint> &text, const Cli::TextMetrics &metrics)
+void PreviewSheet::layOutMetricText(const Models::Font &font, const QVector<uint> &text, const MetricsFile::TextMetrics &metrics)
 {
     m_metricText = true;
     const qint64 lineLimit = qMax<qint64>(m_grid.width, minTextWidth);

@@ -13,7 +13,7 @@ namespace Models {
 class Font;
 }
 
-namespace Cli {
+namespace MetricsFile {
 struct TextMetrics;
 }
 
@@ -31,7 +31,7 @@ public:
      * pictures is how many pictures of each letter the grid shows: 1 the first in a cell per letter, otherwise (0
      * for all) a cell per picture, those after the first labelled with their ids, and each letter from the start of a row.
      */
-    PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale, const Cli::TextMetrics *metrics = nullptr,
+    PreviewSheet(const Models::Font &font, const QVector<uint> &text, int scale, const MetricsFile::TextMetrics *metrics = nullptr,
                  bool anchorLines = false, int pictures = 1);
 
     qint64 width() const { return m_sheet.width; }
@@ -76,7 +76,7 @@ private:
     void addMissing(const Models::Font &font, const QVector<uint> &text);
     void layOutGrid();
     void layOutText(const Models::Font &font, const QVector<uint> &text);
-    void layOutMetricText(const Models::Font &font, const QVector<uint> &text, const Cli::TextMetrics &metrics);
+    void layOutMetricText(const Models::Font &font, const QVector<uint> &text, const MetricsFile::TextMetrics &metrics);
     void setTextSize(qint64 textWidth);
     void drawAnchorLines(QPainter &painter, const QRect &box, const Cell &cell) const;
     void drawHeader(QPainter &painter) const;

@@ -166,7 +166,7 @@ int refuseSameFiles(const Cli::CommandLine &line, const Options &options)
                 const QString path = makeJob(options, face, size).path;
                 outputs.append({QStringLiteral("--output"), path});
                 if (options.settings.metrics) {
-                    outputs.append({QStringLiteral("--output"), Cli::metricsPath(path)});
+                    outputs.append({QStringLiteral("--output"), MetricsFile::metricsPath(path)});
                 }
             }
         }

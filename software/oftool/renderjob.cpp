@@ -75,10 +75,10 @@ JobResult renderJob(const Job &job)
     }
     result.bytes = result.staged.bytes;
     if (job.settings.metrics) {
-        const QString metricsPath = Cli::metricsPath(job.path);
+        const QString metricsPath = MetricsFile::metricsPath(job.path);
         const QByteArray hash = StagedFiles::sha256(result.staged, &error);
         if (!hash.isEmpty()) {
-            const QByteArray metrics = Cli::metricsText(job.path, job.settings, result.geometry, result.staged.bytes, hash);
+            const QByteArray metrics = MetricsFile::metricsText(job.path, job.settings, result.geometry, result.staged.bytes, hash);
             result.stagedMetrics = StagedFiles::write(metrics, metricsPath, &error);
         }
         if (result.stagedMetrics.isNull()) {
