@@ -343,6 +343,35 @@ void StagedFiles::drop(const StagedFile &staged)
     }
 }
 
+QString StagedFiles::place(StagedFile *staged)
+{
+    int error = 0;
+    if (staged->path.isEmpty()) {
+        // A new file needs no hidden name: linking fails rather than replace what is there.
+        const QByteArray proc = "/proc/self/fd/" + QByteArray::number(staged->handle);
+        if (::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, QFile::encodeName(staged->destination).constData(), AT_SYMLINK_FOLLOW) == 0) {
+            ::close(staged->handle);
+            staged->handle = -1;
+            return QString();
+        }
+        error = errno == EEXIST ? 0 : errno;
+    }
+    if (error == 0) {
+        error = name(staged);
+    }
+    if (error == 0 && !IOManager::isReplaceableTarget(staged->destination)) {
+        error = -1;
+    }
+    if (error == 0 && ::rename(QFile::encodeName(staged->path).constData(), QFile::encodeName(staged->destination).constData()) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        return QString();
+    }
+    drop(*staged);
+    return error == -1 ? QStringLiteral("not a regular file") : systemError(error);
+}
+
 void StagedFiles::add(int id, const QList<StagedFile> &group)
 {
     m_entries.append(Entry{id, group});

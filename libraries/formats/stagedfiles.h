@@ -66,6 +66,13 @@ public:
     static QByteArray sha256(const StagedFile &staged, QString *error);
     /** Drops a file write() made that is not added. */
     static void drop(const StagedFile &staged);
+    /**
+     * Puts a file write() made and that is not added in place at once, without a sync: linked at its
+     * destination when nothing is there, else renamed over it. Empty, or the reason when it could not
+     * ("not a regular file" for a target that is no longer one to replace), the file then dropped.
+     * Safe on any thread. Nothing is durable until the caller syncs the file system (syncfs()).
+     */
+    static QString place(StagedFile *staged);
 
     /**
      * Takes files write() made, to replace their targets together at the next commit, in the order

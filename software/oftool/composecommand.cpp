@@ -26,7 +26,6 @@
 #include <QSet>
 
 #include <memory>
-#include <sys/resource.h>
 #include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -179,7 +178,7 @@ struct Run {
     const DatasetFolder &folder;
 };
 
-// Writes the sample's files under hidden names, the image last, and makes its records; on any thread.
+// Writes the sample's files and puts them in place, the image last, and makes its records; on any thread.
 void stageSample(const Run &run, const LoadedFont &font, qint64 index, const Compose::Composition &composition, SampleResult *result)
 {
     const Options &options = run.options;
@@ -225,9 +224,12 @@ void stageSample(const Run &run, const LoadedFont &font, qint64 index, const Com
         }
         result->sample.files.append(staged);
     }
+    if (!DatasetFolder::place(&result->sample, &result->error)) {
+        result->kind = SampleResult::Kind::WriteFailed;
+    }
 }
 
-// Composes sample index and stages its files; on any thread.
+// Composes sample index and puts its files in place; on any thread.
 SampleResult makeSample(const Run &run, qint64 index)
 {
     const Options &options = run.options;
@@ -302,18 +304,12 @@ struct Tally {
 };
 
 /*
- * The run: samples made on the workers, then in order staged files handed to the folder, committed in
- * groups, and what went wrong said once. One piece, because the stop conditions (a signal, --missing
- * fail, a failed write) and the commits share the tally.
+ * The run: samples made and put in place on the workers, then in order handed to the folder, which lists
+ * them after a sync, and what went wrong said once. One piece, because the stop conditions (a signal,
+ * --missing fail, a failed write) and the commits share the tally.
  */
 int composeSamples(const Cli::CommandLine &line, const Options &options)
 {
-    // Each sample in flight holds a descriptor per file it stages until its commit.
-    struct rlimit files = {};
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-        files.rlim_cur = files.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &files);
-    }
 #ifdef __GLIBC__
     // Each sample takes and frees images and PNG buffers of some hundred kilobytes; kept in the heap, they
     // are not mapped and unmapped every time (a page fault per page, and a TLB flush on every thread).
@@ -347,8 +343,8 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
     Tally tally;
     tally.missing.resize(int(fonts.size()));
 
-    const auto commit = [&] {
-        for (const DatasetFolder::Outcome &outcome : folder.commit()) {
+    const auto count = [&](const QList<DatasetFolder::Outcome> &outcomes) {
+        for (const DatasetFolder::Outcome &outcome : outcomes) {
             if (outcome.error.isEmpty()) {
                 ++tally.written;
             } else {
@@ -363,9 +359,7 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
     };
     const auto report = [&](int index, SampleResult &result) {
         if (tally.missingStop || tally.writeStop) {
-            for (const DatasetFolder::Staged &staged : qAsConst(result.sample.files)) {
-                DatasetFolder::drop(staged);
-            }
+            DatasetFolder::remove(result.sample);
             return false;
         }
         QStringList &lacked = tally.missing[result.font];
@@ -412,9 +406,7 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
             tally.writeStop = true;
             break;
         }
-        if (folder.due()) {
-            commit();
-        }
+        count(folder.commit());
         if (live && (sinceStep.elapsed() >= 100 || index + 1 == options.count)) {
             progress.step(index + 1, result.name);
             sinceStep.restart();
@@ -424,7 +416,7 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
     const std::function<SampleResult(int)> work = [&shared](int index) { return makeSample(shared, index); };
     const int reported = runOrdered<SampleResult>(int(options.count), options.threads, work, report,
                                                   [] { return StopSignals::received() != 0; });
-    commit();
+    count(folder.finish());
 
     const int notMade = int(options.count) - reported;
     QString summary = QStringLiteral("wrote %1 of %2 samples into %3; %4 skipped, %5 failed")

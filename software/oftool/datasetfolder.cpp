@@ -9,12 +9,20 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// Placed samples wait at most this long for the sync that lists them, so that a long run lists as it goes.
+constexpr qint64 syncEveryMs = 2000;
+// Nor more of them, each sync taking a while on a busy file system.
+constexpr int syncEverySamples = 256;
+// Beyond this many waiting, the next one waits for the sync that runs: the records stay few in memory.
+constexpr int mostWaiting = 4096;
 
 const QString metadataName = QStringLiteral("metadata.jsonl");
 const QString gtName = QStringLiteral("gt.txt");
@@ -92,7 +100,14 @@ DatasetFolder::DatasetFolder(const QString &path)
 
 DatasetFolder::~DatasetFolder()
 {
-    m_staged.reset(); // drops the files never committed
+    if (m_sync.valid()) {
+        m_sync.wait();
+    }
+    for (const QList<Sample> *samples : {&m_syncing, &m_waiting}) {
+        for (const Sample &sample : *samples) {
+            remove(sample);
+        }
+    }
     for (const int handle : {m_metadata, m_gt}) {
         if (handle >= 0) {
             ::close(handle);
@@ -191,15 +206,39 @@ void DatasetFolder::drop(const Staged &staged)
     StagedFiles::drop(staged);
 }
 
-void DatasetFolder::add(const Sample &sample)
+bool DatasetFolder::place(Sample *sample, QString *error)
 {
-    m_staged->add(sample.id, sample.files);
-    m_pending.insert(sample.id, sample);
+    for (int i = 0; i < sample->files.size(); ++i) {
+        const QString reason = StagedFiles::place(&sample->files[i]);
+        if (!reason.isEmpty()) {
+            *error = QStringLiteral("cannot write %1: %2").arg(sample->files.at(i).target, reason);
+            // New files, or ones of unlisted samples that open() removed: none is anyone else's.
+            for (int k = 0; k < i; ++k) {
+                QFile::remove(sample->files.at(k).destination);
+            }
+            for (int k = i + 1; k < sample->files.size(); ++k) {
+                drop(sample->files.at(k));
+            }
+            sample->files.clear();
+            return false;
+        }
+    }
+    return true;
 }
 
-bool DatasetFolder::due() const
+void DatasetFolder::remove(const Sample &sample)
 {
-    return m_staged->due();
+    for (const Staged &staged : sample.files) {
+        QFile::remove(staged.destination);
+    }
+}
+
+void DatasetFolder::add(const Sample &sample)
+{
+    if (m_waiting.isEmpty() && !m_sync.valid()) {
+        m_sinceSync.restart();
+    }
+    m_waiting.append(sample);
 }
 
 bool DatasetFolder::appendLists(const QByteArray &records, const QByteArray &lines, QString *error)
@@ -221,26 +260,58 @@ bool DatasetFolder::appendLists(const QByteArray &records, const QByteArray &lin
     return false;
 }
 
-QList<DatasetFolder::Outcome> DatasetFolder::commit()
+void DatasetFolder::startSync()
 {
+    m_syncing = m_waiting;
+    m_waiting.clear();
+    const int handle = m_metadata;
+    m_sync = std::async(std::launch::async, [handle] { return ::syncfs(handle) == 0 ? 0 : errno; });
+    m_sinceSync.restart();
+}
+
+QList<DatasetFolder::Outcome> DatasetFolder::listSynced()
+{
+    const int syncError = m_sync.get();
     QList<Outcome> outcomes;
-    QString listError;
-    for (const StagedFiles::Outcome &placed : m_staged->commit()) {
-        const Sample sample = m_pending.take(placed.id);
-        QString error = placed.error.isEmpty() ? listError : QStringLiteral("cannot write %1: %2").arg(placed.target, placed.error);
-        // Listed once in place; a sample the lists cannot take is removed, and so are those after it.
+    for (const Sample &sample : qAsConst(m_syncing)) {
+        if (m_failure.isEmpty() && syncError != 0) {
+            m_failure = QStringLiteral("cannot write %1: %2").arg(sample.files.first().target, systemError(syncError));
+        }
+        // Listed once in place and synced; a sample the lists cannot take is removed, and so are those after it.
+        QString error = m_failure;
         if (error.isEmpty() && !appendLists(sample.record, sample.gtLine, &error)) {
-            listError = error;
+            m_failure = error;
         }
         if (error.isEmpty()) {
             m_listed.insert(sample.name);
         } else {
-            // New files, or ones of unlisted samples that open() removed: none is anyone else's.
-            for (const Staged &staged : sample.files) {
-                QFile::remove(staged.target);
-            }
+            remove(sample);
         }
         outcomes.append(Outcome{sample.id, sample.name, error});
+    }
+    m_syncing.clear();
+    return outcomes;
+}
+
+QList<DatasetFolder::Outcome> DatasetFolder::commit()
+{
+    QList<Outcome> outcomes;
+    if (m_sync.valid()
+        && (m_waiting.size() >= mostWaiting || m_sync.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+        outcomes = listSynced();
+    }
+    if (!m_sync.valid() && !m_waiting.isEmpty() && (m_waiting.size() >= syncEverySamples || m_sinceSync.elapsed() >= syncEveryMs)) {
+        startSync();
+    }
+    return outcomes;
+}
+
+QList<DatasetFolder::Outcome> DatasetFolder::finish()
+{
+    QList<Outcome> outcomes = m_sync.valid() ? listSynced() : QList<Outcome>();
+    if (!m_waiting.isEmpty()) {
+        startSync();
+        outcomes += listSynced();
     }
     return outcomes;
 }
