@@ -1,6 +1,7 @@
 #include "composemetrics.h"
 #include "composer.h"
 #include "groundtruth.h"
+#include "stagedfiles.h"
 #include "typeface.h"
 
 #include "models/character.h"
@@ -119,6 +120,8 @@ private slots:
     void corpusLettersRendered();
     void stoppedRunLeavesWholeSamples_data();
     void stoppedRunLeavesWholeSamples();
+    void stagedFilePlaced_data();
+    void stagedFilePlaced();
 };
 
 void tst_Compose::cutBoxesArePictures_data()
@@ -566,6 +569,34 @@ void tst_Compose::stoppedRunLeavesWholeSamples()
     QCOMPARE(readAll(dir.filePath("out/gt.txt")).count('\n'), listed + 5);
     QVERIFY2(again.err.endsWith(QStringLiteral("wrote 5 of %1 samples into out; 0 skipped, 0 failed; %2 kept from before\n")
                                     .arg(listed + 5).arg(listed).toUtf8()), again.err.constData());
+}
+
+void tst_Compose::stagedFilePlaced_data()
+{
+    QTest::addColumn<QString>("before"); // what the target is once the file is staged
+    QTest::addColumn<QString>("error");
+    QTest::newRow("nothing") << "" << "";
+    QTest::newRow("a file") << "file" << "";
+    QTest::newRow("a directory") << "directory" << "not a regular file";
+}
+
+// A sample's file goes in place at once, over a file there, never over a directory; nothing else is left.
+void tst_Compose::stagedFilePlaced()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString target = dir.filePath("000000.png");
+    QString reason;
+    StagedFile staged = StagedFiles::write(QByteArray("new"), target, &reason);
+    QVERIFY2(!staged.isNull(), qPrintable(reason));
+    QVERIFY(before != "file" || writeAll(target, "old"));
+    QVERIFY(before != "directory" || QDir(dir.path()).mkdir("000000.png"));
+    QCOMPARE(StagedFiles::place(&staged), error);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"000000.png"});
+    QCOMPARE(QFileInfo(target).isDir(), before == "directory");
+    QVERIFY(before == "directory" || readAll(target) == "new");
 }
 
 QTEST_MAIN(tst_Compose)

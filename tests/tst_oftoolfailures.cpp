@@ -47,6 +47,7 @@ private slots:
     void targetsAlike();
     void reasons_data();
     void reasons();
+    void composeWithoutUnnamedFiles();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -611,6 +612,18 @@ void tst_OftoolFailures::reasons()
     }
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.split('\n').contains(line.toUtf8()), run.err.constData());
+}
+
+// Where the file system has no unnamed files, compose stages named ones and leaves none of them behind.
+void tst_OftoolFailures::composeWithoutUnnamedFiles()
+{
+    makeInputs();
+    const QStringList compose{"compose", "in.of", "--text-line", "ABC FED", "--text-line", "BAD", "--count", "30", "-j", "2", "--output"};
+    QCOMPARE(runOftool(compose + QStringList{"unnamed"}, m_dir->path()).status, 0);
+    QCOMPARE(runOftool(compose + QStringList{"named"}, m_dir->path(), withoutTmpfile()).status, 0);
+    const QHash<QString, QByteArray> unnamed = contents(path("unnamed"));
+    QCOMPARE(unnamed.size(), 2 + 2 * 30);
+    QVERIFY(contents(path("named")) == unnamed);
 }
 
 QTEST_GUILESS_MAIN(tst_OftoolFailures)
