@@ -282,9 +282,7 @@ QList<DatasetFolder::Outcome> DatasetFolder::listSynced()
         if (error.isEmpty() && !appendLists(sample.record, sample.gtLine, &error)) {
             m_failure = error;
         }
-        if (error.isEmpty()) {
-            m_listed.insert(sample.name);
-        } else {
+        if (!error.isEmpty()) {
             remove(sample);
         }
         outcomes.append(Outcome{sample.id, sample.name, error});

@@ -46,7 +46,10 @@ public:
 
     /** Makes the folder or takes over the dataset in it; false with the reason otherwise. */
     bool open(QString *error);
-    /** Whether a sample of this name is listed already. */
+    /**
+     * Whether a sample of this name was listed when the folder was opened; the run's own are not
+     * remembered, so that memory does not grow with the samples.
+     */
     bool isListed(const QString &name) const { return m_listed.contains(name); }
     int listedCount() const { return m_listed.size(); }
     QSet<QString> listed() const { return m_listed; }
@@ -87,7 +90,7 @@ private:
     std::unique_ptr<StagedFiles> m_staged;
     int m_metadata = -1;
     int m_gt = -1;
-    QSet<QString> m_listed;
+    QSet<QString> m_listed; // when opened
     int m_removed = 0;
     QList<Sample> m_waiting;   // placed, for the next sync
     QList<Sample> m_syncing;   // placed before the sync that runs began
