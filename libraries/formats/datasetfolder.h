@@ -1,5 +1,5 @@
-#ifndef OFTOOL_DATASETFOLDER_H
-#define OFTOOL_DATASETFOLDER_H
+#ifndef FORMATS_DATASETFOLDER_H
+#define FORMATS_DATASETFOLDER_H
 
 #include "stagedfiles.h"
 
@@ -73,4 +73,4 @@ private:
     QHash<int, Sample> m_pending; // by id, until their commit
 };
 
-#endif // OFTOOL_DATASETFOLDER_H
+#endif // FORMATS_DATASETFOLDER_H
