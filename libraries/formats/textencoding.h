@@ -1,5 +1,5 @@
-#ifndef TEXTENCODING_H
-#define TEXTENCODING_H
+#ifndef FORMATS_TEXTENCODING_H
+#define FORMATS_TEXTENCODING_H
 
 #include <QByteArray>
 #include <QString>
@@ -18,4 +18,4 @@ QString escaped(const QByteArray &bytes);
 
 } // namespace TextEncoding
 
-#endif // TEXTENCODING_H
+#endif // FORMATS_TEXTENCODING_H
