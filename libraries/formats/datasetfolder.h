@@ -12,8 +12,9 @@
 #include <memory>
 
 /*
- * The folder oftool compose writes: each sample's files (NAME.png last, so that an image on disk means a
- * whole sample), and metadata.jsonl and gt.txt, which list exactly the samples whose files are in place.
+ * The folder of a text line dataset, as oftool compose writes it: each sample's files (NAME.png last, so
+ * that an image on disk means a whole sample), and metadata.jsonl and gt.txt, which list exactly the
+ * samples whose files are in place.
  * A sample's files are staged as one group of StagedFiles and put in place with the others of a commit;
  * a sample is listed once its files are in place. A run into a folder that holds such a dataset continues
  * it: the lists are cut back to the records both hold whole, files of samples not listed (what a killed
