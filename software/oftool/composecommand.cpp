@@ -15,6 +15,7 @@
 #include "samplerandom.h"
 #include "typeface.h"
 
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QDir>
@@ -277,7 +278,7 @@ QString characterList(const QStringList &characters)
 {
     QStringList names;
     for (const QString &character : characters.mid(0, shownMissing)) {
-        names.append(QStringLiteral("%1 (%2)").arg(Cli::codePoints(character), Cli::letterLabel(character)));
+        names.append(QStringLiteral("%1 (%2)").arg(Models::codePointNames(character), Models::letterLabel(character)));
     }
     return names.join(QStringLiteral(", ")) + (characters.size() > shownMissing ? QStringLiteral(", ...") : QString());
 }

@@ -7,6 +7,7 @@
 #include "previewsheet.h"
 #include "samefile.h"
 
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QFileInfo>
@@ -65,7 +66,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     } else if (line.isSet(QStringLiteral("pictures"))) {
         options->pictures = 0;
     }
-    options->text = Cli::codePointsOf(line.isSet(QStringLiteral("text")) ? line.value(QStringLiteral("text")) : defaultText);
+    options->text = Models::codePointsOf(line.isSet(QStringLiteral("text")) ? line.value(QStringLiteral("text")) : defaultText);
     if (options->text.size() > maxTextLength) {
         return line.usageError(QStringLiteral("--text: %1 characters; at most %2 fit a sheet")
                                    .arg(options->text.size()).arg(maxTextLength));
@@ -112,7 +113,7 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
     if (!layout.missing().isEmpty()) {
         QStringList names;
         for (const QString &letter : layout.missing()) {
-            names.append(QStringLiteral("%1 (%2)").arg(Cli::codePoints(letter), letter));
+            names.append(QStringLiteral("%1 (%2)").arg(Models::codePointNames(letter), letter));
         }
         std::printf("not in the font: %s\n", names.join(QStringLiteral(", ")).toUtf8().constData());
     }

@@ -1,13 +1,13 @@
 #include "previewsheet.h"
 
 #include "charset.h"
-#include "cli.h"
 #include "metricsfile.h"
 
 #include "glyphtile.h"
 
 #include "models/character.h"
 #include "models/characterpicture.h"
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QColor>
@@ -312,11 +312,11 @@ void PreviewSheet::drawCells(QPainter &painter) const
         const QRect secondLine = firstLine.translated(0, labelHeight / 2 - 1);
         const QColor colour = cell.glyph.missing ? QColor(0xb0, 0x30, 0x30) : QColor(0x30, 0x30, 0x30);
         const QString shown = labelPart(cell.letter, int(m_cell.width));
-        const QString label = Cli::letterLabel(shown);
+        const QString label = Models::letterLabel(shown);
         // Pictures after a letter's first are told apart by their ids.
-        const QString codePoints = cell.picture > 0 ? QStringLiteral("#%1").arg(cell.picture) : Cli::codePoints(shown);
+        const QString codePoints = cell.picture > 0 ? QStringLiteral("#%1").arg(cell.picture) : Models::codePointNames(shown);
         // A space or a control has no face; its code point on the second line says it all.
-        drawLabel(painter, firstLine, label == Cli::codePoints(shown) ? QString() : label, colour);
+        drawLabel(painter, firstLine, label == Models::codePointNames(shown) ? QString() : label, colour);
         drawLabel(painter, secondLine, cell.glyph.missing ? QStringLiteral("missing") : codePoints, colour);
     }
 }

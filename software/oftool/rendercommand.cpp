@@ -20,6 +20,7 @@
 #include "glyphrenderer.h"
 
 #include "iomanager/fontfilemanager.h"
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QBuffer>
@@ -302,7 +303,7 @@ QString emptyLettersNote(const QString &path, const QStringList &letters)
     constexpr int shown = 10;
     QStringList labels;
     for (const QString &letter : letters.mid(0, shown)) {
-        labels.append(Cli::letterLabel(letter));
+        labels.append(Models::letterLabel(letter));
     }
     return QStringLiteral("oftool render: %1: %2 letter%3 came out without ink: %4%5")
         .arg(path, QString::number(letters.size()), letters.size() == 1 ? QString() : QStringLiteral("s"),

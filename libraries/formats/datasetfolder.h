@@ -1,5 +1,5 @@
-#ifndef OFTOOL_DATASETFOLDER_H
-#define OFTOOL_DATASETFOLDER_H
+#ifndef FORMATS_DATASETFOLDER_H
+#define FORMATS_DATASETFOLDER_H
 
 #include "stagedfiles.h"
 
@@ -12,8 +12,9 @@
 #include <memory>
 
 /*
- * The folder oftool compose writes: each sample's files (NAME.png last, so that an image on disk means a
- * whole sample), and metadata.jsonl and gt.txt, which list exactly the samples whose files are in place.
+ * The folder of a text line dataset, as oftool compose writes it: each sample's files (NAME.png last, so
+ * that an image on disk means a whole sample), and metadata.jsonl and gt.txt, which list exactly the
+ * samples whose files are in place.
  * A sample's files are staged as one group of StagedFiles and put in place with the others of a commit;
  * a sample is listed once its files are in place. A run into a folder that holds such a dataset continues
  * it: the lists are cut back to the records both hold whole, files of samples not listed (what a killed
@@ -73,4 +74,4 @@ private:
     QHash<int, Sample> m_pending; // by id, until their commit
 };
 
-#endif // OFTOOL_DATASETFOLDER_H
+#endif // FORMATS_DATASETFOLDER_H
