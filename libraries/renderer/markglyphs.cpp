@@ -56,7 +56,7 @@ MarkRun MarkGlyphs::run(const QString &letter)
     }
     const QVector<uint> characters = letter.toUcs4();
     const QVector<quint32> indexes = m_raw.isValid() ? m_raw.glyphIndexesForString(letter) : QVector<quint32>();
-    if (indexes.size() != characters.size() || indexes.contains(0)) {
+    if (indexes.size() != characters.size() || indexes.contains(quint32(0))) {
         return mark;
     }
     const QVector<QPointF> advances = m_raw.advancesForGlyphIndexes(indexes);
