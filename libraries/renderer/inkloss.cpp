@@ -66,6 +66,11 @@ bool losesInk(const QImage &image, int lineHeight, const QPoint &origin, const Q
     if (area.contains(box) && !inkOnBorder(image)) {
         return false;
     }
+    // A box is the outline's rounded out to whole pixels: one that reaches two or more past the image has ink
+    // beyond it, one that reaches a single pixel past may have none there.
+    if (area.isValid() && box.isValid() && !area.adjusted(-1, -1, 1, 1).contains(box)) {
+        return true;
+    }
     const int margin = 2 + qMax(0, lineHeight) / 8;
     const QRect reach = (box.isValid() ? area.united(box) : area).adjusted(-margin, -margin, margin, margin);
     if (qint64(reach.width()) * reach.height() > maxGlyphPixels) {
