@@ -1,5 +1,6 @@
 // produceFontFile for DejaVu Sans: rendering and writing side by side, and a whole process for 128 pt; then
-// fitting to the ink with metrics against the default drawing, and how many glyphs each clips.
+// fitting to the ink with metrics against the default drawing, how many glyphs each clips, and what finding
+// the clipped ones costs.
 #include "benchsupport.h"
 
 #include "glyphmetrics.h"
@@ -137,7 +138,54 @@ void countClipped(const QString &family, const QString &style, int size)
         clippedFitted += ink.size() != geometry.letters.at(i).ink.size();
     }
     std::printf("%-28s %3d pt %8d %8d of %d\n", qPrintable(family + QLatin1Char(' ') + style), size, clippedByDefault,
-                clippedFitted, defaultLetters().size());
+                clippedFitted, int(defaultLetters().size()));
+}
+
+bool sameImages(const Models::Font &a, const Models::Font &b)
+{
+    for (const QString &letter : defaultLetters()) {
+        if (a.getCharacter(letter)->getPictures().first()->getImage() != b.getCharacter(letter)->getPictures().first()->getImage()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/*
+ * The default drawing, and the same finding the letters whose images cut off ink, timed in turns; best of runs
+ * each. The images must be the same bytes either way.
+ */
+void compareClipFinding(const QString &family, const QString &style, int size, int runs)
+{
+    if (!InstalledFonts::styles(family).contains(style)) {
+        std::printf("%-28s not installed\n", qPrintable(family + QLatin1Char(' ') + style));
+        return;
+    }
+    const QFont font = InstalledFonts::font(family, style, size);
+    Models::Font plain(QStringLiteral("n.of"));
+    Models::Font checked(QStringLiteral("n.of"));
+    QStringList clipped;
+    renderGlyphs(font, defaultLetters(), &plain);
+    renderGlyphs(font, defaultLetters(), &checked, nullptr, 0, &clipped);
+    if (!sameImages(plain, checked)) {
+        std::fprintf(stderr, "%s: finding clipped letters changed the images\n", qPrintable(family));
+        return;
+    }
+    double plainBest = 1e30;
+    double checkedBest = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        plainBest = std::min(plainBest, bench::bestSeconds(1, [&] {
+            Models::Font docFont(QStringLiteral("n.of"));
+            renderGlyphs(font, defaultLetters(), &docFont);
+        }));
+        checkedBest = std::min(checkedBest, bench::bestSeconds(1, [&] {
+            Models::Font docFont(QStringLiteral("n.of"));
+            QStringList found;
+            renderGlyphs(font, defaultLetters(), &docFont, nullptr, 0, &found);
+        }));
+    }
+    std::printf("%-28s %3d pt %10.2f %10.2f %7.2fx %8d\n", qPrintable(family + QLatin1Char(' ') + style), size,
+                plainBest * 1e3, checkedBest * 1e3, checkedBest / plainBest, int(clipped.size()));
 }
 
 } // namespace
@@ -230,5 +278,15 @@ int main(int argc, char **argv)
         }
     }
     std::printf("A glyph image is clipped when the glyph drawn on a large canvas has ink outside it.\n");
+
+    std::printf("\n%-28s %6s %10s %10s %8s %8s\n", "finding clipped letters", "", "plain ms", "found ms", "ratio", "clipped");
+    for (const int size : {16, 32, 128}) {
+        compareClipFinding(QStringLiteral("DejaVu Sans"), QStringLiteral("Book"), size, size >= 128 ? 5 : 20);
+    }
+    compareClipFinding(serif, QStringLiteral("Italic"), 32, 20);
+    compareClipFinding(QStringLiteral("Z003"), QStringLiteral("Medium Italic"), 32, 20);
+    compareClipFinding(QStringLiteral("Z003"), QStringLiteral("Medium Italic"), 64, 10);
+    std::printf("plain = renderGlyphs with the default layout; found = the same, setting the letters whose images\n"
+                "cut off ink (the render command's line); the same images either way, best of the runs each.\n");
     return 0;
 }

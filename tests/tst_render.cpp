@@ -18,7 +18,9 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QFontInfo>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -108,6 +110,24 @@ QImage drawnWhole(const QFont &font, const QString &letter, const QPoint &origin
     return canvas;
 }
 
+// The ink of the glyph the font maps letter to, drawn alone where nothing cuts it off; relative to the pen.
+QRect wholeGlyphInk(const QFont &font, const QString &letter)
+{
+    QImage canvas(8 * QFontMetrics(font).height(), 8 * QFontMetrics(font).height(), QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(0);
+    const QRawFont raw = QRawFont::fromFont(QFont(font, &canvas));
+    QGlyphRun glyph;
+    glyph.setRawFont(raw);
+    glyph.setGlyphIndexes(raw.glyphIndexesForString(letter));
+    glyph.setPositions({QPointF(0, 0)});
+    const QPoint pen(canvas.width() / 2, canvas.height() / 2);
+    QPainter painter(&canvas);
+    painter.setPen(QPen(QColor(Qt::black)));
+    painter.drawGlyphRun(pen, glyph);
+    painter.end();
+    return inkRect(canvas).translated(-pen);
+}
+
 } // namespace
 
 class tst_Render : public QObject
@@ -136,6 +156,10 @@ private slots:
     void pixelAnchors();
     void inkFitBudget();
     void inkFitWithoutInk();
+    void combiningMarks_data();
+    void combiningMarks();
+    void clippedLetters_data();
+    void clippedLetters();
     void matchesQt5_data();
     void matchesQt5();
 };
@@ -318,8 +342,8 @@ void tst_Render::noInk_data()
     QTest::addColumn<int>("transparent");
     // At 1 pt the narrow letters have no width at all.
     QTest::newRow("99 letters at 1 pt") << defaultLetters() << 1 << 1 << 0;
-    QTest::newRow("no-break space, combining acute")
-        << QStringList{QStringLiteral("A"), QStringLiteral("\u00A0"), QStringLiteral("\u0301"), QStringLiteral("B")}
+    QTest::newRow("no-break space, zero width space")
+        << QStringList{QStringLiteral("A"), QStringLiteral("\u00A0"), QStringLiteral("\u200B"), QStringLiteral("B")}
         << 24 << 1 << 1;
 }
 
@@ -432,6 +456,97 @@ void tst_Render::inkFitKeepsEveryPixel()
                                          .arg(pixel, 8, 16).arg(whole.pixel(x, y), 8, 16)));
                 }
             }
+        }
+    }
+}
+
+void tst_Render::combiningMarks_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<bool>("spacing"); // a spacing mark (Mc) advances the pen, a non-spacing one (Mn) does not
+    QTest::addColumn<bool>("ink");
+    const QString dejaVu = QStringLiteral("DejaVu Sans");
+    const QString noto = QStringLiteral("Noto Sans Devanagari");
+    for (const bool ink : {false, true}) {
+        const char *fit = ink ? ", ink" : ", line box";
+        QTest::addRow("U+0301 %s%s", qPrintable(dejaVu), fit) << dejaVu << QStringLiteral("Book") << QStringLiteral("\u0301") << false << ink;
+        QTest::addRow("U+093E %s%s", qPrintable(noto), fit) << noto << QStringLiteral("Regular") << QStringLiteral("\u093E") << true << ink;
+        QTest::addRow("U+0902 %s%s", qPrintable(noto), fit) << noto << QStringLiteral("Regular") << QStringLiteral("\u0902") << false << ink;
+        QTest::addRow("U+093C %s%s", qPrintable(noto), fit) << noto << QStringLiteral("Regular") << QStringLiteral("\u093C") << false << ink;
+    }
+}
+
+void tst_Render::combiningMarks()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, style);
+    QFETCH(QString, mark);
+    QFETCH(bool, spacing);
+    QFETCH(bool, ink);
+    if (!InstalledFonts::families().contains(family)) {
+        QSKIP("Noto Sans Devanagari is not installed (scripts/setup.sh installs fonts-noto-core)");
+    }
+    const QFont font = InstalledFonts::font(family, style, 32);
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    RenderSettings settings = ink ? inkFit(true) : RenderSettings();
+    settings.anchors = RenderSettings::Anchors::Pixels;
+    QVERIFY(renderGlyphs(font, {mark}, settings, &docFont, &geometry));
+    const LetterGeometry *placed = geometryOf(geometry, mark);
+    QVERIFY(placed);
+    const QImage image = docFont.getCharacter(mark)->getPictures().first()->getImage();
+    QCOMPARE(placed->ink, inkRect(image).translated(-placed->origin));
+
+    // The glyph's ink whole, where the pen puts it, and nothing else: no dotted circle under the mark.
+    const QRect whole = wholeGlyphInk(font, mark);
+    QVERIFY(!whole.isNull());
+    QCOMPARE(placed->ink, whole);
+    QCOMPARE(placed->advance, spacing ? QFontMetricsF(font).horizontalAdvance(mark.at(0)) : 0.0);
+    QVERIFY(spacing == (placed->advance > 0));
+    QVERIFY2(qAbs(placed->leftBearing - whole.left()) <= 1, qPrintable(QString::number(placed->leftBearing)));
+}
+
+void tst_Render::clippedLetters_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QStringList>("letters");
+    QTest::addColumn<bool>("ink");
+    QTest::addColumn<QStringList>("clipped");
+    const QString sans = QStringLiteral("DejaVu Sans");
+    const QString serif = QStringLiteral("DejaVu Serif");
+    QTest::newRow("Sans, inside the line box") << sans << QStringLiteral("Book") << QStringList{"o", "x", "H", "."} << false << QStringList();
+    // j reaches left of the pen; the italic f past the advance on both sides.
+    QTest::newRow("Sans j") << sans << QStringLiteral("Book") << QStringList{"o", "j"} << false << QStringList{"j"};
+    QTest::newRow("Serif Italic f j") << serif << QStringLiteral("Italic") << QStringList{"f", "o", "j"} << false
+                                      << QStringList{"f", "j"};
+    QTest::newRow("Serif Italic, ink") << serif << QStringLiteral("Italic") << QStringList{"f", "o", "j"} << true << QStringList();
+    // Drawn from another font with the advance of none: the whole glyph is lost.
+    QTest::newRow("Sans, a mark it lacks") << sans << QStringLiteral("Book") << QStringList{"\u0902"} << false
+                                           << QStringList{"\u0902"};
+}
+
+void tst_Render::clippedLetters()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, style);
+    QFETCH(QStringList, letters);
+    QFETCH(bool, ink);
+    QFETCH(QStringList, clipped);
+    const QFont font = InstalledFonts::font(family, style, 32);
+    Font docFont(QStringLiteral("n.of"));
+    QStringList found{QStringLiteral("stale")};
+    QVERIFY(renderGlyphs(font, letters, ink ? inkFit() : RenderSettings(), &docFont, nullptr, nullptr, &found));
+    QCOMPARE(found, clipped);
+    if (!ink) {
+        // The window's bytes all the same.
+        Font plain(QStringLiteral("n.of"));
+        QVERIFY(renderGlyphs(font, letters, &plain));
+        for (const QString &letter : letters) {
+            QCOMPARE(docFont.getCharacter(letter)->getPictures().first()->getImage(),
+                     plain.getCharacter(letter)->getPictures().first()->getImage());
         }
     }
 }

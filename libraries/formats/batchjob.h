@@ -42,6 +42,7 @@ struct JobResult {
     std::shared_ptr<Models::Font> font; // the font drawn, for a job that keeps it
     QString error;  // why not, a whole line
     QStringList emptyLetters;
+    QStringList clippedLetters; // letters whose ink the images cut off
     FontGeometry geometry;
     QString resolvedFamily;
     QString resolvedStyle;

@@ -310,11 +310,25 @@ QString emptyLettersNote(const QString &path, const QStringList &letters)
              labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
 }
 
+// Letters whose images cut their ink off: the default layout, as wide as the advance and as high as the line.
+QString clippedLettersNote(const QString &path, const QStringList &letters, int total)
+{
+    constexpr int shown = 10;
+    QStringList labels;
+    for (const QString &letter : letters.mid(0, shown)) {
+        labels.append(Cli::letterLabel(letter));
+    }
+    return QStringLiteral("oftool render: %1: %2 of %3 letter%4 lost ink at an image edge: %5%6; --fit ink keeps it whole")
+        .arg(path, QString::number(letters.size()), QString::number(total), total == 1 ? QString() : QStringLiteral("s"),
+             labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
+}
+
 /* What became of the planned jobs. */
 struct Outcome {
     int written = 0;
     int failed = 0;
     int stopped = 0;
+    int clipped = 0; // files with letters that lost ink, as --strict counts them
 };
 
 // Writes the font of --into, printing its path; false with a line otherwise.
@@ -402,6 +416,10 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
             if (!result.emptyLetters.isEmpty()) {
                 progress.note(emptyLettersNote(job.path, result.emptyLetters));
             }
+            if (!result.clippedLetters.isEmpty()) {
+                progress.note(clippedLettersNote(job.path, result.clippedLetters, job.letters.size()));
+                ++outcome.clipped;
+            }
             progress.step(index + 1, description + QStringLiteral(" -> ") + job.path);
         } else {
             progress.note(result.error);
@@ -480,7 +498,8 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
     if (failed > 0 || options.refusedFiles > 0 || !manifestSaved) {
         return Cli::exitFailure;
     }
-    return plan.strictRefusals > 0 ? Cli::exitStrict : Cli::exitOk;
+    const bool strictClipped = options.missing == Missing::Strict && outcome.clipped > 0;
+    return plan.strictRefusals > 0 || strictClipped ? Cli::exitStrict : Cli::exitOk;
 }
 
 } // namespace
@@ -505,7 +524,8 @@ Examples:
   oftool render --font-dir downloads/ --size 8-72/8 --skip-incomplete -j 2 --manifest fonts.jsonl --output fonts/
 
 Exit status: 0 every file written, 1 usage error, 2 a file could not be read or written (or a font
-file was refused), 3 --strict left out a file whose font lacks a character, 128+N stopped by signal N.)"));
+file was refused), 3 --strict left out a file whose font lacks a character or wrote one whose images
+cut off ink, 128+N stopped by signal N.)"));
     line.addOptions({
         {QStringLiteral("family"), QStringLiteral("Installed font family, as many times as wanted (default: %1). A comma list as "
                                                   "fc-list prints it stands for its first name; Sans, Serif and Monospace for the "
@@ -535,7 +555,8 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
          QStringLiteral("file")},
         {QStringLiteral("chars-from"), QStringLiteral("Draw exactly the letters of a UTF-8 text: each grapheme cluster (a "
                                                       "character with its marks) once, white space left out."), QStringLiteral("file")},
-        {QStringLiteral("strict"), QStringLiteral("Write no file whose font lacks a character, and exit with 3.")},
+        {QStringLiteral("strict"), QStringLiteral("Write no file whose font lacks a character, and exit with 3; exit with 3 as "
+                                                  "well when letters lose ink at an image edge (see --fit).")},
         {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters a font lacks.")},
         {QStringLiteral("skip-incomplete"), QStringLiteral("Write nothing for a font that lacks a character; such fonts are listed at the end.")},
         {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("Files rendered at once (default: the number of processors)."),
