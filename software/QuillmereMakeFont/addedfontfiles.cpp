@@ -56,7 +56,7 @@ bool AddedFontFiles::add(const QString &path)
     }
     // Only the first face of a collection can be loaded on its own; the others are known by their families.
     m_files.append({path, QFontDatabase::applicationFontFamilies(id), fingerprint(QRawFont(path, fingerprintPixels))});
-    findOrigins();
+    m_originsFound = false;
     return true;
 }
 
@@ -72,6 +72,7 @@ QStringList AddedFontFiles::familiesOf(const QString &path) const
 
 QStringList AddedFontFiles::entriesOf(const QString &path) const
 {
+    findOrigins();
     QStringList entries;
     for (const QString &entry : m_entries) {
         if (m_origins.value(entry).files.contains(path)) {
@@ -83,16 +84,22 @@ QStringList AddedFontFiles::entriesOf(const QString &path) const
 
 bool AddedFontFiles::concerns(const QString &entry) const
 {
+    findOrigins();
     return m_origins.contains(entry);
 }
 
 AddedFontFiles::Origin AddedFontFiles::origin(const QString &entry) const
 {
+    findOrigins();
     return m_origins.value(entry);
 }
 
-void AddedFontFiles::findOrigins()
+void AddedFontFiles::findOrigins() const
 {
+    if (m_originsFound) {
+        return;
+    }
+    m_originsFound = true;
     m_entries.clear();
     m_origins.clear();
     for (const QString &entry : InstalledFonts::families()) {

@@ -20,7 +20,7 @@ public:
     struct Origin {
         /** Some style of the entry is drawn from an installed font. */
         bool installed = false;
-        /** The added files that draw the others, in the order they were added. */
+        /** The added files that draw the others. */
         QStringList files;
     };
 
@@ -42,13 +42,15 @@ private:
         QByteArray fingerprint;
     };
 
-    void findOrigins();
+    void findOrigins() const;
 
     QVector<File> m_files;
     // Family names, without foundry, before the first file was added: what is installed.
     QStringList m_installed;
-    QStringList m_entries;
-    QHash<QString, Origin> m_origins;
+    // Found when first asked for after an addition: a batch of files pays for it once.
+    mutable bool m_originsFound = true;
+    mutable QStringList m_entries;
+    mutable QHash<QString, Origin> m_origins;
 };
 
 #endif // ADDEDFONTFILES_H
