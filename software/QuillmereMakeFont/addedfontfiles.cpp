@@ -45,7 +45,7 @@ QByteArray fingerprint(QRawFont font)
 
 bool AddedFontFiles::add(const QString &path)
 {
-    if (m_files.isEmpty()) {
+    if (m_installed.isEmpty()) {
         for (const QString &entry : InstalledFonts::families()) {
             m_installed.append(familyOf(entry));
         }
