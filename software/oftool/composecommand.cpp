@@ -61,22 +61,6 @@ struct SampleResult {
     DatasetFolder::Sample sample;
 };
 
-Compose::FontMetrics fontMetrics(const MetricsFile::TextMetrics &read)
-{
-    Compose::FontMetrics metrics;
-    metrics.ascent = read.ascent;
-    metrics.descent = read.descent;
-    metrics.lineSpacing = read.lineSpacing;
-    metrics.spaceAdvance = read.spaceAdvance;
-    for (auto letter = read.letters.cbegin(); letter != read.letters.cend(); ++letter) {
-        metrics.letters.insert(letter.key(), Compose::LetterMetrics{letter->advance, letter->originX, letter->originY});
-    }
-    for (const MetricsFile::TextMetrics::Pair &pair : read.pairs) {
-        metrics.kerning.insert(qMakePair(pair.left, pair.right), pair.adjustment);
-    }
-    return metrics;
-}
-
 // Reads each font and the metrics file beside it; false once one fails, with its line printed.
 bool loadFonts(const Cli::CommandLine &line, const Options &options, std::vector<LoadedFont> *fonts)
 {
@@ -97,11 +81,10 @@ bool loadFonts(const Cli::CommandLine &line, const Options &options, std::vector
             line.note(error + QStringLiteral("; placing letters by their anchor lines"));
             measured = false;
         }
-        const Compose::FontMetrics metrics = fontMetrics(read);
         LoadedFont loaded;
         loaded.path = path;
         loaded.name = font->getName();
-        loaded.typeface.reset(new Compose::Typeface(*font, measured ? &metrics : nullptr, options.levels));
+        loaded.typeface.reset(new Compose::Typeface(*font, measured ? &read : nullptr, options.levels));
         if (loaded.typeface->isEmpty()) {
             line.failure(QStringLiteral("%1: no letter has a picture of the degradation levels asked for").arg(path));
             return false;
