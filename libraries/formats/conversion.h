@@ -1,5 +1,5 @@
-#ifndef OFTOOL_CONVERSION_H
-#define OFTOOL_CONVERSION_H
+#ifndef FORMATS_CONVERSION_H
+#define FORMATS_CONVERSION_H
 
 #include "bdffont.h"
 
@@ -59,4 +59,4 @@ std::unique_ptr<Models::Font> fromBdf(const Bdf::Font &bdf, const QString &name,
 
 } // namespace Convert
 
-#endif // OFTOOL_CONVERSION_H
+#endif // FORMATS_CONVERSION_H
