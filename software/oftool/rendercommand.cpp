@@ -316,7 +316,7 @@ QString clippedLettersNote(const QString &path, const QStringList &letters, int 
     constexpr int shown = 10;
     QStringList labels;
     for (const QString &letter : letters.mid(0, shown)) {
-        labels.append(Cli::letterLabel(letter));
+        labels.append(Models::letterLabel(letter));
     }
     return QStringLiteral("oftool render: %1: %2 of %3 letter%4 lost ink at an image edge: %5%6; --fit ink keeps it whole")
         .arg(path, QString::number(letters.size()), QString::number(total), total == 1 ? QString() : QStringLiteral("s"),
