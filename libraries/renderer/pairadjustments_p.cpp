@@ -5,19 +5,33 @@
 
 namespace {
 
-// Big-endian reads that fail, rather than read past the end, on a table cut short.
+/*
+ * Big-endian reads that fail, rather than read past the end, on a table cut short; and after so many reads,
+ * which a sound table for that many glyphs never needs, so that offsets pointing back into the table cannot
+ * make the reading take long.
+ */
 class TableReader
 {
 public:
-    explicit TableReader(const QByteArray &data) : m_data(data) {}
+    TableReader(const QByteArray &data, int glyphCount)
+        : m_data(data), m_reads((qint64(1) << 20) + 16 * qint64(data.size()) + 32 * qint64(glyphCount) * glyphCount)
+    {
+    }
 
     bool ok() const { return m_ok; }
     void fail() { m_ok = false; }
     bool has(qint64 at, qint64 bytes)
     {
-        if (at < 0 || bytes < 0 || at + bytes > m_data.size()) {
+        if (at < 0 || bytes < 0 || at + bytes > m_data.size() || !spend(1)) {
             m_ok = false;
         }
+        return m_ok;
+    }
+    // Work other than reading counts against the same allowance.
+    bool spend(qint64 work)
+    {
+        m_reads -= work;
+        m_ok = m_ok && m_reads >= 0;
         return m_ok;
     }
     quint16 u16(qint64 at) { return has(at, 2) ? qFromBigEndian<quint16>(m_data.constData() + at) : 0; }
@@ -25,6 +39,7 @@ public:
 
 private:
     const QByteArray &m_data;
+    qint64 m_reads;
     bool m_ok = true;
 };
 
@@ -166,7 +181,7 @@ void readPairClasses(TableReader &table, qint64 subtable, Pairs &pairs)
             continue;
         }
         const int leftClass = glyphClass(table, classDef1, pairs.glyphs.at(left));
-        if (leftClass >= class1Count) {
+        if (leftClass >= class1Count || !table.spend(pairs.glyphs.size())) {
             continue;
         }
         for (int right = 0; right < pairs.glyphs.size(); ++right) {
@@ -200,6 +215,9 @@ void readCursive(TableReader &table, qint64 subtable, Pairs &pairs)
         if (table.u16(record + 2) != 0) {
             exits.append(i);
         }
+    }
+    if (!table.spend(qint64(exits.size()) * entries.size())) {
+        return;
     }
     for (const int left : exits) {
         for (const int right : entries) {
@@ -254,36 +272,38 @@ bool readContext(TableReader &table, const Subtable &subtable, const QVector<boo
     if (table.u16(at) != 3) {
         return false;
     }
+    // The coverages of the glyphs before, of the input and after, in the order the glyphs stand.
     QVector<qint64> sequence;
     qint64 next = at + 2;
-    const auto readCoverages = [&](bool backwards) {
-        const int count = table.u16(next);
-        for (int i = 0; i < count && table.ok(); ++i) {
-            const qint64 coverage = at + table.u16(next + 2 + 2 * i);
-            sequence.insert(backwards ? 0 : sequence.size(), coverage);
-        }
-        next += 2 + 2 * count;
-    };
     int recordCount = 0;
     if (subtable.type == 7) {
         const int count = table.u16(next);
         recordCount = table.u16(next + 2);
-        for (int i = 0; i < count && table.ok(); ++i) {
+        for (int i = 0; i < count && i < 3 && table.ok(); ++i) {
             sequence.append(at + table.u16(next + 4 + 2 * i));
         }
-        next += 4 + 2 * count;
+        next += 4 + 2 * qint64(count);
     } else {
-        readCoverages(true);
-        readCoverages(false);
-        readCoverages(false);
+        for (int part = 0; part < 3 && table.ok(); ++part) {
+            const int count = table.u16(next);
+            for (int i = 0; i < count && i < 3 && table.ok(); ++i) {
+                const qint64 coverage = at + table.u16(next + 2 + 2 * i);
+                // The glyphs before stand nearest first.
+                sequence.insert(part == 0 ? 0 : sequence.size(), coverage);
+            }
+            next += 2 + 2 * qint64(count);
+        }
         recordCount = table.u16(next);
         next += 2;
+    }
+    if (sequence.size() != 2) {
+        return table.ok();
     }
     bool moves = false;
     for (int i = 0; i < recordCount && table.ok(); ++i) {
         moves = moves || lookupMovesPen.value(table.u16(next + 4 * i + 2), true);
     }
-    if (!moves || sequence.size() != 2) {
+    if (!moves) {
         return table.ok();
     }
     QVector<int> rights;
@@ -293,7 +313,7 @@ bool readContext(TableReader &table, const Subtable &subtable, const QVector<boo
         }
     }
     for (int left = 0; left < pairs.glyphs.size() && !rights.isEmpty(); ++left) {
-        if (coverageIndex(table, sequence.at(0), pairs.glyphs.at(left)) >= 0) {
+        if (coverageIndex(table, sequence.at(0), pairs.glyphs.at(left)) >= 0 && table.spend(rights.size())) {
             for (const int right : rights) {
                 pairs.mark(left, right);
             }
@@ -307,7 +327,7 @@ bool readGpos(const QByteArray &gpos, Pairs &pairs)
     if (gpos.isEmpty()) {
         return true;
     }
-    TableReader table(gpos);
+    TableReader table(gpos, pairs.glyphs.size());
     if (table.u16(0) != 1) {
         return false;
     }
@@ -359,7 +379,7 @@ bool readKern(const QByteArray &kern, Pairs &pairs)
     if (kern.isEmpty()) {
         return true;
     }
-    TableReader table(kern);
+    TableReader table(kern, pairs.glyphs.size());
     // Two layouts share the tag: 16-bit version 0, and 32-bit version 1.0 with its own subtable header.
     const bool apple = table.u32(0) == 0x00010000;
     const qint64 count = apple ? table.u32(4) : table.u16(2);
