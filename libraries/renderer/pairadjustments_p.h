@@ -8,9 +8,10 @@
 namespace PairAdjustments {
 
 /**
- * Marks in *adjustable (glyphs.size() squared, row = left glyph) the pairs of glyphs whose advances the GPOS pair
- * and cursive lookups or the kern table's pairs can change. False when the tables hold kerning that this reader
- * does not follow (contextual positioning, other kern formats) or are cut short: then any pair may be kerned.
+ * Marks in *adjustable (glyphs.size() squared, row = left glyph) the pairs of glyphs whose advances the GPOS pair,
+ * cursive and two-glyph contextual lookups or the kern table's pairs can change. False when the tables hold
+ * kerning that this reader does not follow (contextual rules by glyph or by class, other kern formats) or are cut
+ * short or tangled: then any pair may be kerned.
  */
 bool adjustablePairs(const QByteArray &gpos, const QByteArray &kern, const QVector<quint16> &glyphs,
                      QVector<bool> *adjustable);
