@@ -10,11 +10,14 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
+#include "fontfiles.h"
+#include "pairkerning.h"
 #include "referencewriter.h"
 #include "stderrcapture.h"
 #include "testfiles.h"
 
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QFontInfo>
@@ -152,6 +155,10 @@ private slots:
     void settingsKeepWindowBytes_data();
     void settingsKeepWindowBytes();
     void metricsAgreeWithQt();
+    void kerningWithoutLigatures_data();
+    void kerningWithoutLigatures();
+    void kerningOfEveryPair_data();
+    void kerningOfEveryPair();
     void pixelAnchors_data();
     void pixelAnchors();
     void inkFitBudget();
@@ -659,6 +666,117 @@ void tst_Render::metricsAgreeWithQt()
         QVERIFY(expected < 0);
         QCOMPARE(found->adjustment, expected);
     }
+}
+
+void tst_Render::kerningWithoutLigatures_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("pair");
+    // Whether Qt forms a ligature of the pair when nothing keeps it from doing so.
+    QTest::addColumn<bool>("ligature");
+    QTest::newRow("DejaVu Sans ff 20") << "DejaVu Sans" << 20 << "ff" << true;
+    QTest::newRow("DejaVu Sans ff 32") << "DejaVu Sans" << 32 << "ff" << true;
+    QTest::newRow("DejaVu Serif ff") << "DejaVu Serif" << 16 << "ff" << true;
+    QTest::newRow("DejaVu Serif fi") << "DejaVu Serif" << 16 << "fi" << true;
+    QTest::newRow("DejaVu Serif fl") << "DejaVu Serif" << 16 << "fl" << true;
+    QTest::newRow("Liberation Serif ff, kerned") << "Liberation Serif" << 16 << "ff" << false;
+    QTest::newRow("DejaVu Sans AV") << "DejaVu Sans" << 16 << "AV" << false;
+    QTest::newRow("DejaVu Sans To") << "DejaVu Sans" << 16 << "To" << false;
+    QTest::newRow("Liberation Serif AV") << "Liberation Serif" << 16 << "AV" << false;
+    QTest::newRow("Liberation Serif To") << "Liberation Serif" << 16 << "To" << false;
+}
+
+void tst_Render::kerningWithoutLigatures()
+{
+    QFETCH(QString, family);
+    QFETCH(int, size);
+    QFETCH(QString, pair);
+    QFETCH(bool, ligature);
+    const QString style = family.startsWith(QLatin1String("DejaVu")) ? QStringLiteral("Book") : QStringLiteral("Regular");
+    if (!InstalledFonts::styles(family).contains(style)) {
+        QSKIP("the font is not installed (fonts-liberation2)");
+    }
+    const QFont font = InstalledFonts::font(family, style, size);
+    const QStringList letters{pair.left(1), pair.mid(1)};
+    const QFontMetricsF qt(font);
+    const qreal joined = pairAdjustment(qt, letters.at(0), letters.at(1), true);
+    const qreal expected = pairAdjustment(qt, letters.at(0), letters.at(1), false);
+    QCOMPARE(joined != expected, ligature);
+    QVERIFY(ligature || expected < 0);
+
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    QVERIFY(renderGlyphs(font, letters, inkFit(true), &docFont, &geometry));
+    QVERIFY(geometry.kerningMeasured);
+    const auto found = std::find_if(geometry.kerning.cbegin(), geometry.kerning.cend(), [&](const KerningPair &kerned) {
+        return kerned.left + kerned.right == pair;
+    });
+    QCOMPARE(found == geometry.kerning.cend() ? 0 : found->adjustment, expected);
+}
+
+void tst_Render::kerningOfEveryPair_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<int>("size");
+    // A font made from a file, "" for the installed one; it calls itself family.
+    QTest::addColumn<QString>("file");
+    // Made with a GPOS table that Qt refuses (lookups beyond its end), or none.
+    QTest::addColumn<QByteArray>("gpos");
+    QTest::addColumn<QStringList>("letters");
+    const QStringList latin = defaultLetters();
+    const QString dejaVu = dejaVuDirectory + "DejaVuSans.ttf";
+    QTest::newRow("DejaVu Sans 16") << "DejaVu Sans" << "Book" << 16 << QString() << QByteArray() << latin;
+    QTest::newRow("DejaVu Sans 20") << "DejaVu Sans" << "Book" << 20 << QString() << QByteArray() << latin;
+    QTest::newRow("DejaVu Serif 16") << "DejaVu Serif" << "Book" << 16 << QString() << QByteArray() << latin;
+    QTest::newRow("Liberation Serif 16") << "Liberation Serif" << "Regular" << 16 << QString() << QByteArray() << latin;
+    QTest::newRow("Noto Sans 16") << "Noto Sans" << "Regular" << 16 << QString() << QByteArray() << latin;
+    QTest::newRow("Noto Sans 32") << "Noto Sans" << "Regular" << 32 << QString() << QByteArray() << latin;
+    // Qt draws a Type 1 font without kerning: its kerning lives in an AFM file beside it.
+    QTest::newRow("Nimbus Sans, Type 1") << "Nimbus Sanz" << "Regular" << 16
+                                         << "/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1" << QByteArray() << latin;
+    // Qt kerns by the kern table then.
+    QTest::newRow("DejaVu Sans, GPOS cut") << "DejaVu Sanz" << "Book" << 16 << dejaVu << QByteArray("cut") << latin;
+    QTest::newRow("DejaVu Sans, no GPOS") << "DejaVu Sany" << "Book" << 16 << dejaVu << QByteArray("none") << latin;
+    // Letters a fallback font draws, and a letter of two characters.
+    QTest::newRow("Liberation Serif, other letters") << "Liberation Serif" << "Regular" << 16 << QString() << QByteArray()
+                                                     << QStringList{"A", "V", "f", "\u0915", "\u0916", "e\u0301", "T", "o"};
+}
+
+void tst_Render::kerningOfEveryPair()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, style);
+    QFETCH(int, size);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, gpos);
+    QFETCH(QStringList, letters);
+    if (!file.isEmpty() && QFile::exists(file)) {
+        QByteArray bytes = readAll(file);
+        if (file.endsWith(QLatin1String(".t1"))) {
+            bytes.replace("(Nimbus Sans)", "(" + family.toLatin1() + ")");
+        } else {
+            bytes = renamedStyle(bytes, "DejaVu Sans", family.toLatin1(), 400);
+            const int table = tableOffset(bytes, "GPOS");
+            if (gpos == "cut") {
+                qToBigEndian<quint16>(0xFFFF, bytes.data() + table + 8);
+            } else {
+                bytes.replace(bytes.indexOf("GPOS"), 4, "GPOZ"); // the first is in the table directory
+            }
+        }
+        QVERIFY(QFontDatabase::addApplicationFontFromData(bytes) >= 0);
+    }
+    if (!InstalledFonts::styles(family).contains(style)) {
+        QSKIP("the font is not installed (fonts-liberation2, fonts-noto-core, fonts-urw-base35)");
+    }
+    const QFont font = InstalledFonts::font(family, style, size);
+    QCOMPARE(QFontInfo(font).family(), family);
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    QVERIFY(renderGlyphs(font, letters, inkFit(true), &docFont, &geometry));
+    QVERIFY(geometry.kerningMeasured);
+    QCOMPARE(kerningLines(geometry.kerning), kerningLines(::kerningOfEveryPair(QFontMetricsF(font), letters, false)));
 }
 
 void tst_Render::pixelAnchors_data()

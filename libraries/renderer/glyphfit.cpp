@@ -322,7 +322,7 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, const RenderSet
         measureFont(metrics, renderedPixelSize(drawn, settings.dpi), geometry);
         geometry->letters = placed;
         if (settings.metrics) {
-            geometry->kerningMeasured = measureKerning(metrics, letters, &geometry->kerning);
+            geometry->kerningMeasured = measureKerning(drawn, settings.dpi, letters, &geometry->kerning);
         }
     }
     return true;
