@@ -33,18 +33,20 @@ mv "$work/run/lines" "$work/reference-lines"
 
 "$source_dir/scripts/slurm-local.sh" start "$work/cluster" >/dev/null
 export SLURM_CONF=$work/cluster/slurm.conf
-array() {
-    local script=$1 log=$2 status=0
-    shift 2
-    (cd "$work/run" && env "$@" timeout 120 sbatch --array=0-3 --wait --quiet "$source_dir/scripts/$script") || status=$?
+# Both arrays at once: sbatch --wait polls at 2, 4, 8... seconds, which is most of an array's time here.
+(cd "$work/run" && exec timeout 120 sbatch --array=0-3 --wait --quiet "$source_dir/scripts/render-array.sbatch") &
+render_job=$!
+(cd "$work/run" && exec env $compose_env timeout 120 sbatch --array=0-3 --wait --quiet "$source_dir/scripts/compose-array.sbatch") &
+compose_job=$!
+for array in render:$render_job compose:$compose_job; do
+    status=0
+    wait "${array#*:}" || status=$?
     if [ $status -ne 0 ]; then
-        echo "the array job of $script failed ($status):" >&2
-        tail -n 5 "$work"/run/$log-*.log >&2 || true
+        echo "the array job of scripts/${array%%:*}-array.sbatch failed ($status):" >&2
+        tail -n 5 "$work"/run/${array%%:*}-*.log >&2 || true
         exit 1
     fi
-}
-array render-array.sbatch render
-array compose-array.sbatch compose $compose_env
+done
 "$source_dir/scripts/slurm-local.sh" stop "$work/cluster"
 
 for task in 0 1 2 3; do
