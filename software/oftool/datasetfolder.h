@@ -45,7 +45,8 @@ public:
     };
 
     /** The folder at path, for the samples of shard (every sample when it is not sharded). */
-    explicit DatasetFolder(const QString &path, const Shards::Shard &shard = Shards::Shard(), const Shards::Range &samples = Shards::Range());
+    explicit DatasetFolder(const QString &path, const Shards::Shard &shard = Shards::Shard(),
+                           const Shards::Range &samples = Shards::Range());
     ~DatasetFolder();
     Q_DISABLE_COPY(DatasetFolder)
 
@@ -55,8 +56,6 @@ public:
     bool open(QString *error);
     /** The samples a run passes over: those listed, or when resuming those whose files the journal shows whole. */
     QSet<QString> done() const { return m_resume ? m_whole : m_listed; }
-    /** The metadata list, as named in the folder. */
-    QString metadataName() const { return m_metadataName; }
     /** After a run that did each of its samples: the journal is renamed to say so. */
     void finish();
     /** Whether a sample of this name is listed already. */
