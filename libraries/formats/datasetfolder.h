@@ -1,6 +1,7 @@
 #ifndef FORMATS_DATASETFOLDER_H
 #define FORMATS_DATASETFOLDER_H
 
+#include "shard.h"
 #include "stagedfiles.h"
 
 #include <QByteArray>
@@ -19,6 +20,12 @@
  * a sample is listed once its files are in place. A run into a folder that holds such a dataset continues
  * it: the lists are cut back to the records both hold whole, files of samples not listed (what a killed
  * run can leave) are removed, and the samples listed are kept.
+ *
+ * A shard of a run keeps lists of its own (metadata.shard-I-of-N.jsonl, gt.shard-I-of-N.txt) and touches
+ * only the files of its samples. A run that resumes also keeps a journal beside the metadata list: a line
+ * per sample put in place, with the size of each of its files. It is METADATA.partial while a run goes
+ * and METADATA.sizes once a run has done all its samples; a listed sample counts as done only when the
+ * journal names it and its files still have those sizes and have not changed since.
  */
 class DatasetFolder
 {
@@ -30,6 +37,7 @@ public:
         QList<Staged> files; // the image last
         QByteArray record;     // its metadata.jsonl line
         QByteArray gtLine;     // its gt.txt line
+        bool listed = false;   // the lists hold its records already: its files are redone in place
     };
     struct Outcome {
         int id;
@@ -37,12 +45,20 @@ public:
         QString error; // empty when the sample is in place and listed
     };
 
-    explicit DatasetFolder(const QString &path);
+    /** The folder at path, for the samples of shard (every sample when it is not sharded). */
+    explicit DatasetFolder(const QString &path, const Shards::Shard &shard = Shards::Shard(),
+                           const Shards::Range &samples = Shards::Range());
     ~DatasetFolder();
     Q_DISABLE_COPY(DatasetFolder)
 
+    /** Before open(): keep the journal, each sample's files named NAME + one of suffixes. */
+    void resumeWith(const QStringList &suffixes);
     /** Makes the folder or takes over the dataset in it; false with the reason otherwise. */
     bool open(QString *error);
+    /** The samples a run passes over: those listed, or when resuming those whose files the journal shows whole. */
+    QSet<QString> done() const { return m_resume ? m_whole : m_listed; }
+    /** After a run that did each of its samples: the journal is renamed to say so. */
+    void finish();
     /** Whether a sample of this name is listed already. */
     bool isListed(const QString &name) const { return m_listed.contains(name); }
     int listedCount() const { return m_listed.size(); }
@@ -55,7 +71,11 @@ public:
     /** Removes a staged file that will not be committed. */
     static void drop(const Staged &staged);
 
-    void add(const Sample &sample);
+    /**
+     * Takes a sample's staged files and records for the next commit. A sample the lists hold already must
+     * bring the same records; otherwise its files are dropped and false returned with the reason.
+     */
+    bool add(Sample sample, QString *error);
     /** Whether the added samples have waited long enough, or are enough, for their commit. */
     bool due() const;
     /** Puts the added samples in place and lists them, in the order added. */
@@ -64,8 +84,29 @@ public:
 private:
     bool takeOver(QString *error);
     bool appendLists(const QByteArray &records, const QByteArray &lines, QString *error);
+    bool openJournal(QString *error);
+    void findWhole(const QStringList &listed);
+    void appendJournal(const Sample &sample);
+    bool isMine(const QString &number) const;
+
+    /* Where a listed sample's records stand in the lists. */
+    struct Listed {
+        qint64 record = 0;
+        qint64 recordEnd = 0;
+        qint64 gtLine = 0;
+        qint64 gtLineEnd = 0;
+    };
 
     QString m_path;
+    Shards::Shard m_shard;
+    Shards::Range m_samples;
+    QString m_metadataName;
+    QString m_gtName;
+    bool m_resume = false;
+    QStringList m_suffixes;
+    int m_journal = -1;
+    QSet<QString> m_whole;           // listed, with whole files, when resuming
+    QHash<QString, Listed> m_redone; // listed, but to be made again, when resuming
     std::unique_ptr<StagedFiles> m_staged;
     int m_metadata = -1;
     int m_gt = -1;

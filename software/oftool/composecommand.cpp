@@ -9,6 +9,7 @@
 #include "metricsfile.h"
 #include "orderedrunner.h"
 #include "progress.h"
+#include "shardoptions.h"
 
 #include "composer.h"
 #include "groundtruth.h"
@@ -153,6 +154,23 @@ QImage boxesDrawn(const Compose::Composition &composition)
         }
     }
     return image;
+}
+
+// The endings of a sample's file names, the image last, as stageSample writes them.
+QStringList sampleSuffixes(const Options &options)
+{
+    QStringList suffixes{QStringLiteral(".gt.txt")};
+    if (options.pageXml) {
+        suffixes.append(QStringLiteral(".xml"));
+    }
+    if (options.tesseractBoxes) {
+        suffixes.append(QStringLiteral(".box"));
+    }
+    if (options.drawBoxes) {
+        suffixes.append(QStringLiteral(".boxes.png"));
+    }
+    suffixes.append(QStringLiteral(".png"));
+    return suffixes;
 }
 
 /* Everything a worker needs, read-only while the run lasts. */
@@ -312,7 +330,15 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
     if (!options.backgroundDir.isEmpty() && !loadBackgrounds(line, options.backgroundDir, &withImages.compose.backgroundImages)) {
         return Cli::exitFailure;
     }
-    DatasetFolder folder(options.output);
+    if (options.shard.isSharded()) {
+        line.note(shardNote(options.shard, options.count, QStringLiteral("samples")));
+    }
+    // A shard makes its block of the plan; a sample's name, seed, font and lines come from its place in the whole.
+    const Shards::Range samples = Shards::itemsOf(options.shard, options.count);
+    DatasetFolder folder(options.output, options.shard, samples);
+    if (options.resume) {
+        folder.resumeWith(sampleSuffixes(options));
+    }
     QString error;
     if (!folder.open(&error)) {
         return line.failure(error);
@@ -321,11 +347,11 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
         line.note(QStringLiteral("%1: continuing a dataset of %2 samples; %3 files of unlisted samples removed")
                       .arg(options.output).arg(folder.listedCount()).arg(folder.removedCount()));
     }
-    const QSet<QString> kept = folder.listed();
+    const QSet<QString> kept = folder.done();
     const Run shared{withImages, fonts, kept, folder};
     const StopSignals stopSignals;
     const bool live = isatty(STDERR_FILENO);
-    Progress progress(int(options.count));
+    Progress progress(int(samples.size()));
     QElapsedTimer sinceStep;
     sinceStep.start();
     Tally tally;
@@ -361,7 +387,10 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
         switch (result.kind) {
         case SampleResult::Kind::Made:
             result.sample.id = index;
-            folder.add(result.sample);
+            if (!folder.add(result.sample, &result.error)) {
+                progress.note(QStringLiteral("oftool compose: ") + result.error);
+                ++tally.failed;
+            }
             break;
         case SampleResult::Kind::Kept:
             ++tally.kept;
@@ -399,21 +428,24 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
         if (folder.due()) {
             commit();
         }
-        if (live && (sinceStep.elapsed() >= 100 || index + 1 == options.count)) {
+        if (live && (sinceStep.elapsed() >= 100 || index + 1 == samples.size())) {
             progress.step(index + 1, result.name);
             sinceStep.restart();
         }
         return !tally.missingStop && !tally.writeStop;
     };
-    const std::function<SampleResult(int)> work = [&shared](int index) { return makeSample(shared, index); };
-    const int reported = runOrdered<SampleResult>(int(options.count), options.threads, work, report,
+    const qint64 first = samples.first;
+    const std::function<SampleResult(int)> work = [&shared, first](int index) { return makeSample(shared, first + index); };
+    const int reported = runOrdered<SampleResult>(int(samples.size()), options.threads, work, report,
                                                   [] { return StopSignals::received() != 0; });
     commit();
 
-    const int notMade = int(options.count) - reported;
+    const int notMade = int(samples.size()) - reported;
     QString summary = QStringLiteral("wrote %1 of %2 samples into %3; %4 skipped, %5 failed")
-                          .arg(tally.written).arg(options.count).arg(options.output).arg(tally.skipped + notMade).arg(tally.failed);
-    if (tally.kept > 0) {
+                          .arg(tally.written).arg(samples.size()).arg(options.output).arg(tally.skipped + notMade).arg(tally.failed);
+    if (options.resume) {
+        summary += QStringLiteral("; %1 passed over as complete (--resume)").arg(tally.kept);
+    } else if (tally.kept > 0) {
         summary += QStringLiteral("; %1 kept from before").arg(tally.kept);
     }
     for (size_t i = 0; i < fonts.size(); ++i) {
@@ -422,6 +454,9 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
         }
     }
     line.note(summary);
+    if (notMade == 0 && tally.failed == 0 && !tally.missingStop && StopSignals::received() == 0) {
+        folder.finish();
+    }
     if (StopSignals::received() != 0) {
         line.note(QStringLiteral("stopped by signal %1 before %2 samples").arg(StopSignals::received()).arg(notMade));
         return 128 + StopSignals::received();

@@ -285,18 +285,6 @@ void passOverComplete(const Options &options, Plan *plan, Manifest *manifest)
     plan->jobs = left;
 }
 
-// "shard 1/3: items 3 to 5 of the 10 planned", or that it has none.
-QString shardNote(const Options &options)
-{
-    const qint64 items = qint64(options.faces.size()) * options.sizes.size();
-    const Shards::Range range = Shards::itemsOf(options.shard, items);
-    if (range.size() == 0) {
-        return QStringLiteral("shard %1: none of the %2 items planned; nothing to do").arg(Shards::label(options.shard)).arg(items);
-    }
-    return QStringLiteral("shard %1: items %2 to %3 of the %4 planned")
-        .arg(Shards::label(options.shard)).arg(range.first).arg(range.end - 1).arg(items);
-}
-
 // Letters drawn without a single visible pixel: too small a size, or a character with no ink.
 QString emptyLettersNote(const QString &path, const QStringList &letters)
 {
@@ -449,7 +437,7 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
         return status;
     }
     if (options.shard.isSharded()) {
-        line.note(shardNote(options));
+        line.note(shardNote(options.shard, qint64(options.faces.size()) * options.sizes.size(), QStringLiteral("items")));
     }
     Plan plan = planJobs(line, options);
     Manifest manifest;
