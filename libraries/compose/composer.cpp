@@ -176,13 +176,19 @@ QImage flatten(const QImage &canvas, const QImage &back, QRgb colour, bool grey)
         return result;
     }
     const int width = canvas.width();
+    // Most of a line is bare background: its grey is worked out once.
+    const uchar bareGrey = uchar(qGray(colour));
     for (int y = 0; y < canvas.height(); ++y) {
         const QRgb *source = reinterpret_cast<const QRgb *>(canvas.constScanLine(y));
         const QRgb *under = back.isNull() ? nullptr : reinterpret_cast<const QRgb *>(back.constScanLine(y));
         uchar *target = result.scanLine(y);
         for (int x = 0; x < width; ++x) {
-            const QRgb d = under ? under[x] : colour;
             const uint a = qAlpha(source[x]);
+            if (a == 0 && grey && !under) {
+                target[x] = bareGrey;
+                continue;
+            }
+            const QRgb d = under ? under[x] : colour;
             const auto channel = [a](uint s, uint d) { return int((s * a + d * (255 - a) + 127) / 255); };
             const QRgb pixel = a == 0 ? d : qRgb(channel(qRed(source[x]), qRed(d)), channel(qGreen(source[x]), qGreen(d)),
                                                  channel(qBlue(source[x]), qBlue(d)));
