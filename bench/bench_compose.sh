@@ -76,7 +76,8 @@ row() { # NAME LINES "wall cpu peak"
     printf "%-28s %9s %9s %9s %9s\n" "$1" "$(rate "$2" "$wall")" "$wall" "$cpu" "$((peak / 1024))"
 }
 
-echo "$lines forty-character lines at 32 px, DejaVu Sans, grey PNG + gt.txt + metadata.jsonl, $(nproc) processors:"
+echo "$lines forty-character lines at 32 px, DejaVu Sans, grey PNG + gt.txt + metadata.jsonl, $(nproc) processors," \
+     "load average $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine slows every figure):"
 printf "%-28s %9s %9s %9s %9s\n" "" "lines/s" "wall s" "CPU s" "peak MB"
 j1=$(measure $(compose "$work/j1" 1 "$lines"))
 row "oftool compose -j 1" "$lines" "$j1"
