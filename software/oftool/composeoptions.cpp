@@ -97,15 +97,18 @@ int readText(const Cli::CommandLine &line, Options *options)
     if (!file.open(QIODevice::ReadOnly)) {
         return line.failure(QStringLiteral("--text: cannot read %1: %2").arg(path, file.errorString()));
     }
+    // Read whole: a readLine() with a limit takes a buffer of that limit for every line.
+    const QByteArray all = file.read(maxTextBytes + 1);
+    if (all.size() > maxTextBytes) {
+        return line.usageError(QStringLiteral("--text: %1 is larger than %2 bytes").arg(path).arg(maxTextBytes));
+    }
     int number = 0;
-    qint64 bytes = 0;
-    while (!file.atEnd()) {
-        QByteArray raw = file.readLine(maxTextBytes + 1);
-        bytes += raw.size();
+    for (qsizetype from = 0; from < all.size();) {
+        const qsizetype end = all.indexOf('\n', from);
+        const qsizetype next = end < 0 ? all.size() : end + 1;
+        QByteArray raw = all.mid(from, next - from);
+        from = next;
         ++number;
-        if (bytes > maxTextBytes) {
-            return line.usageError(QStringLiteral("--text: %1 is larger than %2 bytes").arg(path).arg(maxTextBytes));
-        }
         while (raw.endsWith('\n') || raw.endsWith('\r')) {
             raw.chop(1);
         }
