@@ -25,11 +25,11 @@ int main(int argc, char **argv)
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
     std::unique_ptr<Models::Font> font;
-    std::unique_ptr<Compose::FontMetrics> metrics;
+    std::unique_ptr<MetricsFile::TextMetrics> metrics;
     QStringList lines;
     if (argc >= 3) {
         font.reset(IOManager::FontFileManager::fontFromFile(QString::fromLocal8Bit(argv[1])));
-        metrics = std::make_unique<Compose::FontMetrics>();
+        metrics = std::make_unique<MetricsFile::TextMetrics>();
         if (!readComposeMetrics(QString::fromLocal8Bit(argv[1]) + QStringLiteral(".metrics.json"), metrics.get())) {
             metrics.reset();
         }

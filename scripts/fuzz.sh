@@ -17,18 +17,41 @@ cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for source in fuzz/fuzz_*.cpp; do
-    [ -e "$source" ] || continue
-    name=$(basename "$source" .cpp)
-    target=${name#fuzz_}
-    work="build-fuzz/run/$target"
+# One target per processor at a time; each stops after its own time.
+fuzz_one() {
+    local name=$1 target=${1#fuzz_}
+    local work="build-fuzz/run/$target"
     rm -rf "$work" && mkdir -p "$work/corpus"
-    args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
-          -artifact_prefix="$work/")
+    local args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+                -artifact_prefix="$work/")
     [ -f "fuzz/$target.dict" ] && args+=(-dict="fuzz/$target.dict")
-    corpora=("$work/corpus")
+    local corpora=("$work/corpus")
     [ -d "fuzz/corpus/$target" ] && corpora+=("fuzz/corpus/$target")
-    echo "== fuzzing $target for ${seconds}s"
-    "build-fuzz/fuzz/$name" "${args[@]}" "${corpora[@]}" 2>"$work/log" || { tail -n 60 "$work/log"; exit 1; }
+    if ! "build-fuzz/fuzz/$name" "${args[@]}" "${corpora[@]}" 2>"$work/log"; then
+        echo "== fuzzing $target failed:"
+        tail -n 60 "$work/log"
+        return 1
+    fi
+    echo "== fuzzed $target for ${seconds}s"
     grep -E '^stat::number_of_executed_units|^Done' "$work/log" || true
+}
+
+pids=()
+names=()
+status=0
+for name in "${targets[@]}"; do
+    if [ ${#pids[@]} -ge "$(nproc)" ]; then
+        wait "${pids[0]}" || status=1
+        pids=("${pids[@]:1}")
+    fi
+    fuzz_one "$name" > "build-fuzz/$name.out" 2>&1 &
+    pids+=($!)
+    names+=("$name")
 done
+for pid in "${pids[@]}"; do
+    wait "$pid" || status=1
+done
+for name in "${names[@]}"; do
+    cat "build-fuzz/$name.out"
+done
+exit $status

@@ -297,14 +297,14 @@ void tst_Compose::longestLetterFirst()
 void tst_Compose::kerningNarrows()
 {
     const std::unique_ptr<Models::Font> font = makeFont({"A", "V"}, 1, true);
-    Compose::FontMetrics metrics;
+    MetricsFile::TextMetrics metrics;
     metrics.ascent = 14;
     metrics.descent = 4;
     metrics.lineSpacing = 19;
     metrics.letters.insert(QStringLiteral("A"), {9.5, 1, 12});
     metrics.letters.insert(QStringLiteral("V"), {9.5, 1, 12});
     const Compose::Composition plain = Compose::compose(Compose::Typeface(*font, &metrics), {QStringLiteral("AV")}, Compose::Options(), 1);
-    metrics.kerning.insert(qMakePair(QStringLiteral("A"), QStringLiteral("V")), -3.25);
+    metrics.pairs.append({QStringLiteral("A"), QStringLiteral("V"), -3.25});
     const Compose::Composition kerned = Compose::compose(Compose::Typeface(*font, &metrics), {QStringLiteral("AV")}, Compose::Options(), 1);
     const QRect a = plain.lines.first().characters.at(0).rect;
     const QRect v = plain.lines.first().characters.at(1).rect;
@@ -326,7 +326,7 @@ void tst_Compose::placedAsDrawText()
     QVERIFY2(render.status == 0, render.err.constData());
     const std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromFile(dir.filePath("sans.of")));
     QVERIFY(font);
-    Compose::FontMetrics metrics;
+    MetricsFile::TextMetrics metrics;
     QVERIFY(readComposeMetrics(dir.filePath("sans.of.metrics.json"), &metrics));
     QVERIFY(!metrics.kerning.isEmpty());
     const Compose::Typeface typeface(*font, &metrics);

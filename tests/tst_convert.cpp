@@ -1,4 +1,5 @@
 #include "bdffont.h"
+#include "charset.h"
 #include "conversion.h"
 
 #include "iomanager/fontfilemanager.h"
@@ -90,6 +91,8 @@ private slots:
     void metricsOfAnotherFont();
     void metricsOutOfRange_data();
     void metricsOutOfRange();
+    void headerCoversGlyphs_data();
+    void headerCoversGlyphs();
 
 private:
     QTemporaryDir m_dir;
@@ -475,6 +478,74 @@ void ConvertTest::metricsOutOfRange()
              problem.isEmpty() ? "oftool convert: letter ! left out: metrics: advance 65536 is not a number of pixels from -4096 to 4096\n"
                                : "oftool convert: fit.of.metrics.json: not a metrics file (" + problem
                                      + "); placing glyphs by their anchor lines\n");
+}
+
+void ConvertTest::headerCoversGlyphs_data()
+{
+    QTest::addColumn<bool>("metrics");
+    QTest::newRow("anchor lines in pixels") << false;
+    QTest::newRow("metrics") << true;
+}
+
+// Glyphs cut to their ink stand where their anchor lines (or the metrics, which render writes alike) put them. The
+// header's line is the metrics' or, without them, as high and as low as the glyphs reach.
+void ConvertTest::headerCoversGlyphs()
+{
+    QFETCH(bool, metrics);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QStringList render{"render", "--size", "16", "--fit", "ink", "--anchors", "pixels", "--output", "fit.of"};
+    if (metrics) {
+        render.append("--metrics");
+    }
+    QCOMPARE(runOftool(render, dir.path()).status, 0);
+    const QJsonObject written = QJsonDocument::fromJson(readFile(dir.filePath("fit.of.metrics.json"))).object();
+    const OftoolRun run = runOftool({"convert", "fit.of", "fit.bdf"}, dir.path());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+
+    Bdf::Font bdf;
+    QString error;
+    QVERIFY2(Bdf::read(readFile(dir.filePath("fit.bdf")), &bdf, &error), qPrintable(error));
+    const std::unique_ptr<Models::Font> font(IOManager::FontFileManager::fontFromFile(dir.filePath("fit.of")));
+    QVERIFY(font);
+    int above = 0;
+    int below = 0;
+    int descender = 0;
+    for (const Bdf::Glyph &glyph : qAsConst(bdf.glyphs)) {
+        const Models::Character *letter = font->getCharacter(Charset::letterOf(glyph.codePoint));
+        QVERIFY(letter);
+        const QImage image = letter->firstPicture()->getImage();
+        QRect ink;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                ink |= qAlpha(image.pixel(x, y)) >= 128 ? QRect(x, y, 1, 1) : QRect();
+            }
+        }
+        QCOMPARE(glyph.advance, qRound(letter->getRightLine() - letter->getLeftLine()));
+        if (!ink.isEmpty()) {
+            QCOMPARE(glyph.xOffset, ink.left() - qRound(letter->getLeftLine()));
+            QCOMPARE(glyph.yOffset, qRound(letter->getBaseLine()) - (ink.bottom() + 1));
+            above = qMax(above, glyph.yOffset + glyph.height);
+            below = qMax(below, -glyph.yOffset);
+        }
+        descender = glyph.codePoint == 'g' ? -glyph.yOffset : descender;
+    }
+    QVERIFY(descender > 1);
+    const Models::Character *h = font->getCharacter("H");
+    QCOMPARE(bdf.ascent, metrics ? qCeil(written.value("ascent").toDouble()) : qMax(qRound(h->getBaseLine() - h->getUpLine()), above));
+    QCOMPARE(bdf.descent, metrics ? qCeil(written.value("descent").toDouble()) : below);
+    // The box over all glyphs holds them even where the font's own line lets a glyph reach beyond it, as '|' does.
+    const QRegularExpressionMatch box = QRegularExpression(QStringLiteral("\nFONTBOUNDINGBOX \\d+ (\\d+) -?\\d+ (-?\\d+)\n"))
+                                            .match(QString::fromLatin1(readFile(dir.filePath("fit.bdf"))));
+    QVERIFY(box.hasMatch());
+    QCOMPARE(box.captured(1).toInt() + box.captured(2).toInt(), above);
+    QCOMPARE(-box.captured(2).toInt(), below);
+    QCOMPARE(bdf.pixelSize, metrics ? written.value("pixelSize").toInt() : bdf.ascent + bdf.descent);
+    const QString bdftopcf = QStandardPaths::findExecutable(QStringLiteral("bdftopcf"));
+    if (!bdftopcf.isEmpty()) {
+        QCOMPARE(QProcess::execute(bdftopcf, {dir.filePath("fit.bdf"), "-o", dir.filePath("fit.pcf")}), 0);
+    }
 }
 
 QTEST_MAIN(ConvertTest)

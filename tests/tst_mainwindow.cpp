@@ -13,11 +13,13 @@
 #include "testfiles.h"
 #include "windowcontrols.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontComboBox>
 #include <QFontDatabase>
+#include <QLayout>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
@@ -27,6 +29,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <QtTest>
 
@@ -72,6 +75,41 @@ QString browseTo(Controls &c, const QString &chosen, QString *caption, QStringLi
     return proposed;
 }
 
+// As the user drops the files on the window.
+void dropFiles(MainWindow &window, const QStringList &paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &path : paths) {
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    data.setUrls(urls);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the window: the application passes drops on only while a real drag is under way.
+    static_cast<QObject &>(window).event(&drop);
+}
+
+// A font file made in dir from a DejaVu font: name.ttf, with its family or foundry changed as kind says.
+QString fontFileIn(const QTemporaryDir &dir, const QString &kind)
+{
+    const QString path = dir.filePath(kind + ".ttf");
+    if (kind == "sorif") {
+        // A family no machine has installed: DejaVu Serif under another name of the same length.
+        return writeAll(path, renamedStyle(readAll(dejaVuDirectory + "DejaVuSerif.ttf"), "Serif", "Sorif", 400)) ? path : QString();
+    }
+    if (kind == "bold only") {
+        return writeAll(path, renamedStyle(readAll(dejaVuDirectory + "DejaVuSerif-Bold.ttf"), "Serif", "Serib", 700)) ? path : QString();
+    }
+    if (kind == "type 1") {
+        const QString copy = dir.filePath("NimbusSans-Regular.t1");
+        return QFile::copy("/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1", copy) ? copy : QString();
+    }
+    if (kind == "other foundry") {
+        return writeAll(path, withVendor(readAll(dejaVuDirectory + "DejaVuSans.ttf"), "1ASC")) ? path : QString();
+    }
+    return QFile::copy(dejaVuDirectory + "DejaVuSans.ttf", path) ? path : QString();
+}
+
 } // namespace
 
 class tst_MainWindow : public QObject
@@ -83,16 +121,23 @@ class tst_MainWindow : public QObject
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
     void startState();
     void dropFontFiles_data();
     void dropFontFiles();
     void keptOrReplaced();
+    void addedFile_data();
+    void addedFile();
     void outputFilename_data();
     void outputFilename();
     void traceLines_data();
     void traceLines();
     void familyChangeTrace();
     void emptyFieldDisablesRun();
+    void pixelSizeKeepsPlace_data();
+    void pixelSizeKeepsPlace();
+    void previewOfTheChoice_data();
+    void previewOfTheChoice();
     void run_data();
     void run();
     void refusal_data();
@@ -114,6 +159,12 @@ void tst_MainWindow::initTestCase()
 void tst_MainWindow::init()
 {
     QSettings(QStringLiteral("QuillmereMakeFont"), QStringLiteral("QuillmereMakeFont")).clear();
+}
+
+void tst_MainWindow::cleanup()
+{
+    // Added font files stay in Qt's font database for the whole process; each test starts without them.
+    QFontDatabase::removeAllApplicationFonts();
 }
 
 void tst_MainWindow::startState()
@@ -164,7 +215,7 @@ void tst_MainWindow::dropFontFiles()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     // A family no machine has installed: DejaVu Serif under another name of the same length.
-    QVERIFY(writeAll(dir.filePath("sorif.ttf"), renamedStyle(readAll(dejaVuDirectory + "DejaVuSerif.ttf"), "Serif", "Sorif", 400)));
+    QVERIFY(!fontFileIn(dir, "sorif").isEmpty());
     QVERIFY(writeAll(dir.filePath("empty.ttf"), QByteArray()));
     QVERIFY(writeAll(dir.filePath("notes.ttf"), "not a font\n"));
     QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("pipe.ttf")).constData(), 0600), 0);
@@ -172,20 +223,97 @@ void tst_MainWindow::dropFontFiles()
     MainWindow window;
     Controls c(window);
     const QString before = c.font->currentText();
-    QMimeData data;
-    QList<QUrl> urls;
+    QStringList paths;
     for (const QString &file : files) {
-        urls.append(QUrl::fromLocalFile(dir.filePath(file)));
+        paths.append(dir.filePath(file));
     }
-    data.setUrls(urls);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    // Straight to the window: the application passes drops on only while a real drag is under way.
-    static_cast<QObject &>(window).event(&drop);
+    dropFiles(window, paths);
     QCOMPARE(c.status->currentMessage(), message);
     QCOMPARE(c.font->currentText(), family.isEmpty() ? before : family);
     if (!family.isEmpty()) {
         QVERIFY(c.style->findText(QStringLiteral("Book")) >= 0);
         QVERIFY(c.output->text().endsWith(QStringLiteral("DejaVu_Sorif__Book__") + c.size->currentText() + ".of"));
+    }
+}
+
+void tst_MainWindow::addedFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("family"); // the entry the font list picks
+    QTest::addColumn<QStringList>("styles");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QStringList>("origins"); // of entries, in the status bar and tool tips; %1 is the file
+    QTest::newRow("a family not installed") << "sorif" << "DejaVu Sorif" << QStringList{"Book"} << "added DejaVu Sorif"
+                                            << QStringList{"DejaVu Sorif", "DejaVu Serif"} << QStringList{"%1", ""};
+    QTest::newRow("a family with one bold style") << "bold only" << "DejaVu Serib" << QStringList{"Bold"}
+                                                  << "added DejaVu Serib" << QStringList{"DejaVu Serib"}
+                                                  << QStringList{"%1"};
+    // The lists are refilled, though the entry stays.
+    QTest::newRow("a copy of an installed font") << "copy" << sans << InstalledFonts::styles(sans) << "added DejaVu Sans"
+                                                 << QStringList{sans} << QStringList{"installed font; %1"};
+    QTest::newRow("another foundry") << "other foundry" << "DejaVu Sans [1ASC]" << QStringList{"Book"}
+                                     << "added DejaVu Sans [1ASC]" << QStringList{"DejaVu Sans [PfEd]", "DejaVu Sans [1ASC]"}
+                                     << QStringList{"installed font", "%1"};
+    const QString nimbus = QStringLiteral("Nimbus Sans [urw]");
+    QTest::newRow("type 1 of an installed foundry") << "type 1" << nimbus << InstalledFonts::styles(nimbus)
+                                                    << "added " + nimbus << QStringList{nimbus, "Nimbus Sans [UKWN]"}
+                                                    << QStringList{"installed font; %1", "installed font"};
+}
+
+void tst_MainWindow::addedFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, family);
+    QFETCH(QStringList, styles);
+    QFETCH(QString, message);
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, origins);
+    if (kind == "type 1" && !InstalledFonts::families().contains(family)) {
+        QSKIP("The Type 1 fonts of fonts-urw-base35 are not installed.");
+    }
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString file = fontFileIn(dir, kind);
+    QVERIFY(!file.isEmpty());
+
+    MainWindow window;
+    Controls c(window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    c.output->setText(dir.filePath("a.of"));
+    dropFiles(window, {file});
+    QCOMPARE(c.status->currentMessage(), message);
+    QCOMPARE(c.font->currentText(), family);
+    QStringList shown;
+    for (int i = 0; i < c.style->count(); ++i) {
+        shown.append(c.style->itemText(i));
+    }
+    QCOMPARE(shown, styles);
+    QCOMPARE(c.size->count(), QFontDatabase::standardSizes().size());
+    QVERIFY(!c.style->currentText().isEmpty() && !c.size->currentText().isEmpty());
+    const QString name = QString(family + "__" + c.style->currentText() + "__" + c.size->currentText() + ".of").replace(' ', '_');
+    QCOMPARE(c.output->text(), dir.filePath(name));
+
+    for (int i = 0; i < entries.size(); ++i) {
+        const QString origin = QString(origins.at(i)).replace(QLatin1String("%1"), file);
+        const int index = c.font->findText(entries.at(i), Qt::MatchExactly);
+        QVERIFY2(index >= 0, qPrintable(entries.at(i)));
+        c.font->setCurrentIndex(index == 0 ? 1 : 0);
+        c.status->clearMessage();
+        c.font->setCurrentIndex(index);
+        QCOMPARE(c.status->currentMessage(), origin.isEmpty() ? QString() : entries.at(i) + ": " + origin);
+        QCOMPARE(c.font->toolTip(), origin);
+
+        // Hovering over the entry in the open list.
+        c.font->showPopup();
+        QAbstractItemView *view = c.font->view();
+        QTRY_VERIFY(view->isVisible());
+        const QRect item = view->visualRect(view->model()->index(index, 0));
+        QHelpEvent hover(QEvent::ToolTip, item.center(), view->viewport()->mapToGlobal(item.center()));
+        QApplication::sendEvent(view->viewport(), &hover);
+        QTRY_COMPARE(QToolTip::text(), origin);
+        c.font->hidePopup();
     }
 }
 
@@ -317,6 +445,74 @@ void tst_MainWindow::emptyFieldDisablesRun()
     QCOMPARE(c.output->text(), QStringLiteral("x"));
     QTest::keyClick(c.output, Qt::Key_Backspace);
     QVERIFY(!c.run->isEnabled());
+}
+
+void tst_MainWindow::pixelSizeKeepsPlace_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::newRow("three digits") << "144";
+    QTest::newRow("four digits") << "2000";
+    QTest::newRow("not a number") << "abc";
+}
+
+void tst_MainWindow::pixelSizeKeepsPlace()
+{
+    QFETCH(QString, size);
+    MainWindow window;
+    Controls c(window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    c.font->setCurrentFont(QFont(sans));
+    c.select(c.size, QStringLiteral("12"));
+    window.layout()->activate();
+    const QRect style = c.style->geometry();
+    const QString shown = c.pixelSize->text();
+
+    Controls::type(c.size, size);
+    window.layout()->activate();
+    QVERIFY(c.pixelSize->text() != shown);
+    QCOMPARE(c.style->geometry(), style);
+    QVERIFY(c.pixelSize->width() >= c.pixelSize->sizeHint().width());
+}
+
+void tst_MainWindow::previewOfTheChoice_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("to");
+    QTest::newRow("family") << "family" << "DejaVu Serif";
+    QTest::newRow("style") << "style" << "Book";
+    QTest::newRow("size") << "size" << "13";
+    QTest::newRow("output file") << "output" << "other.of";
+}
+
+void tst_MainWindow::previewOfTheChoice()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, to);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    MainWindow window;
+    Controls c(window);
+    c.font->setCurrentFont(QFont(sans));
+    c.select(c.style, QStringLiteral("Bold"));
+    c.select(c.size, QStringLiteral("12"));
+    c.output->setText(dir.filePath("out.of"));
+    c.run->click();
+    QVERIFY(!c.preview->glyphs().isEmpty());
+    QVERIFY(!c.summary->text().isEmpty());
+
+    // The last run's glyphs go with the choice they were made from.
+    if (change == "family") {
+        c.font->setCurrentFont(QFont(to));
+    } else if (change == "style") {
+        c.select(c.style, to);
+    } else if (change == "size") {
+        Controls::type(c.size, to);
+    } else {
+        c.output->setText(dir.filePath(to));
+    }
+    QVERIFY(c.preview->glyphs().isEmpty());
+    QCOMPARE(c.summary->text(), QString());
 }
 
 void tst_MainWindow::run_data()

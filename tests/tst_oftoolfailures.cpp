@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,8 +56,10 @@ private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
     QStringList fileNames() const { return QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
     void makeInputs();
+    void copyShared(const QString &name, const std::function<void(const QString &dir)> &make);
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::map<QString, std::unique_ptr<QTemporaryDir>> m_shared;
 };
 
 namespace {
@@ -181,6 +186,28 @@ void tst_OftoolFailures::makeInputs()
     QImage glyph(6, 6, QImage::Format_RGB32);
     glyph.fill(Qt::black);
     QVERIFY(glyph.save(path("glyphs/x_A_0.png")));
+}
+
+// Inputs alike for every row of a test are made once, by make() in a folder of their own, and copied into
+// each row's folder: the rows of the kill tests would otherwise spend most of their time making them.
+void tst_OftoolFailures::copyShared(const QString &name, const std::function<void(const QString &dir)> &make)
+{
+    std::unique_ptr<QTemporaryDir> &shared = m_shared[name];
+    if (!shared) {
+        shared.reset(new QTemporaryDir);
+        QVERIFY(shared->isValid());
+        make(shared->path());
+        if (QTest::currentTestFailed()) {
+            shared.reset();
+            return;
+        }
+    }
+    QDirIterator entries(shared->path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QString from = entries.next();
+        const QString to = m_dir->filePath(QDir(shared->path()).relativeFilePath(from));
+        QVERIFY2(entries.fileInfo().isDir() ? QDir().mkpath(to) : QFile::copy(from, to), qPrintable(to));
+    }
 }
 
 void tst_OftoolFailures::fullDisk_data()
@@ -384,9 +411,14 @@ void tst_OftoolFailures::killedBatch()
     QFETCH(int, count);
     const QProcessEnvironment environment = unnamed ? QProcessEnvironment::systemEnvironment() : withoutTmpfile();
     const QStringList batch{"render", "--px", "6-45", "--metrics", "--output"};
-    QVERIFY(QDir(m_dir->path()).mkdir("out") && QDir(m_dir->path()).mkdir("new"));
-    QCOMPARE(runOftool(batch + QStringList{"out", "--chars", "65-70"}, m_dir->path()).status, 0);
-    QCOMPARE(runOftool(batch + QStringList{"new", "--chars", "65-72"}, m_dir->path()).status, 0);
+    copyShared("batches", [&](const QString &dir) {
+        QVERIFY(QDir(dir).mkdir("out") && QDir(dir).mkdir("new"));
+        QCOMPARE(runOftool(batch + QStringList{"out", "--chars", "65-70"}, dir).status, 0);
+        QCOMPARE(runOftool(batch + QStringList{"new", "--chars", "65-72"}, dir).status, 0);
+    });
+    if (QTest::currentTestFailed()) {
+        return;
+    }
     const QHash<QString, QByteArray> before = contents(path("out"));
     const QHash<QString, QByteArray> after = contents(path("new"));
     QCOMPARE(before.size(), 80);
@@ -432,11 +464,16 @@ void tst_OftoolFailures::killedAtlas()
     QFETCH(bool, replaced);
     QFETCH(int, count);
     const QProcessEnvironment environment = unnamed ? QProcessEnvironment::systemEnvironment() : withoutTmpfile();
-    QVERIFY(QDir(m_dir->path()).mkdir("out") && QDir(m_dir->path()).mkdir("new"));
-    QCOMPARE(runOftool({"render", "--size", "12", "--output", "small.of"}, m_dir->path()).status, 0);
-    QCOMPARE(runOftool({"render", "--size", "160", "--output", "large.of"}, m_dir->path()).status, 0);
-    QCOMPARE(runOftool({"convert", "small.of", "out/atlas.fnt", "--json"}, m_dir->path()).status, 0);
-    QCOMPARE(runOftool({"convert", "large.of", "new/atlas.fnt", "--json"}, m_dir->path()).status, 0);
+    copyShared("atlases", [](const QString &dir) {
+        QVERIFY(QDir(dir).mkdir("out") && QDir(dir).mkdir("new"));
+        QCOMPARE(runOftool({"render", "--size", "12", "--output", "small.of"}, dir).status, 0);
+        QCOMPARE(runOftool({"render", "--size", "160", "--output", "large.of"}, dir).status, 0);
+        QCOMPARE(runOftool({"convert", "small.of", "out/atlas.fnt", "--json"}, dir).status, 0);
+        QCOMPARE(runOftool({"convert", "large.of", "new/atlas.fnt", "--json"}, dir).status, 0);
+    });
+    if (QTest::currentTestFailed()) {
+        return;
+    }
     const QHash<QString, QByteArray> before = contents(path("out"));
     const QHash<QString, QByteArray> after = contents(path("new"));
     QCOMPARE(before.size(), 3);

@@ -65,6 +65,8 @@ private slots:
     void sameBytesInAnyEnvironment_data();
     void sameBytesInAnyEnvironment();
     void metricsFile();
+    void clippedInk_data();
+    void clippedInk();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -450,6 +452,35 @@ void tst_OftoolRender::metricsFile()
         kernsAV = kernsAV || (pair.toObject().value("left") == QLatin1String("A") && pair.toObject().value("right") == QLatin1String("V"));
     }
     QVERIFY(kernsAV);
+}
+
+void tst_OftoolRender::clippedInk_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("line"); // %1 is the file written; empty for none
+    const QStringList italic{"--family", "DejaVu Serif", "--style", "Italic", "--size", "32"};
+    const QString clipped = QStringLiteral("oftool render: %1: 2 of 3 letters lost ink at an image edge: f j; --fit ink keeps it whole");
+    QTest::newRow("clipped") << italic + QStringList{"--chars", "102,106,111"} << 0 << clipped;
+    QTest::newRow("clipped, --strict") << italic + QStringList{"--chars", "102,106,111", "--strict"} << 3 << clipped;
+    QTest::newRow("clipped, --fit ink") << italic + QStringList{"--chars", "102,106,111", "--fit", "ink"} << 0 << QString();
+    QTest::newRow("unclipped, --strict") << italic + QStringList{"--chars", "111", "--strict"} << 0 << QString();
+    QTest::newRow("more than ten") << italic + QStringList{"--chars", "40,41,47,50,52,55,59,65,66,68,69,70,111"} << 0
+                                   << QStringLiteral("oftool render: %1: 12 of 13 letters lost ink at an image edge: "
+                                                     "( ) / 2 4 7 ; A B D ...; --fit ink keeps it whole");
+}
+
+void tst_OftoolRender::clippedInk()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(int, status);
+    QFETCH(QString, line);
+    const OftoolRun run = runOftool(QStringList{"render", "--output", "c.of"} + extra, m_dir->path());
+    QCOMPARE(run.status, status);
+    const QString path = m_dir->filePath(QStringLiteral("c.of"));
+    QVERIFY(QFileInfo::exists(path));
+    const QStringList lines = QString::fromUtf8(run.err).split(QLatin1Char('\n')).filter(QStringLiteral(" lost ink "));
+    QCOMPARE(lines, line.isEmpty() ? QStringList() : QStringList{line.arg(path)});
 }
 
 QTEST_MAIN(tst_OftoolRender)

@@ -326,31 +326,41 @@ void tst_OftoolTools::previewWithMetrics_data()
     QTest::addColumn<QPoint>("bInText");
     QTest::addColumn<QByteArray>("err");
     QTest::addColumn<QString>("font"); // what the metrics record of the font: "same", "size", "hash" (another font's), or nothing
+    QTest::addColumn<bool>("anchors"); // A and B with anchor lines in pixels, rather than 0/100/0/100
     // Sheet rows: margin 16, header 24, one row of cells 6 + 30 high, gap 16 before the text.
     const int textTop = 16 + 24 + 36 + 16;
     QTest::newRow("side by side, lines") << QByteArray() << true << QPoint(16, textTop + 2) << QPoint(19, textTop) << QByteArray()
-                                         << QString();
+                                         << QString() << false;
     // A's pen origin 1 px right of its image's edge and 4 rows down, on the baseline 10 rows down; B after A's
     // advance of 7 and the kerning of -2.
     const QByteArray metrics = R"({"ascent": 10, "lineSpacing": 12,
         "letters": [{"char": "A", "advance": 7, "origin": {"x": 1, "y": 4}}, {"char": "B", "advance": 6, "origin": {"x": 0, "y": 6}}],
         "kerning": [{"left": "A", "right": "B", "adjustment": -2}]})";
-    QTest::newRow("metrics") << metrics << false << QPoint(15, textTop + 6) << QPoint(21, textTop + 4) << QByteArray() << "same";
+    QTest::newRow("metrics") << metrics << false << QPoint(15, textTop + 6) << QPoint(21, textTop + 4) << QByteArray() << "same" << false;
     QTest::newRow("not metrics") << QByteArray("[]") << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
                                  << QByteArray("oftool preview: tiny.of.metrics.json: not a metrics file (no lineSpacing or letters); "
-                                               "the sample text is set from the image widths\n") << QString();
+                                               "the sample text is set from the image widths\n") << QString() << false;
     // Metrics that do not describe the font beside them are not used.
     const QByteArray notUsed = "; the sample text is set from the image widths\n";
     QTest::newRow("metrics without the font's size and hash")
         << metrics << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
         << "oftool preview: tiny.of.metrics.json: does not describe tiny.of: it records no size and hash of its font file" + notUsed
-        << QString();
+        << QString() << false;
     QTest::newRow("metrics of another size") << metrics << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
                                              << "oftool preview: tiny.of.metrics.json: does not describe tiny.of: made for a font file of "
-                                                "1 bytes, not SIZE" + notUsed << "size";
+                                                "1 bytes, not SIZE" + notUsed << "size" << false;
     QTest::newRow("metrics of other bytes") << metrics << false << QPoint(16, textTop + 2) << QPoint(19, textTop)
                                             << "oftool preview: tiny.of.metrics.json: does not describe tiny.of: made for a font file "
-                                               "of the same size with other bytes (SHA-256)" + notUsed << "hash";
+                                               "of the same size with other bytes (SHA-256)" + notUsed << "hash" << false;
+    // Anchor lines in pixels: A's pen origin 1 px right of its image's edge, its baseline 4 rows down, B's 3 rows
+    // down; both 6 rows below the top of the line. B after A's advance of 3, both on the line's baseline 6 rows down.
+    QTest::newRow("anchors") << QByteArray() << false << QPoint(15, textTop + 2) << QPoint(19, textTop + 3) << QByteArray()
+                             << QString() << true;
+    QTest::newRow("anchors, not metrics") << QByteArray("[]") << true << QPoint(15, textTop + 2) << QPoint(19, textTop + 3)
+                                          << QByteArray("oftool preview: tiny.of.metrics.json: not a metrics file (no lineSpacing or "
+                                                        "letters); the sample text is set from the anchor lines\n") << QString() << true;
+    QTest::newRow("metrics before anchors") << metrics << false << QPoint(15, textTop + 6) << QPoint(21, textTop + 4) << QByteArray()
+                                            << "same" << true;
 }
 
 void tst_OftoolTools::previewWithMetrics()
@@ -361,11 +371,16 @@ void tst_OftoolTools::previewWithMetrics()
     QFETCH(QPoint, bInText);
     QFETCH(QByteArray, err);
     QFETCH(QString, font);
+    QFETCH(bool, anchors);
     Models::Font tiny(QStringLiteral("tiny"));
     const QImage a = opaqueImage(3, 4, 0xffff0000);
     const QImage b = opaqueImage(5, 6, 0xff00ff00);
     addLetter(&tiny, "A", {{0, a}});
     addLetter(&tiny, "B", {{0, b}});
+    if (anchors) {
+        tiny.getCharacter("A")->setAnchor(-2, 4, 1, 4);
+        tiny.getCharacter("B")->setAnchor(-3, 3, 0, 5);
+    }
     writeFont(tiny, "tiny.of");
     if (!font.isEmpty()) {
         const QByteArray bytes = readAll(path("tiny.of"));

@@ -10,15 +10,20 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
+#include "fontfiles.h"
+#include "pairkerning.h"
 #include "referencewriter.h"
 #include "stderrcapture.h"
 #include "testfiles.h"
 
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QFontInfo>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -108,6 +113,24 @@ QImage drawnWhole(const QFont &font, const QString &letter, const QPoint &origin
     return canvas;
 }
 
+// The ink of the glyph the font maps letter to, drawn alone where nothing cuts it off; relative to the pen.
+QRect wholeGlyphInk(const QFont &font, const QString &letter)
+{
+    QImage canvas(8 * QFontMetrics(font).height(), 8 * QFontMetrics(font).height(), QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(0);
+    const QRawFont raw = QRawFont::fromFont(QFont(font, &canvas));
+    QGlyphRun glyph;
+    glyph.setRawFont(raw);
+    glyph.setGlyphIndexes(raw.glyphIndexesForString(letter));
+    glyph.setPositions({QPointF(0, 0)});
+    const QPoint pen(canvas.width() / 2, canvas.height() / 2);
+    QPainter painter(&canvas);
+    painter.setPen(QPen(QColor(Qt::black)));
+    painter.drawGlyphRun(pen, glyph);
+    painter.end();
+    return inkRect(canvas).translated(-pen);
+}
+
 } // namespace
 
 class tst_Render : public QObject
@@ -132,10 +155,18 @@ private slots:
     void settingsKeepWindowBytes_data();
     void settingsKeepWindowBytes();
     void metricsAgreeWithQt();
+    void kerningWithoutLigatures_data();
+    void kerningWithoutLigatures();
+    void kerningOfEveryPair_data();
+    void kerningOfEveryPair();
     void pixelAnchors_data();
     void pixelAnchors();
     void inkFitBudget();
     void inkFitWithoutInk();
+    void combiningMarks_data();
+    void combiningMarks();
+    void clippedLetters_data();
+    void clippedLetters();
     void matchesQt5_data();
     void matchesQt5();
 };
@@ -318,8 +349,8 @@ void tst_Render::noInk_data()
     QTest::addColumn<int>("transparent");
     // At 1 pt the narrow letters have no width at all.
     QTest::newRow("99 letters at 1 pt") << defaultLetters() << 1 << 1 << 0;
-    QTest::newRow("no-break space, combining acute")
-        << QStringList{QStringLiteral("A"), QStringLiteral("\u00A0"), QStringLiteral("\u0301"), QStringLiteral("B")}
+    QTest::newRow("no-break space, zero width space")
+        << QStringList{QStringLiteral("A"), QStringLiteral("\u00A0"), QStringLiteral("\u200B"), QStringLiteral("B")}
         << 24 << 1 << 1;
 }
 
@@ -436,6 +467,97 @@ void tst_Render::inkFitKeepsEveryPixel()
     }
 }
 
+void tst_Render::combiningMarks_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<bool>("spacing"); // a spacing mark (Mc) advances the pen, a non-spacing one (Mn) does not
+    QTest::addColumn<bool>("ink");
+    const QString dejaVu = QStringLiteral("DejaVu Sans");
+    const QString noto = QStringLiteral("Noto Sans Devanagari");
+    for (const bool ink : {false, true}) {
+        const char *fit = ink ? ", ink" : ", line box";
+        QTest::addRow("U+0301 %s%s", qPrintable(dejaVu), fit) << dejaVu << QStringLiteral("Book") << QStringLiteral("\u0301") << false << ink;
+        QTest::addRow("U+093E %s%s", qPrintable(noto), fit) << noto << QStringLiteral("Regular") << QStringLiteral("\u093E") << true << ink;
+        QTest::addRow("U+0902 %s%s", qPrintable(noto), fit) << noto << QStringLiteral("Regular") << QStringLiteral("\u0902") << false << ink;
+        QTest::addRow("U+093C %s%s", qPrintable(noto), fit) << noto << QStringLiteral("Regular") << QStringLiteral("\u093C") << false << ink;
+    }
+}
+
+void tst_Render::combiningMarks()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, style);
+    QFETCH(QString, mark);
+    QFETCH(bool, spacing);
+    QFETCH(bool, ink);
+    if (!InstalledFonts::families().contains(family)) {
+        QSKIP("Noto Sans Devanagari is not installed (scripts/setup.sh installs fonts-noto-core)");
+    }
+    const QFont font = InstalledFonts::font(family, style, 32);
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    RenderSettings settings = ink ? inkFit(true) : RenderSettings();
+    settings.anchors = RenderSettings::Anchors::Pixels;
+    QVERIFY(renderGlyphs(font, {mark}, settings, &docFont, &geometry));
+    const LetterGeometry *placed = geometryOf(geometry, mark);
+    QVERIFY(placed);
+    const QImage image = docFont.getCharacter(mark)->getPictures().first()->getImage();
+    QCOMPARE(placed->ink, inkRect(image).translated(-placed->origin));
+
+    // The glyph's ink whole, where the pen puts it, and nothing else: no dotted circle under the mark.
+    const QRect whole = wholeGlyphInk(font, mark);
+    QVERIFY(!whole.isNull());
+    QCOMPARE(placed->ink, whole);
+    QCOMPARE(placed->advance, spacing ? QFontMetricsF(font).horizontalAdvance(mark.at(0)) : 0.0);
+    QVERIFY(spacing == (placed->advance > 0));
+    QVERIFY2(qAbs(placed->leftBearing - whole.left()) <= 1, qPrintable(QString::number(placed->leftBearing)));
+}
+
+void tst_Render::clippedLetters_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QStringList>("letters");
+    QTest::addColumn<bool>("ink");
+    QTest::addColumn<QStringList>("clipped");
+    const QString sans = QStringLiteral("DejaVu Sans");
+    const QString serif = QStringLiteral("DejaVu Serif");
+    QTest::newRow("Sans, inside the line box") << sans << QStringLiteral("Book") << QStringList{"o", "x", "H", "."} << false << QStringList();
+    // j reaches left of the pen; the italic f past the advance on both sides.
+    QTest::newRow("Sans j") << sans << QStringLiteral("Book") << QStringList{"o", "j"} << false << QStringList{"j"};
+    QTest::newRow("Serif Italic f j") << serif << QStringLiteral("Italic") << QStringList{"f", "o", "j"} << false
+                                      << QStringList{"f", "j"};
+    QTest::newRow("Serif Italic, ink") << serif << QStringLiteral("Italic") << QStringList{"f", "o", "j"} << true << QStringList();
+    // Drawn from another font with the advance of none: the whole glyph is lost.
+    QTest::newRow("Sans, a mark it lacks") << sans << QStringLiteral("Book") << QStringList{"\u0902"} << false
+                                           << QStringList{"\u0902"};
+}
+
+void tst_Render::clippedLetters()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, style);
+    QFETCH(QStringList, letters);
+    QFETCH(bool, ink);
+    QFETCH(QStringList, clipped);
+    const QFont font = InstalledFonts::font(family, style, 32);
+    Font docFont(QStringLiteral("n.of"));
+    QStringList found{QStringLiteral("stale")};
+    QVERIFY(renderGlyphs(font, letters, ink ? inkFit() : RenderSettings(), &docFont, nullptr, nullptr, &found));
+    QCOMPARE(found, clipped);
+    if (!ink) {
+        // The window's bytes all the same.
+        Font plain(QStringLiteral("n.of"));
+        QVERIFY(renderGlyphs(font, letters, &plain));
+        for (const QString &letter : letters) {
+            QCOMPARE(docFont.getCharacter(letter)->getPictures().first()->getImage(),
+                     plain.getCharacter(letter)->getPictures().first()->getImage());
+        }
+    }
+}
+
 void tst_Render::matchesQt5_data()
 {
     QTest::addColumn<QString>("file"); // written by Qt 5's oftool render --dpi 96
@@ -544,6 +666,117 @@ void tst_Render::metricsAgreeWithQt()
         QVERIFY(expected < 0);
         QCOMPARE(found->adjustment, expected);
     }
+}
+
+void tst_Render::kerningWithoutLigatures_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("pair");
+    // Whether Qt forms a ligature of the pair when nothing keeps it from doing so.
+    QTest::addColumn<bool>("ligature");
+    QTest::newRow("DejaVu Sans ff 20") << "DejaVu Sans" << 20 << "ff" << true;
+    QTest::newRow("DejaVu Sans ff 32") << "DejaVu Sans" << 32 << "ff" << true;
+    QTest::newRow("DejaVu Serif ff") << "DejaVu Serif" << 16 << "ff" << true;
+    QTest::newRow("DejaVu Serif fi") << "DejaVu Serif" << 16 << "fi" << true;
+    QTest::newRow("DejaVu Serif fl") << "DejaVu Serif" << 16 << "fl" << true;
+    QTest::newRow("Liberation Serif ff, kerned") << "Liberation Serif" << 16 << "ff" << false;
+    QTest::newRow("DejaVu Sans AV") << "DejaVu Sans" << 16 << "AV" << false;
+    QTest::newRow("DejaVu Sans To") << "DejaVu Sans" << 16 << "To" << false;
+    QTest::newRow("Liberation Serif AV") << "Liberation Serif" << 16 << "AV" << false;
+    QTest::newRow("Liberation Serif To") << "Liberation Serif" << 16 << "To" << false;
+}
+
+void tst_Render::kerningWithoutLigatures()
+{
+    QFETCH(QString, family);
+    QFETCH(int, size);
+    QFETCH(QString, pair);
+    QFETCH(bool, ligature);
+    const QString style = family.startsWith(QLatin1String("DejaVu")) ? QStringLiteral("Book") : QStringLiteral("Regular");
+    if (!InstalledFonts::styles(family).contains(style)) {
+        QSKIP("the font is not installed (fonts-liberation2)");
+    }
+    const QFont font = InstalledFonts::font(family, style, size);
+    const QStringList letters{pair.left(1), pair.mid(1)};
+    const QFontMetricsF qt(font);
+    const qreal joined = pairAdjustment(qt, letters.at(0), letters.at(1), true);
+    const qreal expected = pairAdjustment(qt, letters.at(0), letters.at(1), false);
+    QCOMPARE(joined != expected, ligature);
+    QVERIFY(ligature || expected < 0);
+
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    QVERIFY(renderGlyphs(font, letters, inkFit(true), &docFont, &geometry));
+    QVERIFY(geometry.kerningMeasured);
+    const auto found = std::find_if(geometry.kerning.cbegin(), geometry.kerning.cend(), [&](const KerningPair &kerned) {
+        return kerned.left + kerned.right == pair;
+    });
+    QCOMPARE(found == geometry.kerning.cend() ? 0 : found->adjustment, expected);
+}
+
+void tst_Render::kerningOfEveryPair_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<int>("size");
+    // A font made from a file, "" for the installed one; it calls itself family.
+    QTest::addColumn<QString>("file");
+    // Made with a GPOS table that Qt refuses (lookups beyond its end), or none.
+    QTest::addColumn<QByteArray>("gpos");
+    QTest::addColumn<QStringList>("letters");
+    const QStringList latin = defaultLetters();
+    const QString dejaVu = dejaVuDirectory + "DejaVuSans.ttf";
+    QTest::newRow("DejaVu Sans 16") << "DejaVu Sans" << "Book" << 16 << QString() << QByteArray() << latin;
+    QTest::newRow("DejaVu Sans 20") << "DejaVu Sans" << "Book" << 20 << QString() << QByteArray() << latin;
+    QTest::newRow("DejaVu Serif 16") << "DejaVu Serif" << "Book" << 16 << QString() << QByteArray() << latin;
+    QTest::newRow("Liberation Serif 16") << "Liberation Serif" << "Regular" << 16 << QString() << QByteArray() << latin;
+    QTest::newRow("Noto Sans 16") << "Noto Sans" << "Regular" << 16 << QString() << QByteArray() << latin;
+    QTest::newRow("Noto Sans 32") << "Noto Sans" << "Regular" << 32 << QString() << QByteArray() << latin;
+    // Qt draws a Type 1 font without kerning: its kerning lives in an AFM file beside it.
+    QTest::newRow("Nimbus Sans, Type 1") << "Nimbus Sanz" << "Regular" << 16
+                                         << "/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1" << QByteArray() << latin;
+    // Qt kerns by the kern table then.
+    QTest::newRow("DejaVu Sans, GPOS cut") << "DejaVu Sanz" << "Book" << 16 << dejaVu << QByteArray("cut") << latin;
+    QTest::newRow("DejaVu Sans, no GPOS") << "DejaVu Sany" << "Book" << 16 << dejaVu << QByteArray("none") << latin;
+    // Letters a fallback font draws, and a letter of two characters.
+    QTest::newRow("Liberation Serif, other letters") << "Liberation Serif" << "Regular" << 16 << QString() << QByteArray()
+                                                     << QStringList{"A", "V", "f", "\u0915", "\u0916", "e\u0301", "T", "o"};
+}
+
+void tst_Render::kerningOfEveryPair()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, style);
+    QFETCH(int, size);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, gpos);
+    QFETCH(QStringList, letters);
+    if (!file.isEmpty() && QFile::exists(file)) {
+        QByteArray bytes = readAll(file);
+        if (file.endsWith(QLatin1String(".t1"))) {
+            bytes.replace("(Nimbus Sans)", "(" + family.toLatin1() + ")");
+        } else {
+            bytes = renamedStyle(bytes, "DejaVu Sans", family.toLatin1(), 400);
+            const int table = tableOffset(bytes, "GPOS");
+            if (gpos == "cut") {
+                qToBigEndian<quint16>(0xFFFF, bytes.data() + table + 8);
+            } else {
+                bytes.replace(bytes.indexOf("GPOS"), 4, "GPOZ"); // the first is in the table directory
+            }
+        }
+        QVERIFY(QFontDatabase::addApplicationFontFromData(bytes) >= 0);
+    }
+    if (!InstalledFonts::styles(family).contains(style)) {
+        QSKIP("the font is not installed (fonts-liberation2, fonts-noto-core, fonts-urw-base35)");
+    }
+    const QFont font = InstalledFonts::font(family, style, size);
+    QCOMPARE(QFontInfo(font).family(), family);
+    Font docFont(QStringLiteral("n.of"));
+    FontGeometry geometry;
+    QVERIFY(renderGlyphs(font, letters, inkFit(true), &docFont, &geometry));
+    QVERIFY(geometry.kerningMeasured);
+    QCOMPARE(kerningLines(geometry.kerning), kerningLines(::kerningOfEveryPair(QFontMetricsF(font), letters, false)));
 }
 
 void tst_Render::pixelAnchors_data()

@@ -6,10 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -50,6 +55,36 @@ QStringList lines(const QByteArray &text)
     return QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// Two fonts (DejaVu Sans at 10 and 12 px) and three lines of text in directory, for compose runs.
+bool makeComposeInput(const QString &directory)
+{
+    const OftoolRun fonts = render(directory, {QStringLiteral("--px"), QStringLiteral("10,12"), QStringLiteral("--chars"),
+                                               QStringLiteral("32,97-101"), QStringLiteral("--output"), QStringLiteral("./")});
+    return fonts.status == 0 && writeAll(QDir(directory).filePath(QStringLiteral("text.txt")), "abc cab\nbad\ndeed bead ace\n");
+}
+
+// Every file of every layout, each sample drawing its font and spacing from its seed; the input from makeComposeInput().
+QStringList composeArguments(const QTemporaryDir &input, int count)
+{
+    return {QStringLiteral("compose"), input.filePath(QStringLiteral("DejaVu_Sans__Book__10px.of")),
+            input.filePath(QStringLiteral("DejaVu_Sans__Book__12px.of")), QStringLiteral("--text"),
+            input.filePath(QStringLiteral("text.txt")), QStringLiteral("--count"), QString::number(count),
+            QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--font-choice"), QStringLiteral("random"),
+            QStringLiteral("--letter-spacing-jitter"), QStringLiteral("1"), QStringLiteral("--page-xml"), QStringLiteral("--boxes"),
+            QStringLiteral("tesseract"), QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("--output")};
+}
+
+OftoolRun compose(const QString &directory, const QStringList &arguments)
+{
+    return runOftool(arguments, directory, withoutJobArrays());
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
+}
+
 } // namespace
 
 class tst_Shards : public QObject
@@ -57,6 +92,7 @@ class tst_Shards : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void resolve_data();
     void resolve();
     void blocks_data();
@@ -71,7 +107,21 @@ private slots:
     void resumeAfterKill();
     void resumeRedoesSpoiled_data();
     void resumeRedoesSpoiled();
+    void composeShardsMakeTheRun_data();
+    void composeShardsMakeTheRun();
+    void composeResumeAfterKill();
+    void composeResumeRedoesSpoiled_data();
+    void composeResumeRedoesSpoiled();
+
+private:
+    QTemporaryDir m_input; // fonts and text for compose
 };
+
+void tst_Shards::initTestCase()
+{
+    QVERIFY2(m_input.isValid(), qPrintable(m_input.errorString()));
+    QVERIFY(makeComposeInput(m_input.path()));
+}
 
 void tst_Shards::resolve_data()
 {
@@ -395,6 +445,158 @@ void tst_Shards::resumeRedoesSpoiled()
     const QMap<QString, QByteArray> found = filesIn(out);
     QCOMPARE(found.keys(), expected.keys());
     QVERIFY(found == expected);
+}
+
+void tst_Shards::composeShardsMakeTheRun_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("1") << 1;
+    QTest::newRow("3") << 3;
+    QTest::newRow("7") << 7;
+    QTest::newRow("12, more than samples") << 12;
+}
+
+// Shards 0..N-1 of compose make the unsharded run's files, and their lists merged its lists, byte for byte.
+void tst_Shards::composeShardsMakeTheRun()
+{
+    QFETCH(int, count);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QCOMPARE(compose(dir.path(), composeArguments(m_input, 10) + QStringList{QStringLiteral("whole")}).status, 0);
+    const QMap<QString, QByteArray> expected = filesIn(dir.filePath(QStringLiteral("whole")));
+    QCOMPARE(expected.size(), 2 + 10 * 4);
+
+    for (int index = 0; index < count; ++index) {
+        const QString label = QStringLiteral("%1/%2").arg(index).arg(count);
+        const OftoolRun shard = compose(dir.path(), composeArguments(m_input, 10)
+                                                        + QStringList{QStringLiteral("out"), QStringLiteral("--shard"), label});
+        QCOMPARE(shard.status, 0);
+        const Shards::Range range = Shards::itemsOf(Shards::Shard{index, count}, 10);
+        const QStringList said = lines(shard.err);
+        QCOMPARE(said.size(), 2);
+        if (range.size() == 0) {
+            QCOMPARE(said.at(0), QStringLiteral("oftool compose: shard %1: none of the 10 samples planned; nothing to do").arg(label));
+        } else {
+            QCOMPARE(said.at(0), QStringLiteral("oftool compose: shard %1: samples %2 to %3 of the 10 planned")
+                                     .arg(label).arg(range.first).arg(range.end - 1));
+        }
+        QCOMPARE(said.at(1), QStringLiteral("oftool compose: wrote %1 of %1 samples into out; 0 skipped, 0 failed").arg(range.size()));
+    }
+    for (const QString &list : {QStringLiteral("metadata.jsonl"), QStringLiteral("gt.txt")}) {
+        const OftoolRun merge = runOftool({QStringLiteral("manifest-merge"), QStringLiteral("out/") + list}, dir.path());
+        QCOMPARE(merge.status, 0);
+        QCOMPARE(merge.out, QStringLiteral("out/%1: 10 records from %2 shards\n").arg(list).arg(count).toUtf8());
+    }
+    QMap<QString, QByteArray> found = filesIn(dir.filePath(QStringLiteral("out")));
+    for (int index = 0; index < count; ++index) {
+        QVERIFY(found.remove(QStringLiteral("metadata.shard-%1-of-%2.jsonl").arg(index).arg(count)) == 1);
+        QVERIFY(found.remove(QStringLiteral("gt.shard-%1-of-%2.txt").arg(index).arg(count)) == 1);
+    }
+    QCOMPARE(found.keys(), expected.keys());
+    QVERIFY(found == expected);
+}
+
+// A compose run killed outright: the rerun passes over exactly the samples the journal shows whole and makes the rest.
+void tst_Shards::composeResumeAfterKill()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QStringList resumed = QStringList{QStringLiteral("out"), QStringLiteral("--resume")};
+    const QString journal = dir.filePath(QStringLiteral("out/metadata.jsonl.partial"));
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setProcessEnvironment(withoutJobArrays());
+    process.start(QStringLiteral(OFTOOL_PATH), composeArguments(m_input, 100000) + resumed);
+    QVERIFY(process.waitForStarted());
+    // Killed once the first samples are in place, while more are being made.
+    while (readAll(journal).count('\n') < 1 && process.state() == QProcess::Running) {
+        QTest::qWait(10);
+    }
+    ::kill(pid_t(process.processId()), SIGKILL);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+
+    QStringList whole;
+    QList<QByteArray> journaled = readAll(journal).split('\n');
+    journaled.removeLast(); // cut short by the kill, or empty
+    for (const QByteArray &line : qAsConst(journaled)) {
+        whole.append(QJsonDocument::fromJson(line).object().value(QStringLiteral("sample")).toString());
+    }
+    QVERIFY(!whole.isEmpty() && whole.size() < 100000);
+    QHash<QString, ino_t> inodes;
+    for (const QString &name : whole) {
+        inodes.insert(name, inodeOf(dir.filePath(QStringLiteral("out/%1.png").arg(name))));
+    }
+    const int count = whole.size() + 20;
+    const OftoolRun again = compose(dir.path(), composeArguments(m_input, count) + resumed);
+    QCOMPARE(again.status, 0);
+    QCOMPARE(lines(again.err).constLast(), QStringLiteral("oftool compose: wrote %1 of %2 samples into out; 0 skipped, 0 failed; "
+                                                          "%3 passed over as complete (--resume)").arg(20).arg(count).arg(whole.size()));
+    for (const QString &name : whole) {
+        QCOMPARE(inodeOf(dir.filePath(QStringLiteral("out/%1.png").arg(name))), inodes.value(name));
+    }
+    QVERIFY(!QFileInfo::exists(journal));
+    QCOMPARE(compose(dir.path(), composeArguments(m_input, count) + QStringList{QStringLiteral("fresh")}).status, 0);
+    QMap<QString, QByteArray> found = filesIn(dir.filePath(QStringLiteral("out")));
+    QVERIFY(found.remove(QStringLiteral("metadata.jsonl.sizes")) == 1);
+    const QMap<QString, QByteArray> expected = filesIn(dir.filePath(QStringLiteral("fresh")));
+    QCOMPARE(found.keys(), expected.keys());
+    QVERIFY(found == expected);
+}
+
+void tst_Shards::composeResumeRedoesSpoiled_data()
+{
+    QTest::addColumn<QString>("spoil");
+    QTest::addColumn<int>("redone");
+    QTest::newRow("image cut short") << "cut" << 1;
+    QTest::newRow("same size, changed after its journal line") << "changed" << 1;
+    QTest::newRow("PAGE-XML removed") << "removed" << 1;
+    QTest::newRow("no journal") << "journal" << 10;
+}
+
+void tst_Shards::composeResumeRedoesSpoiled()
+{
+    QFETCH(QString, spoil);
+    QFETCH(int, redone);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QStringList arguments = composeArguments(m_input, 10) + QStringList{QStringLiteral("out"), QStringLiteral("--resume")};
+    QCOMPARE(compose(dir.path(), arguments).status, 0);
+    const QDir out(dir.filePath(QStringLiteral("out")));
+    QMap<QString, QByteArray> expected = filesIn(out.path());
+    QVERIFY(expected.remove(QStringLiteral("metadata.jsonl.sizes")) == 1);
+    if (spoil == QLatin1String("cut")) {
+        QVERIFY(writeAll(out.filePath(QStringLiteral("000004.png")), expected.value(QStringLiteral("000004.png")).left(100)));
+    } else if (spoil == QLatin1String("changed")) {
+        QVERIFY(writeAll(out.filePath(QStringLiteral("000004.gt.txt")), expected.value(QStringLiteral("000004.gt.txt")).toUpper()));
+        QFile file(out.filePath(QStringLiteral("000004.gt.txt")));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(3600), QFileDevice::FileModificationTime));
+    } else if (spoil == QLatin1String("removed")) {
+        QVERIFY(QFile::remove(out.filePath(QStringLiteral("000004.xml"))));
+    } else {
+        QVERIFY(QFile::remove(out.filePath(QStringLiteral("metadata.jsonl.sizes"))));
+    }
+
+    const OftoolRun again = compose(dir.path(), arguments);
+    QCOMPARE(again.status, 0);
+    QCOMPARE(lines(again.err).constLast(), QStringLiteral("oftool compose: wrote %1 of 10 samples into out; 0 skipped, 0 failed; "
+                                                          "%2 passed over as complete (--resume)").arg(redone).arg(10 - redone));
+    QMap<QString, QByteArray> found = filesIn(out.path());
+    QVERIFY(found.remove(QStringLiteral("metadata.jsonl.sizes")) == 1);
+    QCOMPARE(found.keys(), expected.keys());
+    QVERIFY(found == expected);
+
+    // The lists keep a redone sample's records in place, so a run of other settings may not redo it.
+    QVERIFY(QFile::remove(out.filePath(QStringLiteral("000004.png"))));
+    const OftoolRun other = compose(dir.path(), QStringList(arguments) << QStringLiteral("--margin") << QStringLiteral("3"));
+    QCOMPARE(other.status, 2);
+    QCOMPARE(lines(other.err).mid(1, 2), (QStringList{QStringLiteral("oftool compose: cannot make 000004 again: metadata.jsonl lists "
+                                                                      "it as made with other settings"),
+                                                      QStringLiteral("oftool compose: wrote 0 of 10 samples into out; 0 skipped, 1 failed; "
+                                                                     "9 passed over as complete (--resume)")}));
+    QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("metadata.jsonl.partial"))));
+    QCOMPARE(readAll(out.filePath(QStringLiteral("metadata.jsonl"))), expected.value(QStringLiteral("metadata.jsonl")));
 }
 
 QTEST_GUILESS_MAIN(tst_Shards)

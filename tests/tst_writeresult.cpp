@@ -16,6 +16,7 @@
 #include <memory>
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using IOManager::Diagnostic;
 using IOManager::FontFileManager;
@@ -57,6 +58,7 @@ void tst_WriteResult::init()
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
     QVERIFY(writeAll(path(QStringLiteral("plain")), "x"));
     QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe.of"))).constData(), 0600), 0);
+    QCOMPARE(::symlink("loop.of", QFile::encodeName(path(QStringLiteral("loop.of"))).constData()), 0);
 }
 
 void tst_WriteResult::fontToFile_data()
@@ -82,6 +84,9 @@ void tst_WriteResult::fontToFile_data()
     QTest::newRow("file as directory") << "plain/out.of" << int(WriteResult::CannotOpen)
                                        << int(WriteResult::DirectoryNotDirectory) << ENOTDIR << "%1/plain is not a directory"
                                        << QByteArray("Warning: unable to open output font file: %1/plain/out.of\n");
+    QTest::newRow("link loop") << "loop.of" << int(WriteResult::CannotOpen) << int(WriteResult::LinkLoop) << ELOOP
+                               << "a symbolic link that leads round in a loop"
+                               << QByteArray("Warning: unable to open output font file: %1/loop.of\n");
 }
 
 void tst_WriteResult::fontToFile()

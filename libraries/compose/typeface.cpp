@@ -33,7 +33,7 @@ int ceiled(qreal value)
 
 } // namespace
 
-Typeface::Typeface(const Models::Font &font, const FontMetrics *metrics, const DegradationRange &levels)
+Typeface::Typeface(const Models::Font &font, const MetricsFile::TextMetrics *metrics, const DegradationRange &levels)
 {
     QHash<QString, int> indexOf;
     int counts[3] = {0, 0, 0};
@@ -43,16 +43,12 @@ Typeface::Typeface(const Models::Font &font, const FontMetrics *metrics, const D
     for (const Models::Character *character : font.getCharacters()) {
         Letter letter;
         letter.text = character->getCharacterValue();
-        const AnchorLines anchors = {character->getUpLine(), character->getBaseLine(), character->getLeftLine(), character->getRightLine()};
-        const LetterMetrics *measured = nullptr;
-        if (metrics) {
-            const auto found = metrics->letters.constFind(letter.text);
-            measured = found == metrics->letters.cend() ? nullptr : &found.value();
-        }
+        const Models::Anchors anchors = character->getAnchors();
+        const MetricsFile::TextMetrics::Letter *measured = Placement::measured(metrics, letter.text);
         // The blank letter gives the space its advance, whatever degradation levels its pictures have.
         if (letter.text == QLatin1String(" ") && !character->getPictures().isEmpty()) {
             const QImage blank = character->getPictures().first()->getImage();
-            blankAdvance = qMax<qreal>(0, placeLetter(blank.size(), anchors, measured).advance);
+            blankAdvance = qMax<qreal>(0, Placement::placeLetter(blank.size(), anchors, measured).advance);
         }
         for (const Models::CharacterPicture *picture : character->getPictures()) {
             const float level = picture->getDegradationLevel();
@@ -64,7 +60,7 @@ Typeface::Typeface(const Models::Font &font, const FontMetrics *metrics, const D
         if (letter.text.isEmpty() || letter.pictures.isEmpty()) {
             continue;
         }
-        letter.placement = placeLetter(letter.pictures.first().size(), anchors, measured, metrics ? metrics->ascent : 0);
+        letter.placement = Placement::placeLetter(letter.pictures.first().size(), anchors, measured, metrics ? metrics->ascent : 0);
         ++counts[int(letter.placement.rule)];
         for (const QImage &picture : qAsConst(letter.pictures)) {
             ascent = qMax(ascent, letter.placement.baseline - letter.placement.top);
@@ -78,9 +74,9 @@ Typeface::Typeface(const Models::Font &font, const FontMetrics *metrics, const D
         std::stable_sort(candidates.begin(), candidates.end(),
                          [this](int a, int b) { return m_letters.at(a).text.size() > m_letters.at(b).text.size(); });
     }
-    m_rule = counts[0] >= counts[1] && counts[0] >= counts[2] ? PlacementRule::Metrics
-             : counts[1] >= counts[2]                         ? PlacementRule::Anchors
-                                                              : PlacementRule::LineBox;
+    m_rule = counts[0] >= counts[1] && counts[0] >= counts[2] ? Placement::Rule::Metrics
+             : counts[1] >= counts[2]                         ? Placement::Rule::Anchors
+                                                              : Placement::Rule::LineBox;
     if (metrics && metrics->spaceAdvance >= 0 && std::isfinite(metrics->spaceAdvance)) {
         m_spaceAdvance = qMin(metrics->spaceAdvance, maxLineMetric);
     } else {
@@ -90,11 +86,12 @@ Typeface::Typeface(const Models::Font &font, const FontMetrics *metrics, const D
         m_ascent = ceiled(metrics->ascent);
         m_descent = ceiled(metrics->descent);
         m_lineSpacing = qMax(ceiled(metrics->lineSpacing), 1);
-        for (auto pair = metrics->kerning.cbegin(); pair != metrics->kerning.cend(); ++pair) {
-            const int left = indexOf.value(pair.key().first, -1);
-            const int right = indexOf.value(pair.key().second, -1);
-            if (left >= 0 && right >= 0 && std::isfinite(pair.value())) {
-                m_kerning.insert(pairKey(left, right), qBound(-maxLineMetric, pair.value(), maxLineMetric));
+        // The pairs rather than the kerning table: its keys run the two letters together, "ff" + "i" as "f" + "fi".
+        for (const MetricsFile::TextMetrics::Pair &pair : metrics->pairs) {
+            const int left = indexOf.value(pair.left, -1);
+            const int right = indexOf.value(pair.right, -1);
+            if (left >= 0 && right >= 0 && std::isfinite(pair.adjustment)) {
+                m_kerning.insert(pairKey(left, right), qBound(-maxLineMetric, pair.adjustment, maxLineMetric));
             }
         }
     } else {

@@ -1,6 +1,7 @@
 #ifndef COMPOSE_TYPEFACE_H
 #define COMPOSE_TYPEFACE_H
 
+#include "metricsfile.h"
 #include "placement.h"
 
 #include <QHash>
@@ -24,7 +25,7 @@ struct DegradationRange {
 
 /*
  * A font made ready for setting text: its letters with the pictures of the chosen degradation levels
- * (ARGB32), each placed by placeLetter(), and an index that finds the letter at a place in a text,
+ * (ARGB32), each placed by Placement::placeLetter(), and an index that finds the letter at a place in a text,
  * longest first. Holds copies of what it needs; several threads may use one at once.
  */
 class Typeface
@@ -33,11 +34,14 @@ public:
     struct Letter {
         QString text;
         QVector<QImage> pictures;
-        Placement placement;
+        Placement::Letter placement;
     };
 
-    /** Letters without a picture of those levels are left out, as if the font lacked them. */
-    Typeface(const Models::Font &font, const FontMetrics *metrics = nullptr, const DegradationRange &levels = DegradationRange());
+    /**
+     * metrics: the font's metrics file, or null. Letters without a picture of those levels are left out, as
+     * if the font lacked them.
+     */
+    Typeface(const Models::Font &font, const MetricsFile::TextMetrics *metrics = nullptr, const DegradationRange &levels = DegradationRange());
 
     bool isEmpty() const { return m_letters.isEmpty(); }
     int letterCount() const { return m_letters.size(); }
@@ -55,7 +59,7 @@ public:
     int descent() const { return m_descent; }
     int lineSpacing() const { return m_lineSpacing; }
     /** The rule that placed most letters, for a report. */
-    PlacementRule rule() const { return m_rule; }
+    Placement::Rule rule() const { return m_rule; }
 
 private:
     static quint64 pairKey(int left, int right) { return (quint64(quint32(left)) << 32) | quint32(right); }
@@ -67,7 +71,7 @@ private:
     int m_ascent = 0;
     int m_descent = 0;
     int m_lineSpacing = 0;
-    PlacementRule m_rule = PlacementRule::LineBox;
+    Placement::Rule m_rule = Placement::Rule::LineBox;
 };
 
 } // namespace Compose

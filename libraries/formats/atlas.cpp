@@ -2,6 +2,7 @@
 
 #include "conversion.h"
 #include "metricsfile.h"
+#include "placement.h"
 
 #include "models/character.h"
 #include "models/font.h"
@@ -95,7 +96,7 @@ QSize choosePage(QList<Glyph> &glyphs, const QList<int> &order, Shape shape, boo
 }
 
 // The glyph of one letter, its image cut to the pixels that are not fully transparent.
-Glyph glyphOf(uint id, const QImage &image, const Convert::Placement &placement)
+Glyph glyphOf(uint id, const QImage &image, const Placement::Letter &placement)
 {
     QRect used;
     for (int y = 0; y < image.height(); ++y) {
@@ -108,10 +109,10 @@ Glyph glyphOf(uint id, const QImage &image, const Convert::Placement &placement)
     }
     Glyph glyph;
     glyph.id = id;
-    glyph.xAdvance = placement.advance;
+    glyph.xAdvance = qRound(placement.advance);
     if (!used.isEmpty()) {
         glyph.image = image.copy(used);
-        glyph.xOffset = used.left() - placement.origin;
+        glyph.xOffset = used.left() - placement.originX;
         glyph.yOffset = used.top() - placement.top;
     }
     return glyph;
@@ -155,7 +156,7 @@ bool layOut(const Models::Font &font, Shape shape, Page *page, QStringList *note
             notes->append(QStringLiteral("letter %1 left out: %2").arg(letter->getCharacterValue(), problem));
             continue;
         }
-        const Convert::Placement placement = Convert::placementOf(*letter, image, metrics);
+        const Placement::Letter placement = Placement::placeLetter(*letter, image.size(), metrics);
         ascents.append(placement.baseline - placement.top);
         heights.append(image.height() - placement.top);
         page->glyphs.append(glyphOf(codePoints.first(), image, placement));

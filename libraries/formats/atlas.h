@@ -1,5 +1,5 @@
-#ifndef OFTOOL_ATLAS_H
-#define OFTOOL_ATLAS_H
+#ifndef FORMATS_ATLAS_H
+#define FORMATS_ATLAS_H
 
 #include <QByteArray>
 #include <QImage>
@@ -72,4 +72,4 @@ QByteArray jsonText(const Page &page, const QString &pageFile);
 
 } // namespace Atlas
 
-#endif // OFTOOL_ATLAS_H
+#endif // FORMATS_ATLAS_H

@@ -1,5 +1,5 @@
-#ifndef OFTOOL_BDFFONT_H
-#define OFTOOL_BDFFONT_H
+#ifndef FORMATS_BDFFONT_H
+#define FORMATS_BDFFONT_H
 
 #include <QByteArray>
 #include <QList>
@@ -54,4 +54,4 @@ QRect inkBox(const Glyph &glyph);
 
 } // namespace Bdf
 
-#endif // OFTOOL_BDFFONT_H
+#endif // FORMATS_BDFFONT_H

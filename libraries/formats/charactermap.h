@@ -1,5 +1,5 @@
-#ifndef OFTOOL_CHARACTERMAP_H
-#define OFTOOL_CHARACTERMAP_H
+#ifndef FORMATS_CHARACTERMAP_H
+#define FORMATS_CHARACTERMAP_H
 
 #include <QByteArray>
 #include <QPair>
@@ -41,4 +41,4 @@ private:
     bool m_valid = false;
 };
 
-#endif // OFTOOL_CHARACTERMAP_H
+#endif // FORMATS_CHARACTERMAP_H

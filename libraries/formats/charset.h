@@ -1,5 +1,5 @@
-#ifndef OFTOOL_CHARSET_H
-#define OFTOOL_CHARSET_H
+#ifndef FORMATS_CHARSET_H
+#define FORMATS_CHARSET_H
 
 #include <QString>
 #include <QStringList>
@@ -49,4 +49,4 @@ QString letterOf(uint codePoint);
 
 } // namespace Charset
 
-#endif // OFTOOL_CHARSET_H
+#endif // FORMATS_CHARSET_H

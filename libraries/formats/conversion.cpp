@@ -2,6 +2,7 @@
 
 #include "charset.h"
 #include "metricsfile.h"
+#include "placement.h"
 
 #include "iomanager/glyphfilename.h"
 #include "models/character.h"
@@ -40,12 +41,12 @@ QString glyphName(uint codePoint)
 }
 
 // The glyph of one letter's image: its ink box and rows, relative to where the image stands on the line.
-Bdf::Glyph glyphOf(uint codePoint, const QImage &image, const Placement &placement, int threshold)
+Bdf::Glyph glyphOf(uint codePoint, const QImage &image, const Placement::Letter &placement, int threshold)
 {
     Bdf::Glyph glyph;
     glyph.codePoint = codePoint;
     glyph.name = glyphName(codePoint);
-    glyph.advance = placement.advance;
+    glyph.advance = qRound(placement.advance);
     QRect ink;
     for (int y = 0; y < image.height(); ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
@@ -60,7 +61,7 @@ Bdf::Glyph glyphOf(uint codePoint, const QImage &image, const Placement &placeme
     }
     glyph.width = ink.width();
     glyph.height = ink.height();
-    glyph.xOffset = ink.left() - placement.origin;
+    glyph.xOffset = ink.left() - placement.originX;
     glyph.yOffset = placement.baseline - (ink.bottom() + 1);
     for (int y = ink.top(); y <= ink.bottom(); ++y) {
         QByteArray row((glyph.width + 7) / 8, '\0');
@@ -99,30 +100,6 @@ QImage firstImage(const Models::Character &letter)
     return pictures.isEmpty() ? QImage() : pictures.first()->getImage();
 }
 
-Placement placementOf(const Models::Character &letter, const QImage &image, const MetricsFile::TextMetrics *metrics)
-{
-    Placement placement;
-    const auto measured = metrics ? metrics->letters.constFind(letter.getCharacterValue()) : MetricsFile::TextMetrics::Letters::const_iterator();
-    if (metrics && measured != metrics->letters.cend()) {
-        placement.origin = measured->originX;
-        placement.baseline = measured->originY;
-        placement.top = measured->originY - qCeil(metrics->ascent);
-        placement.advance = qRound(measured->advance);
-        return placement;
-    }
-    const bool unset = letter.getAnchors() == Models::defaultAnchors;
-    if (unset) {
-        placement.baseline = image.height();
-        placement.advance = image.width();
-        return placement;
-    }
-    placement.origin = qRound(letter.getLeftLine());
-    placement.baseline = qRound(letter.getBaseLine());
-    placement.top = qRound(letter.getUpLine());
-    placement.advance = qRound(letter.getRightLine()) - placement.origin;
-    return placement;
-}
-
 QString placementProblem(const Models::Character &letter, const QImage &image, const MetricsFile::TextMetrics *metrics)
 {
     const auto outside = [&image](const char *key, qreal value, bool horizontal) {
@@ -133,8 +110,7 @@ QString placementProblem(const Models::Character &letter, const QImage &image, c
         return QStringLiteral("%1 %2 is not a position within %3 pixels of its %4 x %5 image")
             .arg(QLatin1String(key), QString::number(value)).arg(maxReach).arg(image.width()).arg(image.height());
     };
-    const auto measured = metrics ? metrics->letters.constFind(letter.getCharacterValue()) : MetricsFile::TextMetrics::Letters::const_iterator();
-    if (metrics && measured != metrics->letters.cend()) {
+    if (const MetricsFile::TextMetrics::Letter *measured = Placement::measured(metrics, letter.getCharacterValue())) {
         QString problem = outside("origin.x", measured->originX, true);
         problem = problem.isEmpty() ? outside("origin.y", measured->originY, false) : problem;
         if (problem.isEmpty() && !(std::isfinite(measured->advance) && qAbs(measured->advance) <= maxReach)) {
@@ -156,6 +132,9 @@ Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, con
     bdf.family = familyOf(font);
     QList<int> ascents;
     QList<int> descents;
+    bool cutToInk = false;
+    int inkAbove = 0;
+    int inkBelow = 0;
     for (const Models::Character *letter : font.getCharacters()) {
         const QString value = letter->getCharacterValue();
         const QVector<uint> codePoints = value.toUcs4();
@@ -178,7 +157,7 @@ Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, con
             notes->append(QStringLiteral("letter %1 left out: %2").arg(Charset::codePointName(codePoints.first()), problem));
             continue;
         }
-        const Placement placement = placementOf(*letter, image, metrics);
+        const Placement::Letter placement = Placement::placeLetter(*letter, image.size(), metrics);
         const Bdf::Glyph glyph = glyphOf(codePoints.first(), image, placement, threshold);
         if (!reachable(glyph)) {
             notes->append(QStringLiteral("letter %1 left out: its ink or advance lies more than %2 pixels from its pen "
@@ -188,17 +167,25 @@ Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, con
         }
         ascents.append(placement.baseline - placement.top);
         descents.append(image.height() - placement.baseline);
+        // A line box starts at the top of its line (or above, grown to hold ink); an image cut to its ink lower.
+        cutToInk = cutToInk || placement.top < 0;
+        if (glyph.width && glyph.height) {
+            inkAbove = qMax(inkAbove, glyph.yOffset + glyph.height);
+            inkBelow = qMax(inkBelow, -glyph.yOffset);
+        }
         bdf.glyphs.append(glyph);
     }
-    bdf.ascent = qBound(0, commonValue(ascents), Bdf::maxSide);
-    bdf.descent = qBound(0, commonValue(descents), Bdf::maxSide - bdf.ascent);
-    bdf.pixelSize = bdf.ascent + bdf.descent;
     // Images cut to their ink say nothing of the line; the metrics do.
-    if (metrics) {
-        bdf.ascent = qCeil(metrics->ascent);
-        bdf.descent = qCeil(metrics->descent);
-        bdf.pixelSize = metrics->pixelSize > 0 ? metrics->pixelSize : bdf.ascent + bdf.descent;
+    int ascent = metrics ? qCeil(metrics->ascent) : commonValue(ascents);
+    int descent = metrics ? qCeil(metrics->descent) : commonValue(descents);
+    // Nor, without metrics, do the bottom edges of images cut to their ink: the line reaches as far as the glyphs do.
+    if (!metrics && cutToInk) {
+        ascent = qMax(ascent, inkAbove);
+        descent = inkBelow;
     }
+    bdf.ascent = qBound(0, ascent, Bdf::maxSide);
+    bdf.descent = qBound(0, descent, Bdf::maxSide - bdf.ascent);
+    bdf.pixelSize = metrics && metrics->pixelSize > 0 ? metrics->pixelSize : bdf.ascent + bdf.descent;
     return bdf;
 }
 

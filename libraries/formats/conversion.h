@@ -1,5 +1,5 @@
-#ifndef OFTOOL_CONVERSION_H
-#define OFTOOL_CONVERSION_H
+#ifndef FORMATS_CONVERSION_H
+#define FORMATS_CONVERSION_H
 
 #include "bdffont.h"
 
@@ -30,23 +30,9 @@ constexpr qint64 maxGlyphPixels = qint64(1) << 24;
 constexpr int maxReach = Bdf::maxSide / 2;
 
 /**
- * Where a letter's image stands on the line, in pixels of the image: the pen origin's column, the
- * baseline (the row just under the ink that stands on it), the top of the line and the advance. A metrics
- * file's entry for the letter says it best. Anchor lines of 0/100/0/100 are the window's, which say
- * nothing: the image is the line box, origin at its left edge, baseline at its bottom. Any other anchor
- * lines are taken as pixels of the image.
- */
-struct Placement {
-    int origin = 0;
-    int baseline = 0;
-    int top = 0;
-    int advance = 0;
-};
-Placement placementOf(const Models::Character &letter, const QImage &image, const MetricsFile::TextMetrics *metrics = nullptr);
-
-/**
- * Why placementOf() cannot place the letter: an anchor line or a metrics value that is not a number, or
- * lies further than maxReach from the image's edges, named with its value. Empty when it can.
+ * Why the letter cannot be placed in BDF or an atlas (Placement::placeLetter()): an anchor line or a metrics
+ * value that is not a number, or lies further than maxReach from the image's edges, named with its value.
+ * Empty when it can.
  */
 QString placementProblem(const Models::Character &letter, const QImage &image, const MetricsFile::TextMetrics *metrics = nullptr);
 
@@ -58,7 +44,9 @@ QImage firstImage(const Models::Character &letter);
 
 /**
  * The font as BDF: one glyph per letter of a single code point, ink where the first picture's alpha is at
- * least threshold, placed by metrics when given. Letters it cannot carry are named in notes.
+ * least threshold, placed by Placement::placeLetter() (by metrics when given). FONT_ASCENT and FONT_DESCENT are
+ * the metrics', else the ones most letters agree on; of images cut to their ink (anchor lines above the image's
+ * top) they reach as far as the glyphs do. Letters it cannot carry are named in notes.
  */
 Bdf::Font toBdf(const Models::Font &font, int threshold, QStringList *notes, const MetricsFile::TextMetrics *metrics = nullptr);
 
@@ -71,4 +59,4 @@ std::unique_ptr<Models::Font> fromBdf(const Bdf::Font &bdf, const QString &name,
 
 } // namespace Convert
 
-#endif // OFTOOL_CONVERSION_H
+#endif // FORMATS_CONVERSION_H

@@ -1,5 +1,5 @@
-#ifndef OFTOOL_FONTMERGE_H
-#define OFTOOL_FONTMERGE_H
+#ifndef FORMATS_FONTMERGE_H
+#define FORMATS_FONTMERGE_H
 
 namespace Models {
 class Font;
@@ -12,4 +12,4 @@ class Font;
  */
 int mergeFont(Models::Font *target, const Models::Font &source);
 
-#endif // OFTOOL_FONTMERGE_H
+#endif // FORMATS_FONTMERGE_H

@@ -1,5 +1,5 @@
-#ifndef OFTOOL_GLYPHNAMES_H
-#define OFTOOL_GLYPHNAMES_H
+#ifndef FORMATS_GLYPHNAMES_H
+#define FORMATS_GLYPHNAMES_H
 
 #include <QByteArray>
 #include <QVector>
@@ -17,4 +17,4 @@ QVector<uint> characters(const QByteArray &name);
 
 } // namespace GlyphNames
 
-#endif // OFTOOL_GLYPHNAMES_H
+#endif // FORMATS_GLYPHNAMES_H

@@ -1,5 +1,5 @@
-#ifndef OFTOOL_GZIPWRITER_H
-#define OFTOOL_GZIPWRITER_H
+#ifndef FORMATS_GZIPWRITER_H
+#define FORMATS_GZIPWRITER_H
 
 #include <QByteArray>
 #include <QIODevice>
@@ -40,4 +40,4 @@ private:
     bool m_failed = false;
 };
 
-#endif // OFTOOL_GZIPWRITER_H
+#endif // FORMATS_GZIPWRITER_H

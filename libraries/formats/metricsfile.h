@@ -1,5 +1,5 @@
-#ifndef OFTOOL_METRICSFILE_H
-#define OFTOOL_METRICSFILE_H
+#ifndef FORMATS_METRICSFILE_H
+#define FORMATS_METRICSFILE_H
 
 #include <QByteArray>
 #include <QHash>
@@ -64,4 +64,4 @@ bool readMetricsOf(const QString &fontPath, TextMetrics *metrics, QString *error
 
 } // namespace MetricsFile
 
-#endif // OFTOOL_METRICSFILE_H
+#endif // FORMATS_METRICSFILE_H

@@ -1,5 +1,5 @@
-#ifndef OFTOOL_OUTPUTNAME_H
-#define OFTOOL_OUTPUTNAME_H
+#ifndef FORMATS_OUTPUTNAME_H
+#define FORMATS_OUTPUTNAME_H
 
 #include <QString>
 
@@ -22,4 +22,4 @@ int utf8Size(const QString &text);
 
 } // namespace OutputName
 
-#endif // OFTOOL_OUTPUTNAME_H
+#endif // FORMATS_OUTPUTNAME_H

@@ -1,5 +1,5 @@
-#ifndef OFTOOL_SFNT_H
-#define OFTOOL_SFNT_H
+#ifndef FORMATS_SFNT_H
+#define FORMATS_SFNT_H
 
 #include <QByteArray>
 #include <QString>
@@ -42,4 +42,4 @@ QByteArray renamedFont(const QByteArray &data, const Face &face, const QString &
 
 } // namespace Sfnt
 
-#endif // OFTOOL_SFNT_H
+#endif // FORMATS_SFNT_H

@@ -1,5 +1,5 @@
-#ifndef OFTOOL_SHARD_H
-#define OFTOOL_SHARD_H
+#ifndef FORMATS_SHARD_H
+#define FORMATS_SHARD_H
 
 #include <QHash>
 #include <QString>
@@ -73,4 +73,4 @@ bool shardOfPath(const QString &name, const QString &path, Shard *shard);
 
 } // namespace Shards
 
-#endif // OFTOOL_SHARD_H
+#endif // FORMATS_SHARD_H

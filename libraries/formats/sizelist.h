@@ -1,5 +1,5 @@
-#ifndef OFTOOL_SIZELIST_H
-#define OFTOOL_SIZELIST_H
+#ifndef FORMATS_SIZELIST_H
+#define FORMATS_SIZELIST_H
 
 #include <QList>
 #include <QString>
@@ -18,4 +18,4 @@ bool parseList(const QString &text, int largest, const QString &unit, QList<int>
 
 } // namespace Sizes
 
-#endif // OFTOOL_SIZELIST_H
+#endif // FORMATS_SIZELIST_H

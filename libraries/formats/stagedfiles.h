@@ -1,5 +1,5 @@
-#ifndef OFTOOL_STAGEDFILES_H
-#define OFTOOL_STAGEDFILES_H
+#ifndef FORMATS_STAGEDFILES_H
+#define FORMATS_STAGEDFILES_H
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -108,4 +108,4 @@ private:
     QElapsedTimer m_sinceCommit;
 };
 
-#endif // OFTOOL_STAGEDFILES_H
+#endif // FORMATS_STAGEDFILES_H

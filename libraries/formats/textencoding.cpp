@@ -42,4 +42,14 @@ QString localEncodingName()
 
 #endif
 
+QString escaped(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        const uchar code = uchar(byte);
+        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte)) : QString::asprintf("\\x%02X", code);
+    }
+    return text;
+}
+
 } // namespace TextEncoding

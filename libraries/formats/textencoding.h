@@ -1,5 +1,5 @@
-#ifndef TEXTENCODING_H
-#define TEXTENCODING_H
+#ifndef FORMATS_TEXTENCODING_H
+#define FORMATS_TEXTENCODING_H
 
 #include <QByteArray>
 #include <QString>
@@ -13,6 +13,9 @@ bool decodeUtf8(const QByteArray &bytes, QString *text);
 /** The name of the encoding in which QString::fromLocal8Bit() reads arguments, such as "UTF-8". */
 QString localEncodingName();
 
+/** Bytes outside printable ASCII as \\xHH, so that a message shows a name or an argument that is not text as it is. */
+QString escaped(const QByteArray &bytes);
+
 } // namespace TextEncoding
 
-#endif // TEXTENCODING_H
+#endif // FORMATS_TEXTENCODING_H

@@ -3,6 +3,8 @@
 #include "glyphcanvas_p.h"
 #include "glyphmetrics.h"
 #include "glyphrenderer.h"
+#include "glyphrenderer_p.h"
+#include "markglyphs_p.h"
 #include "pointsizesearch_p.h"
 #include "renderedletter_p.h"
 #include "rendersettings.h"
@@ -35,8 +37,11 @@ int slackOf(const QFontMetrics &metrics)
  * Relative to the pen origin, y down. A character the font lacks is laid out as text, which gives the box of
  * the glyph another font draws for it: a part of that glyph lying wholly outside the canvas would go unnoticed.
  */
-QRect outlineBox(const QFontMetrics &metrics, const QString &letter)
+QRect outlineBox(const QFontMetrics &metrics, const QString &letter, const MarkRun &mark)
 {
+    if (!mark.isEmpty()) {
+        return mark.box.toAlignedRect();
+    }
     return letter.size() == 1 && metrics.inFont(letter.at(0)) ? metrics.boundingRect(letter.at(0)) : metrics.boundingRect(letter);
 }
 
@@ -63,7 +68,7 @@ void placeOnCanvas(const QRect &box, int margin, QRect *area, QPoint *origin)
  * Whether the letters fit the pixel budget once fitted to their ink, the box around each with its slack
  * and padding standing in for the image; *canvas is set to the canvas that holds any one of them.
  */
-bool fitsInkBudget(const QFontMetrics &metrics, const QStringList &letters, int padding, QSize *canvas)
+bool fitsInkBudget(const QFontMetrics &metrics, MarkGlyphs &marks, const QStringList &letters, int padding, QSize *canvas)
 {
     const qint64 slack = slackOf(metrics);
     qint64 pixels = 0;
@@ -72,7 +77,7 @@ bool fitsInkBudget(const QFontMetrics &metrics, const QStringList &letters, int 
     for (const QString &letter : letters) {
         QRect drawArea;
         QPoint origin;
-        placeOnCanvas(outlineBox(metrics, letter), int(slack), &drawArea, &origin);
+        placeOnCanvas(outlineBox(metrics, letter, marks.run(letter)), int(slack), &drawArea, &origin);
         const qint64 width = drawArea.width();
         const qint64 height = drawArea.height();
         pixels += area(width + 2 * padding, height + 2 * padding);
@@ -99,13 +104,14 @@ void beginDrawing(QPainter &painter, QImage *canvas, const QFont &font)
 }
 
 // Draws letter with the pen at origin into area of canvas alone, clearing it first; the ink within area.
-QRect drawInArea(QPainter &painter, const QImage &canvas, const QRect &area, const QPoint &origin, const QString &letter)
+QRect drawInArea(QPainter &painter, const QImage &canvas, const QRect &area, const QPoint &origin, const QString &letter,
+                 const MarkRun &mark)
 {
     painter.setClipRect(area);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillRect(area, Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawText(origin, letter);
+    drawLetter(painter, origin, letter, mark);
     return inkRect(canvas, area);
 }
 
@@ -170,8 +176,9 @@ bool renderInk(const QFont &font, const QStringList &letters, int padding, int d
                QVector<LetterGeometry> *placed, QStringList *emptyLetters)
 {
     const QFontMetrics metrics = metricsAt<QFontMetrics>(font, dpi);
+    MarkGlyphs marks(font, dpi);
     QSize canvasSize;
-    if (!fitsInkBudget(metrics, letters, padding, &canvasSize)) {
+    if (!fitsInkBudget(metrics, marks, letters, padding, &canvasSize)) {
         return false;
     }
     QImage canvas = glyphImage(canvasSize.width(), canvasSize.height(), dpi, QImage::Format_ARGB32_Premultiplied);
@@ -184,11 +191,12 @@ bool renderInk(const QFont &font, const QStringList &letters, int padding, int d
     }
     const int slack = slackOf(metrics);
     for (const QString &letter : letters) {
-        const QRect box = outlineBox(metrics, letter);
+        const MarkRun mark = marks.run(letter);
+        const QRect box = outlineBox(metrics, letter, mark);
         QRect drawArea;
         QPoint origin;
         placeOnCanvas(box, slack, &drawArea, &origin);
-        QRect ink = canvas.isNull() ? QRect() : drawInArea(painter, canvas, drawArea, origin, letter);
+        QRect ink = canvas.isNull() ? QRect() : drawInArea(painter, canvas, drawArea, origin, letter, mark);
         const QImage *source = &canvas;
         QImage wider;
         for (int grow = 2 * slack; reachesEdge(ink, drawArea); grow *= 2) {
@@ -202,7 +210,7 @@ bool renderInk(const QFont &font, const QStringList &letters, int padding, int d
             }
             QPainter widerPainter;
             beginDrawing(widerPainter, &wider, font);
-            ink = drawInArea(widerPainter, wider, drawArea, origin, letter);
+            ink = drawInArea(widerPainter, wider, drawArea, origin, letter, mark);
             source = &wider;
         }
 
@@ -224,23 +232,25 @@ bool renderInk(const QFont &font, const QStringList &letters, int padding, int d
 
 // The window's drawing, with the place of the pen and the ink of each image when placed is given.
 bool renderLineBox(const QFont &font, const QStringList &letters, int dpi, Models::Font *docFont,
-                   QVector<LetterGeometry> *placed, QStringList *emptyLetters)
+                   QVector<LetterGeometry> *placed, QStringList *emptyLetters, QStringList *clippedLetters)
 {
-    if (!renderGlyphs(font, letters, docFont, emptyLetters, dpi)) {
+    QVector<int> penColumns;
+    if (!drawLineBoxes(font, letters, dpi, docFont, emptyLetters, clippedLetters, placed ? &penColumns : nullptr)) {
         return false;
     }
     if (!placed) {
         return true;
     }
-    const QPoint origin(0, glyphMetricsAt(font, dpi).ascent);
-    for (const QString &letter : letters + QStringList(QStringLiteral(" "))) {
+    const int ascent = glyphMetricsAt(font, dpi).ascent;
+    for (int i = 0; i <= letters.size(); ++i) {
+        const QString letter = i < letters.size() ? letters.at(i) : QStringLiteral(" ");
         const QImage image = docFont->getCharacter(letter)->firstPicture()->getImage();
         const QRect ink = inkRect(image);
         LetterGeometry geometry;
         geometry.letter = letter;
         geometry.image = image.size();
-        geometry.origin = origin;
-        geometry.ink = ink.isNull() ? QRect() : ink.translated(-origin);
+        geometry.origin = QPoint(penColumns.value(i), ascent);
+        geometry.ink = ink.isNull() ? QRect() : ink.translated(-geometry.origin);
         placed->append(geometry);
     }
     return true;
@@ -271,10 +281,13 @@ QFont settingsFont(const QFont &font, const RenderSettings &settings)
 }
 
 bool renderGlyphs(const QFont &font, const QStringList &letters, const RenderSettings &settings, Models::Font *docFont,
-                  FontGeometry *geometry, QStringList *emptyLetters)
+                  FontGeometry *geometry, QStringList *emptyLetters, QStringList *clippedLetters)
 {
     if (emptyLetters) {
         emptyLetters->clear();
+    }
+    if (clippedLetters) {
+        clippedLetters->clear();
     }
     const QFont drawn = settingsFont(font, settings);
     const bool pixelAnchors = settings.anchors == RenderSettings::Anchors::Pixels;
@@ -282,15 +295,23 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, const RenderSet
     QVector<LetterGeometry> placed;
     const bool rendered = settings.fit == RenderSettings::Fit::Ink
                               ? renderInk(drawn, letters, settings.padding, settings.dpi, docFont, &placed, emptyLetters)
-                              : renderLineBox(drawn, letters, settings.dpi, docFont, measured ? &placed : nullptr, emptyLetters);
+                              : renderLineBox(drawn, letters, settings.dpi, docFont, measured ? &placed : nullptr, emptyLetters,
+                                              clippedLetters);
     if (!rendered || !measured) {
         return rendered;
     }
 
     const QFontMetricsF metrics = metricsAt<QFontMetricsF>(drawn, settings.dpi);
     const int ascent = glyphMetricsAt(drawn, settings.dpi).ascent;
+    MarkGlyphs marks(drawn, settings.dpi);
     for (LetterGeometry &letter : placed) {
         measureLetter(metrics, &letter);
+        // Shaping would measure the dotted circle it puts a lone mark on.
+        const MarkRun mark = marks.run(letter.letter);
+        if (!mark.isEmpty()) {
+            letter.advance = mark.advance;
+            letter.leftBearing = mark.box.left();
+        }
         if (pixelAnchors) {
             const PixelAnchors anchors = ::pixelAnchors(letter, ascent);
             docFont->getCharacter(letter.letter)->setAnchor(anchors.upLine, anchors.baseLine, anchors.leftLine, anchors.rightLine);
@@ -301,7 +322,7 @@ bool renderGlyphs(const QFont &font, const QStringList &letters, const RenderSet
         measureFont(metrics, renderedPixelSize(drawn, settings.dpi), geometry);
         geometry->letters = placed;
         if (settings.metrics) {
-            geometry->kerningMeasured = measureKerning(metrics, letters, &geometry->kerning);
+            geometry->kerningMeasured = measureKerning(drawn, settings.dpi, letters, &geometry->kerning);
         }
     }
     return true;
@@ -313,7 +334,8 @@ bool fitsPixelBudget(const QFont &font, const QStringList &letters, const Render
     if (settings.fit == RenderSettings::Fit::LineBox) {
         return fitsPixelBudget(drawn, letters, settings.dpi);
     }
-    return fitsInkBudget(metricsAt<QFontMetrics>(drawn, settings.dpi), letters, settings.padding, nullptr);
+    MarkGlyphs marks(drawn, settings.dpi);
+    return fitsInkBudget(metricsAt<QFontMetrics>(drawn, settings.dpi), marks, letters, settings.padding, nullptr);
 }
 
 int largestFittingPointSize(const QFont &font, const QStringList &letters, const RenderSettings &settings)

@@ -22,11 +22,13 @@ QMF_RENDERER_EXPORT QFont settingsFont(const QFont &font, const RenderSettings &
 /**
  * renderGlyphs as settings say; the default settings draw what the overloads in glyphrenderer.h draw. When
  * geometry is given it receives the font's and each letter's metrics, and with settings.metrics the kerning
- * too. Returns false when the glyph images would be too large to hold.
+ * too; a letter that begins with a combining mark is measured as drawn, without shaping's dotted circle.
+ * emptyLetters and clippedLetters as in glyphrenderer.h; with Fit::Ink no letter loses ink.
+ * Returns false when the glyph images would be too large to hold.
  */
 QMF_RENDERER_EXPORT bool renderGlyphs(const QFont &font, const QStringList &letters, const RenderSettings &settings,
                                       Models::Font *docFont, FontGeometry *geometry = nullptr,
-                                      QStringList *emptyLetters = nullptr);
+                                      QStringList *emptyLetters = nullptr, QStringList *clippedLetters = nullptr);
 
 /** Whether renderGlyphs accepts letters drawn with font and settings. */
 QMF_RENDERER_EXPORT bool fitsPixelBudget(const QFont &font, const QStringList &letters, const RenderSettings &settings);

@@ -11,6 +11,7 @@
 #include <QVector>
 
 QT_BEGIN_NAMESPACE
+class QFont;
 class QFontMetricsF;
 class QImage;
 QT_END_NAMESPACE
@@ -37,7 +38,7 @@ struct LetterGeometry {
 struct KerningPair {
     QString left;
     QString right;
-    /** advance(left + right) - advance(left) - advance(right). */
+    /** advance(left + right) - advance(left) - advance(right), with ligatures kept from forming. */
     qreal adjustment = 0;
 };
 
@@ -69,10 +70,11 @@ QMF_RENDERER_EXPORT void measureFont(const QFontMetricsF &metrics, int pixelSize
 QMF_RENDERER_EXPORT void measureLetter(const QFontMetricsF &metrics, LetterGeometry *letter);
 
 /**
- * The kerning among letters, measured through Qt's shaping so that every kind of kerning the font has
- * counts; false, leaving pairs empty, when there are more than maxKerningLetters letters.
+ * The kerning among letters of font at dpi (the screen's when 0 or less), measured through Qt's shaping with
+ * ligatures kept from forming, for the pairs the font's kerning data can reach; false, leaving pairs empty,
+ * when there are more than maxKerningLetters letters.
  */
-QMF_RENDERER_EXPORT bool measureKerning(const QFontMetricsF &metrics, const QStringList &letters, QVector<KerningPair> *pairs);
+QMF_RENDERER_EXPORT bool measureKerning(const QFont &font, int dpi, const QStringList &letters, QVector<KerningPair> *pairs);
 
 /** upLine, baseLine, leftLine, rightLine of a letter in rows and columns of its image. */
 struct PixelAnchors {

@@ -1,6 +1,10 @@
 #include "glyphrenderer.h"
 
 #include "glyphcanvas_p.h"
+#include "glyphmetrics.h"
+#include "glyphrenderer_p.h"
+#include "inkloss_p.h"
+#include "markglyphs_p.h"
 #include "pointsizesearch_p.h"
 #include "renderedletter_p.h"
 #include "rendersettings.h"
@@ -17,8 +21,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QPen>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QtMath>
 
 namespace {
@@ -38,11 +45,27 @@ int advanceOf(const QFontMetrics &fontMetrics, const QString &letter)
     return letter.size() == 1 ? fontMetrics.horizontalAdvance(letter.at(0)) : fontMetrics.horizontalAdvance(letter);
 }
 
+/*
+ * The outline box of letter relative to the pen origin, y down. A character the font lacks is laid out as
+ * text, which gives the box of the glyph another font draws for it.
+ */
+QRect outlineBoxOf(const QFontMetrics &metrics, const QString &letter)
+{
+    return letter.size() == 1 && metrics.inFont(letter.at(0)) ? metrics.boundingRect(letter.at(0)) : metrics.boundingRect(letter);
+}
+
+// A letter that begins with a mark is as wide as its ink as well: room for its outline box and a pixel each side.
+qint64 imageWidth(const QFontMetrics &metrics, const QString &letter)
+{
+    const qint64 advance = qMax(0, advanceOf(metrics, letter));
+    return MarkGlyphs::beginsWithMark(letter) ? advance + qMax(0, outlineBoxOf(metrics, letter).width()) + 2 : advance;
+}
+
 bool fitsPixelBudget(const GlyphMetrics &metrics, const QStringList &letters)
 {
     qint64 pixels = 0;
     for (const QString &letter : letters) {
-        pixels += qint64(qMax(0, advanceOf(metrics.advances, letter))) * qMax(0, metrics.height);
+        pixels += imageWidth(metrics.advances, letter) * qMax(0, metrics.height);
     }
     return pixels <= maxGlyphPixels;
 }
@@ -84,6 +107,33 @@ bool hasInk(const QImage &image)
     return false;
 }
 
+/*
+ * A letter that begins with a combining mark, whose ink lies left of the pen as often as not: the image spans
+ * its ink and its advance, as high as the line, and *penX is the column the pen stood at.
+ */
+QImage drawMarkInLine(const QFont &font, const QString &letter, const MarkRun &mark, int advance, const GlyphMetrics &metrics,
+                      int dpi, int *penX)
+{
+    *penX = 0;
+    const int left = qMin(0, qFloor(mark.box.left()) - 1);
+    const int right = qMax(advance, qCeil(mark.box.right()) + 1);
+    QImage scratch = glyphImage(right - left, metrics.height, dpi);
+    if (scratch.isNull()) {
+        return glyphImage(advance, metrics.height, dpi);
+    }
+    scratch.fill(qRgba(255, 255, 255, 0));
+    QPainter p(&scratch);
+    p.setFont(font);
+    p.setPen(QPen(QColor(Qt::black)));
+    drawLetter(p, QPoint(-left, metrics.ascent), letter, mark);
+    p.end();
+    const QRect ink = inkRect(scratch);
+    const int first = ink.isNull() ? -left : qMin(ink.left(), -left);
+    const int last = ink.isNull() ? -left + advance - 1 : qMax(ink.right(), -left + advance - 1);
+    *penX = -left - first;
+    return scratch.copy(first, 0, last - first + 1, metrics.height);
+}
+
 } // namespace
 
 QStringList defaultLetters()
@@ -108,40 +158,68 @@ bool renderGlyphs(const QFont &font, Models::Font *docFont)
 }
 
 bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont, QStringList *emptyLetters,
-                  int dpi)
+                  int dpi, QStringList *clippedLetters)
+{
+    return drawLineBoxes(font, letters, dpi, docFont, emptyLetters, clippedLetters, nullptr);
+}
+
+bool drawLineBoxes(const QFont &font, const QStringList &letters, int dpi, Models::Font *docFont,
+                   QStringList *emptyLetters, QStringList *clippedLetters, QVector<int> *penColumns)
 {
     const GlyphMetrics metrics = glyphMetricsAt(font, dpi);
     if (emptyLetters) {
         emptyLetters->clear();
     }
+    if (clippedLetters) {
+        clippedLetters->clear();
+    }
+    if (penColumns) {
+        penColumns->clear();
+    }
     if (!fitsPixelBudget(metrics, letters)) {
         return false;
     }
 
+    MarkGlyphs marks(font, dpi);
     int widthSum = 0;
     int heightSum = 0;
     int count = 0;
     for (const QString &letter : letters) {
-        const int w = advanceOf(metrics.advances, letter);
-        const int h = metrics.height;
-
-        QImage img = glyphImage(w, h, dpi);
-        // A painter on an image without pixels only warns; the empty image is stored all the same.
-        if (!img.isNull()) {
-            img.fill(qRgba(255, 255, 255, 0));
-            QPainter p(&img);
-            p.setFont(font);
-            p.setPen(QPen(QColor(Qt::black)));
-            p.drawText(0, metrics.ascent, letter);
+        const MarkRun mark = marks.run(letter);
+        int w = advanceOf(metrics.advances, letter);
+        int penX = 0;
+        QImage img;
+        if (mark.isEmpty()) {
+            img = glyphImage(w, metrics.height, dpi);
+            // A painter on an image without pixels only warns; the empty image is stored all the same.
+            if (!img.isNull()) {
+                img.fill(qRgba(255, 255, 255, 0));
+                QPainter p(&img);
+                p.setFont(font);
+                p.setPen(QPen(QColor(Qt::black)));
+                p.drawText(0, metrics.ascent, letter);
+            }
+        } else {
+            img = drawMarkInLine(font, letter, mark, qRound(mark.advance), metrics, dpi, &penX);
+            w = img.width();
         }
         if (emptyLetters && !hasInk(img)) {
             emptyLetters->append(letter);
+        }
+        if (clippedLetters) {
+            const QRect box = mark.isEmpty() ? outlineBoxOf(metrics.advances, letter) : mark.box.toAlignedRect();
+            if (losesInk(img, metrics.height, QPoint(penX, metrics.ascent), box, font, dpi, letter, mark)) {
+                clippedLetters->append(letter);
+            }
+        }
+        if (penColumns) {
+            penColumns->append(penX);
         }
         // Wrapped once the painter is done: an image copied while painting is active is copied pixel by pixel.
         docFont->addCharacter(newLetter(letter, img));
 
         widthSum += w;
-        heightSum += h;
+        heightSum += metrics.height;
         ++count;
     }
 

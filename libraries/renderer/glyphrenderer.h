@@ -37,9 +37,14 @@ QMF_RENDERER_EXPORT bool renderGlyphs(const QFont &font, Models::Font *docFont);
  * The same for other letters, each a string of one character (one or two UTF-16 units).
  * When emptyLetters is given it is set to the letters, in their order, whose image came out without ink
  * (zero width or height, or every pixel transparent); the blank " " letter added at the end is not counted.
+ * When clippedLetters is given it is set to the letters, in their order, whose glyph has ink beyond the edges
+ * of its image, which the image loses.
+ * A letter that begins with a combining mark is drawn as the glyphs the font maps (shaping would put the mark on
+ * a dotted circle), its image as wide as its ink as well as its advance, the pen where it leaves the ink whole.
  */
 QMF_RENDERER_EXPORT bool renderGlyphs(const QFont &font, const QStringList &letters, Models::Font *docFont,
-                                      QStringList *emptyLetters = nullptr, int dpi = 0);
+                                      QStringList *emptyLetters = nullptr, int dpi = 0,
+                                      QStringList *clippedLetters = nullptr);
 
 /** The pixel size Qt draws font at, dpi as above; a bitmap font's strike may differ from the conversion. */
 QMF_RENDERER_EXPORT int renderedPixelSize(const QFont &font, int dpi = 0);

@@ -75,7 +75,7 @@ void readString(XmlWalk &walk, AltoState *state)
 }
 
 // BASELINE is a vertical position up to v4, where it may also be a list of points.
-void readBaseline(const XmlWalk &walk, ScanLine *line)
+void readAltoBaseline(const XmlWalk &walk, ScanLine *line)
 {
     const QString value = walk.attribute("BASELINE");
     bool ok = false;
@@ -94,7 +94,7 @@ void readTextLine(XmlWalk &walk, AltoState *state)
     state->line = state->page->lines.size();
     ScanLine line;
     box(walk, &line.outline);
-    readBaseline(walk, &line);
+    readAltoBaseline(walk, &line);
     state->page->lines.append(line);
     while (walk.nextChild()) {
         if (walk.isElement("String")) {

@@ -12,6 +12,7 @@
 #include "models/characterpicture.h"
 #include "models/font.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -21,7 +22,9 @@
 #include <QFont>
 #include <QFontComboBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -31,6 +34,7 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -84,6 +88,7 @@ MainWindow::MainWindow()
     sizeValidator = new SizeValidator(this);
     // Four digits, so that a typed size such as 2000 shows whole.
     sizeCombo->setMinimumContentsLength(4);
+    keepPixelSizeWidth();
 
     layOutControls(fontLabel, sizeLabel, styleLabel, outputLabel);
 
@@ -108,6 +113,13 @@ MainWindow::MainWindow()
     connect(sizeCombo, &QComboBox::currentTextChanged, this, &MainWindow::updatePixelSize);
     connect(outputEdit, &QLineEdit::textEdited, this, [this] { outputPathChosen = true; });
     connect(addFontsButton, &QPushButton::clicked, this, &MainWindow::addFontFiles);
+    // The preview shows the last run's glyphs only while they are the glyphs of the choice on show.
+    connect(fontCombo, &QFontComboBox::currentFontChanged, this, &MainWindow::clearPreview);
+    connect(styleCombo, &QComboBox::currentTextChanged, this, &MainWindow::clearPreview);
+    connect(sizeCombo, &QComboBox::currentTextChanged, this, &MainWindow::clearPreview);
+    connect(outputEdit, &QLineEdit::textChanged, this, &MainWindow::clearPreview);
+    connect(fontCombo, &QFontComboBox::currentFontChanged, this, &MainWindow::showFontOrigin);
+    fontCombo->view()->viewport()->installEventFilter(this);
 
     updateOutputFilename();
     updateProcess();
@@ -212,7 +224,7 @@ void MainWindow::addFontFiles()
 
 void MainWindow::registerFontFiles(const QStringList &paths)
 {
-    QStringList added;
+    QStringList addedPaths;
     QStringList refused;
     for (const QString &path : paths) {
         const QFileInfo info(path);
@@ -220,23 +232,44 @@ void MainWindow::registerFontFiles(const QStringList &paths)
         QString reason = !info.exists() ? tr("no such file") : !info.isFile() ? tr("not a regular file")
                          : !info.isReadable() ? tr("not readable") : info.size() == 0 ? tr("an empty file") : QString();
         if (reason.isEmpty()) {
-            const int id = QFontDatabase::addApplicationFont(path);
-            if (id < 0) {
-                reason = tr("not a font Qt can load");
+            if (addedFonts.add(path)) {
+                addedPaths.append(path);
             } else {
-                for (const QString &family : QFontDatabase::applicationFontFamilies(id)) {
-                    if (!added.contains(family)) {
-                        added.append(family);
-                    }
-                }
+                reason = tr("not a font Qt can load");
             }
         }
         if (!reason.isEmpty()) {
             refused.append(tr("%1: %2").arg(info.fileName(), reason));
         }
     }
+    // Named as the font list names them: a family shared with an installed font is listed once per foundry.
+    QStringList added;
+    for (const QString &path : addedPaths) {
+        const QStringList entries = addedFonts.entriesOf(path);
+        for (const QString &family : addedFonts.familiesOf(path)) {
+            QStringList names;
+            for (const QString &entry : entries) {
+                if (entry == family || entry.startsWith(family + QLatin1String(" ["))) {
+                    names.append(entry);
+                }
+            }
+            for (const QString &name : names.isEmpty() ? QStringList{family} : names) {
+                if (!added.contains(name)) {
+                    added.append(name);
+                }
+            }
+        }
+    }
     if (!added.isEmpty()) {
-        fontCombo->setCurrentFont(QFont(added.first()));
+        const int index = fontCombo->findText(added.first(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index < 0) {
+            fontCombo->setCurrentFont(QFont(added.first()));
+        } else if (index != fontCombo->currentIndex()) {
+            fontCombo->setCurrentIndex(index);
+        } else {
+            // The entry on show, which may have gained styles from the file.
+            changeFont(fontCombo->currentFont());
+        }
     }
     QStringList message;
     if (!added.isEmpty()) {
@@ -246,6 +279,22 @@ void MainWindow::registerFontFiles(const QStringList &paths)
         message.append(tr("refused %1").arg(refused.join(QStringLiteral("; "))));
     }
     statusBar->showMessage(message.join(QStringLiteral("; ")));
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && watched == fontCombo->view()->viewport()) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QString entry = fontCombo->view()->indexAt(help->pos()).data().toString();
+        const QString origin = fontOrigin(entry);
+        if (origin.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), origin, fontCombo->view()->viewport());
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
@@ -295,7 +344,13 @@ void MainWindow::fillSizes(const QFont &font)
     {
         const QSignalBlocker blocker(sizeCombo);
         sizeCombo->clear();
-        const QString style = InstalledFonts::styleString(font);
+        QString style = InstalledFonts::styleString(font);
+        // The font's own style may be one the family lacks (Normal in a family with Bold alone): then the
+        // style chosen in the list says which sizes there are.
+        if (!InstalledFonts::isSmoothlyScalable(font.family(), style)
+            && InstalledFonts::smoothSizes(font.family(), style).isEmpty()) {
+            style = styleCombo->currentText();
+        }
         if (InstalledFonts::isSmoothlyScalable(font.family(), style)) {
             const QList<int> sizes = QFontDatabase::standardSizes();
             for (const int size : sizes) {
@@ -404,4 +459,56 @@ QString MainWindow::dialogDirectory() const
         }
     }
     return QDir::currentPath();
+}
+
+void MainWindow::keepPixelSizeWidth()
+{
+    // As wide as the widest text it shows for a size of four digits, so that the controls beside it stay
+    // where they are while the size changes.
+    const QFontMetrics metrics = pixelSizeLabel->fontMetrics();
+    QChar widestDigit = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widestDigit)) {
+            widestDigit = QLatin1Char(digit);
+        }
+    }
+    QString widest = pixelSizeText(QFont(), QStringLiteral("9999"));
+    for (QChar &c : widest) {
+        if (c.isDigit()) {
+            c = widestDigit;
+        }
+    }
+    pixelSizeLabel->setMinimumWidth(metrics.horizontalAdvance(widest));
+}
+
+void MainWindow::clearPreview()
+{
+    glyphPreview->clear();
+    summaryLabel->clear();
+}
+
+void MainWindow::showFontOrigin()
+{
+    const QString entry = fontCombo->currentText();
+    const QString origin = fontOrigin(entry);
+    fontCombo->setToolTip(origin);
+    if (!origin.isEmpty()) {
+        statusBar->showMessage(tr("%1: %2").arg(entry, origin));
+    }
+}
+
+QString MainWindow::fontOrigin(const QString &entry) const
+{
+    if (!addedFonts.concerns(entry)) {
+        return QString();
+    }
+    const AddedFontFiles::Origin origin = addedFonts.origin(entry);
+    QStringList parts;
+    if (origin.installed) {
+        parts.append(tr("installed font"));
+    }
+    for (const QString &file : origin.files) {
+        parts.append(QDir::toNativeSeparators(file));
+    }
+    return parts.join(QStringLiteral("; "));
 }

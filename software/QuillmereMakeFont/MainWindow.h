@@ -1,6 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "addedfontfiles.h"
+
 #include <QWidget>
 
 class GlyphPreview;
@@ -10,6 +12,7 @@ QT_BEGIN_NAMESPACE
 class QComboBox;
 class QDragEnterEvent;
 class QDropEvent;
+class QEvent;
 class QFont;
 class QFontComboBox;
 class QLabel;
@@ -42,6 +45,8 @@ protected:
      * picks the first family added; the status bar names what was added and why a file was refused.
      */
     void registerFontFiles(const QStringList &paths);
+    /** The font list's tool tips: where each entry of a family an added file brings comes from. */
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -68,11 +73,16 @@ protected:
 private:
     void layOutControls(QLabel *fontLabel, QLabel *sizeLabel, QLabel *styleLabel, QLabel *outputLabel);
     void updatePixelSize();
+    void keepPixelSizeWidth();
+    void clearPreview();
+    void showFontOrigin();
+    QString fontOrigin(const QString &entry) const;
     void reportFailure(const QString &filename, const QString &reason);
     void showWritten(const QString &filename, const QFont &font);
     QString dialogDirectory() const;
 
     SizeValidator *sizeValidator;
+    AddedFontFiles addedFonts;
     // Set once the user types or picks an output path; until then the save dialog prefers the
     // directory remembered from earlier sessions to the working directory the field starts in.
     bool outputPathChosen = false;

@@ -4,6 +4,7 @@
 #include "command.h"
 
 #include "iomanager/fontfilemanager.h"
+#include "models/codepoint.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -104,14 +105,14 @@ int updateAnchor(const Cli::CommandLine &line, const Options &options)
     }
     if (countLetters(path, letter) == 0) {
         return line.failure(QStringLiteral("%1 has no letter %2 (%3); nothing changed")
-                                .arg(path, Cli::letterLabel(letter), Cli::codePoints(letter)));
+                                .arg(path, Models::letterLabel(letter), Models::codePointNames(letter)));
     }
     if (IOManager::FontFileManager::changeLetterAnchor(path, options.baseLine, options.rightLine, letter) != 0) {
         return line.failure(QStringLiteral("%1 was not changed").arg(path));
     }
 
     std::printf("%s: letter %s: baseLine %s, rightLine %s\n", path.toUtf8().constData(),
-                Cli::letterLabel(letter).toUtf8().constData(), QString::number(options.baseLine, 'f', 0).toUtf8().constData(),
+                Models::letterLabel(letter).toUtf8().constData(), QString::number(options.baseLine, 'f', 0).toUtf8().constData(),
                 QString::number(options.rightLine, 'f', 0).toUtf8().constData());
     return Cli::exitOk;
 }

@@ -1,5 +1,5 @@
 #include "cli.h"
-#include "charset.h"
+
 #include "textencoding.h"
 
 #include <QCommandLineParser>
@@ -75,22 +75,12 @@ QByteArray notText;
 
 } // namespace
 
-QString escaped(const QByteArray &bytes)
-{
-    QString text;
-    for (const char byte : bytes) {
-        const uchar code = uchar(byte);
-        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte)) : QString::asprintf("\\x%02X", code);
-    }
-    return text;
-}
-
 QString oneLine(const QString &message)
 {
     QString line;
     line.reserve(message.size());
     for (const QChar character : message) {
-        line += character.category() == QChar::Other_Control ? escaped(QString(character).toUtf8()) : QString(character);
+        line += character.category() == QChar::Other_Control ? TextEncoding::escaped(QString(character).toUtf8()) : QString(character);
     }
     return line;
 }
@@ -121,7 +111,7 @@ Parsed parse(QCommandLineParser &parser, const char *command, const QString &syn
     const QCommandLineOption version = parser.addVersionOption();
     if (!notText.isEmpty()) {
         usageError(command, QStringLiteral("\"%1\" is not valid %2 text; file names and values must be, or they would change on the way")
-                                .arg(escaped(notText), TextEncoding::localEncodingName()));
+                                .arg(TextEncoding::escaped(notText), TextEncoding::localEncodingName()));
         return Parsed::Failed;
     }
     arguments.removeAt(1); // the subcommand
@@ -173,47 +163,6 @@ int failure(const char *command, const QString &message)
 {
     note(command, message);
     return exitFailure;
-}
-
-QVector<uint> codePointsOf(const QString &text)
-{
-    QVector<uint> result;
-    result.reserve(text.size());
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar unit = text.at(i);
-        if (unit.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            result.append(QChar::surrogateToUcs4(unit, text.at(i + 1)));
-            ++i;
-        } else {
-            result.append(unit.unicode()); // a lone surrogate stays itself, not U+FFFD
-        }
-    }
-    return result;
-}
-
-QString codePoints(const QString &letter)
-{
-    if (letter.isEmpty()) {
-        return QStringLiteral("(empty)");
-    }
-    QStringList names;
-    for (const uint codePoint : codePointsOf(letter)) {
-        names.append(Charset::codePointName(codePoint));
-    }
-    return names.join(QLatin1Char(' '));
-}
-
-QString letterLabel(const QString &letter)
-{
-    if (letter.isEmpty()) {
-        return codePoints(letter);
-    }
-    for (const uint codePoint : codePointsOf(letter)) {
-        if (!QChar::isPrint(codePoint) || QChar::isSpace(codePoint)) {
-            return codePoints(letter);
-        }
-    }
-    return letter;
 }
 
 } // namespace Cli

@@ -3,7 +3,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <QVector>
 
 class QCommandLineParser;
 
@@ -69,23 +68,12 @@ void note(const char *command, const QString &message);
 /** Prints "oftool COMMAND: message"; returns exitFailure. */
 int failure(const char *command, const QString &message);
 
-/** Bytes outside printable ASCII as \\xHH, so that a message shows a name or an argument that is not text as it is. */
-QString escaped(const QByteArray &bytes);
-
 /**
- * message with its control characters (a newline in a file name, for one) as escaped() shows them, so
- * that it stays one line; every other character as it is. Each line oftool prints goes through it.
+ * message with its control characters (a newline in a file name, for one) as TextEncoding::escaped()
+ * shows them, so that it stays one line; every other character as it is. Each line oftool prints goes
+ * through it.
  */
 QString oneLine(const QString &message);
-
-/** A letter as people read it: a visible character as itself, anything else as U+XXXX code points. */
-QString letterLabel(const QString &letter);
-
-/** The code points of text; a lone surrogate counts as itself. */
-QVector<uint> codePointsOf(const QString &text);
-
-/** "U+0041", or "U+0041 U+0301" for several characters, "(empty)" for none. */
-QString codePoints(const QString &letter);
 
 } // namespace Cli
 

@@ -9,12 +9,14 @@
 #include "metricsfile.h"
 #include "orderedrunner.h"
 #include "progress.h"
+#include "shardoptions.h"
 
 #include "composer.h"
 #include "groundtruth.h"
 #include "samplerandom.h"
 #include "typeface.h"
 
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QDir>
@@ -48,7 +50,7 @@ struct LoadedFont {
 
 /* What became of one sample, made on a worker thread. */
 struct SampleResult {
-    enum class Kind { Made, Kept, Missing, TooLarge, NoMemory, WriteFailed };
+    enum class Kind { Made, Kept, Missing, TooLarge, NoMemory, WriteFailed, OtherSettings };
     Kind kind = Kind::Made;
     QString name;
     int font = 0;
@@ -58,22 +60,6 @@ struct SampleResult {
     QString error;
     DatasetFolder::Sample sample;
 };
-
-Compose::FontMetrics fontMetrics(const MetricsFile::TextMetrics &read)
-{
-    Compose::FontMetrics metrics;
-    metrics.ascent = read.ascent;
-    metrics.descent = read.descent;
-    metrics.lineSpacing = read.lineSpacing;
-    metrics.spaceAdvance = read.spaceAdvance;
-    for (auto letter = read.letters.cbegin(); letter != read.letters.cend(); ++letter) {
-        metrics.letters.insert(letter.key(), Compose::LetterMetrics{letter->advance, letter->originX, letter->originY});
-    }
-    for (const MetricsFile::TextMetrics::Pair &pair : read.pairs) {
-        metrics.kerning.insert(qMakePair(pair.left, pair.right), pair.adjustment);
-    }
-    return metrics;
-}
 
 // Reads each font and the metrics file beside it; false once one fails, with its line printed.
 bool loadFonts(const Cli::CommandLine &line, const Options &options, std::vector<LoadedFont> *fonts)
@@ -95,11 +81,10 @@ bool loadFonts(const Cli::CommandLine &line, const Options &options, std::vector
             line.note(error + QStringLiteral("; placing letters by their anchor lines"));
             measured = false;
         }
-        const Compose::FontMetrics metrics = fontMetrics(read);
         LoadedFont loaded;
         loaded.path = path;
         loaded.name = font->getName();
-        loaded.typeface.reset(new Compose::Typeface(*font, measured ? &metrics : nullptr, options.levels));
+        loaded.typeface.reset(new Compose::Typeface(*font, measured ? &read : nullptr, options.levels));
         if (loaded.typeface->isEmpty()) {
             line.failure(QStringLiteral("%1: no letter has a picture of the degradation levels asked for").arg(path));
             return false;
@@ -170,6 +155,23 @@ QImage boxesDrawn(const Compose::Composition &composition)
     return image;
 }
 
+// The endings of a sample's file names, the image last, as stageSample writes them.
+QStringList sampleSuffixes(const Options &options)
+{
+    QStringList suffixes{QStringLiteral(".gt.txt")};
+    if (options.pageXml) {
+        suffixes.append(QStringLiteral(".xml"));
+    }
+    if (options.tesseractBoxes) {
+        suffixes.append(QStringLiteral(".box"));
+    }
+    if (options.drawBoxes) {
+        suffixes.append(QStringLiteral(".boxes.png"));
+    }
+    suffixes.append(QStringLiteral(".png"));
+    return suffixes;
+}
+
 /* Everything a worker needs, read-only while the run lasts. */
 struct Run {
     const Options &options;
@@ -224,8 +226,9 @@ void stageSample(const Run &run, const LoadedFont &font, qint64 index, const Com
         }
         result->sample.files.append(staged);
     }
-    if (!DatasetFolder::place(&result->sample, &result->error)) {
-        result->kind = SampleResult::Kind::WriteFailed;
+    bool differs = false;
+    if (!run.folder.place(&result->sample, &result->error, &differs)) {
+        result->kind = differs ? SampleResult::Kind::OtherSettings : SampleResult::Kind::WriteFailed;
     }
 }
 
@@ -279,7 +282,7 @@ QString characterList(const QStringList &characters)
 {
     QStringList names;
     for (const QString &character : characters.mid(0, shownMissing)) {
-        names.append(QStringLiteral("%1 (%2)").arg(Cli::codePoints(character), Cli::letterLabel(character)));
+        names.append(QStringLiteral("%1 (%2)").arg(Models::codePointNames(character), Models::letterLabel(character)));
     }
     return names.join(QStringLiteral(", ")) + (characters.size() > shownMissing ? QStringLiteral(", ...") : QString());
 }
@@ -324,7 +327,15 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
     if (!options.backgroundDir.isEmpty() && !loadBackgrounds(line, options.backgroundDir, &withImages.compose.backgroundImages)) {
         return Cli::exitFailure;
     }
-    DatasetFolder folder(options.output);
+    if (options.shard.isSharded()) {
+        line.note(shardNote(options.shard, options.count, QStringLiteral("samples")));
+    }
+    // A shard makes its block of the plan; a sample's name, seed, font and lines come from its place in the whole.
+    const Shards::Range samples = Shards::itemsOf(options.shard, options.count);
+    DatasetFolder folder(options.output, options.shard, samples);
+    if (options.resume) {
+        folder.resumeWith(sampleSuffixes(options));
+    }
     QString error;
     if (!folder.open(&error)) {
         return line.failure(error);
@@ -333,11 +344,11 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
         line.note(QStringLiteral("%1: continuing a dataset of %2 samples; %3 files of unlisted samples removed")
                       .arg(options.output).arg(folder.listedCount()).arg(folder.removedCount()));
     }
-    const QSet<QString> kept = folder.listed();
+    const QSet<QString> kept = folder.done();
     const Run shared{withImages, fonts, kept, folder};
     const StopSignals stopSignals;
     const bool live = isatty(STDERR_FILENO);
-    Progress progress(int(options.count));
+    Progress progress(int(samples.size()));
     QElapsedTimer sinceStep;
     sinceStep.start();
     Tally tally;
@@ -373,6 +384,10 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
             result.sample.id = index;
             folder.add(result.sample);
             break;
+        case SampleResult::Kind::OtherSettings:
+            progress.note(QStringLiteral("oftool compose: ") + result.error);
+            ++tally.failed;
+            break;
         case SampleResult::Kind::Kept:
             ++tally.kept;
             break;
@@ -407,21 +422,24 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
             break;
         }
         count(folder.commit());
-        if (live && (sinceStep.elapsed() >= 100 || index + 1 == options.count)) {
+        if (live && (sinceStep.elapsed() >= 100 || index + 1 == samples.size())) {
             progress.step(index + 1, result.name);
             sinceStep.restart();
         }
         return !tally.missingStop && !tally.writeStop;
     };
-    const std::function<SampleResult(int)> work = [&shared](int index) { return makeSample(shared, index); };
-    const int reported = runOrdered<SampleResult>(int(options.count), options.threads, work, report,
+    const qint64 first = samples.first;
+    const std::function<SampleResult(int)> work = [&shared, first](int index) { return makeSample(shared, first + index); };
+    const int reported = runOrdered<SampleResult>(int(samples.size()), options.threads, work, report,
                                                   [] { return StopSignals::received() != 0; });
-    count(folder.finish());
-
-    const int notMade = int(options.count) - reported;
+    const int notMade = int(samples.size()) - reported;
+    // The journal says the run did all its samples only when they are listed too.
+    count(folder.finish(notMade == 0 && tally.failed == 0 && !tally.missingStop && StopSignals::received() == 0));
     QString summary = QStringLiteral("wrote %1 of %2 samples into %3; %4 skipped, %5 failed")
-                          .arg(tally.written).arg(options.count).arg(options.output).arg(tally.skipped + notMade).arg(tally.failed);
-    if (tally.kept > 0) {
+                          .arg(tally.written).arg(samples.size()).arg(options.output).arg(tally.skipped + notMade).arg(tally.failed);
+    if (options.resume) {
+        summary += QStringLiteral("; %1 passed over as complete (--resume)").arg(tally.kept);
+    } else if (tally.kept > 0) {
         summary += QStringLiteral("; %1 kept from before").arg(tally.kept);
     }
     for (size_t i = 0; i < fonts.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include "command.h"
 #include "renderoptions.h"
+#include "shardoptions.h"
 #include "textencoding.h"
 
 #include <QFile>
@@ -264,6 +265,10 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     if (status == Cli::exitOk) {
         status = readNumbers(line, options);
     }
+    if (status == Cli::exitOk) {
+        status = readShardOptions(line, &options->shard);
+    }
+    options->resume = line.isSet(QStringLiteral("resume"));
     return status;
 }
 
@@ -307,7 +312,10 @@ void declareOptions(Cli::CommandLine &line)
          QStringLiteral("px")},
         {QStringLiteral("baseline-jitter"), QStringLiteral("Move each letter up or down by up to this many whole pixels, at random."),
          QStringLiteral("px")},
+        {QStringLiteral("resume"), QStringLiteral("Pass over the samples whose files the journal beside metadata.jsonl records as "
+                                                  "whole; redo the rest. Give it from the first run on.")},
     });
+    declareShardOptions(line, QStringLiteral("samples"));
     line.addArgument(QStringLiteral("FONT"), QStringLiteral("OF font files; FONT.metrics.json beside one places its letters."),
                      QStringLiteral("FONT.of..."));
 }

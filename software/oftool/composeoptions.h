@@ -2,6 +2,7 @@
 #define OFTOOL_COMPOSEOPTIONS_H
 
 #include "composer.h"
+#include "shard.h"
 #include "typeface.h"
 
 #include <QString>
@@ -44,6 +45,8 @@ struct Options {
     QString backgroundDir;
     Compose::DegradationRange levels;
     Compose::Options compose;
+    Shards::Shard shard;
+    bool resume = false;
 };
 
 /** Cli::exitOk with every option read; otherwise the status of the error it printed. */

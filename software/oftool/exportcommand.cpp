@@ -7,6 +7,7 @@
 #include "iomanager/glyphfilename.h"
 #include "models/character.h"
 #include "models/characterpicture.h"
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QDir>
@@ -96,7 +97,7 @@ bool exportLetter(const Cli::CommandLine &line, const Models::Character &letter,
     const QList<Models::CharacterPicture *> &pictures = letter.getPictures();
     // Whether a letter can be named does not depend on the id.
     if (IOManager::GlyphFileName::compose(prefix, value, 0, &why).isNull()) {
-        line.note(QStringLiteral("letter %1 (%2) left out: %3").arg(Cli::letterLabel(value), Cli::codePoints(value), why));
+        line.note(QStringLiteral("letter %1 (%2) left out: %3").arg(Models::letterLabel(value), Models::codePointNames(value), why));
         tally->skipped += pictures.size();
         return true;
     }
@@ -106,14 +107,14 @@ bool exportLetter(const Cli::CommandLine &line, const Models::Character &letter,
         const Models::CharacterPicture *picture = pictures.at(i);
         if (picture->getImage().isNull()) {
             line.note(QStringLiteral("letter %1 id %2 left out: its image is null")
-                          .arg(Cli::letterLabel(value), QString::number(picture->getId())));
+                          .arg(Models::letterLabel(value), QString::number(picture->getId())));
             ++tally->skipped;
             continue;
         }
         const QString number = digits ? QStringLiteral("%1").arg(i, digits, 10, QLatin1Char('0')) : QString();
         const QString name = IOManager::GlyphFileName::compose(prefix + number, value, picture->getId());
         if (name.toUtf8().size() > maxFileNameBytes) {
-            line.note(QStringLiteral("letter %1 left out: its file name would be too long").arg(Cli::codePoints(value)));
+            line.note(QStringLiteral("letter %1 left out: its file name would be too long").arg(Models::codePointNames(value)));
             ++tally->skipped;
             continue;
         }

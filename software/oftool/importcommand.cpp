@@ -8,6 +8,7 @@
 #include "iomanager/glyphfilename.h"
 #include "models/character.h"
 #include "models/characterpicture.h"
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QDir>
@@ -100,7 +101,7 @@ int countPictures(const Models::Font &font, QStringList *nullImages)
         for (const Models::CharacterPicture *picture : letter->getPictures()) {
             ++pictures;
             if (picture->getImage().isNull()) {
-                nullImages->append(QStringLiteral("%1 id %2").arg(Cli::letterLabel(letter->getCharacterValue()),
+                nullImages->append(QStringLiteral("%1 id %2").arg(Models::letterLabel(letter->getCharacterValue()),
                                             QString::number(picture->getId())));
             }
         }

@@ -5,6 +5,7 @@
 
 #include "models/character.h"
 #include "models/characterpicture.h"
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QJsonArray>
@@ -91,7 +92,7 @@ QString labels(const QStringList &letters)
     }
     QStringList shown;
     for (const QString &letter : letters) {
-        shown.append(Cli::letterLabel(letter));
+        shown.append(Models::letterLabel(letter));
     }
     return shown.join(QLatin1Char(' '));
 }
@@ -114,7 +115,7 @@ QStringList anchorLines(const Summary &summary)
     }
     QStringList lines;
     for (int i = 0; i < summary.letters.size(); ++i) {
-        lines.append(Cli::letterLabel(summary.letters.at(i)) + QStringLiteral(": ") + anchorText(summary.anchors.at(i)));
+        lines.append(Models::letterLabel(summary.letters.at(i)) + QStringLiteral(": ") + anchorText(summary.anchors.at(i)));
     }
     return lines;
 }

@@ -1,6 +1,7 @@
 #include "cli.h"
 #include "command.h"
 #include "commands.h"
+#include "textencoding.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -91,7 +92,7 @@ int dispatch(int argc, char **argv)
         std::printf("oftool %s\n", QMF_VERSION);
         return Cli::exitOk;
     }
-    std::fprintf(stderr, "oftool: unknown command \"%s\"\n", Cli::escaped(name).toUtf8().constData());
+    std::fprintf(stderr, "oftool: unknown command \"%s\"\n", TextEncoding::escaped(name).toUtf8().constData());
     printUsage(stderr);
     return Cli::exitUsage;
 }

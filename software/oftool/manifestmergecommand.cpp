@@ -102,10 +102,11 @@ void declareManifestMerge(Cli::CommandLine &line)
 from the manifests its shards wrote beside it (FILE.jsonl gives FILE.shard-I-of-N.jsonl), in the
 order of their index: the manifest the run writes without shards, byte for byte. Nothing is written
 when a shard's manifest is missing, or its journal (FILE.shard-I-of-N.jsonl.partial) says that it
-was stopped.
+was stopped. The lists of compose --shard I/N, metadata.jsonl and gt.txt, are merged the same way.
 
-Example:
+Examples:
   oftool manifest-merge dataset/fonts.jsonl
+  oftool manifest-merge lines/metadata.jsonl && oftool manifest-merge lines/gt.txt
 
 Exit status: 0 file written, 1 usage error, 2 a shard missing or stopped, or a file not read or written.)"));
     line.addArgument(QStringLiteral("FILE"), QStringLiteral("The manifest to write."));

@@ -7,49 +7,43 @@
 #include "iomanager/fontfilemanager.h"
 #include "iomanager/writeresult.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace Cli {
 
-QString cannotWrite(const QString &path, const QString &typed)
+QString writeFailure(const IOManager::WriteResult &result, const QString &typed, const QString &fallback)
 {
-    const QFileInfo target(path);
-    const QFileInfo directory(target.absolutePath());
     QString reason;
-    struct stat status;
-    if (target.isSymLink() && ::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ELOOP) {
-        reason = QString::fromLocal8Bit(std::strerror(ELOOP));
-    } else if (target.isDir()) {
-        reason = QString::fromLocal8Bit(std::strerror(EISDIR));
-    } else if (target.exists() && !target.isFile()) {
+    switch (result.cause()) {
+    case IOManager::WriteResult::NotRegularFile:
         reason = QStringLiteral("not a regular file");
-    } else if (directory.exists() && !directory.isDir()) {
-        reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
-    } else if (access(QFile::encodeName(directory.absoluteFilePath()).constData(), W_OK | X_OK) != 0
-               || (target.exists() && access(QFile::encodeName(target.absoluteFilePath()).constData(), W_OK) != 0)) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-    } else {
-        return QString();
+        break;
+    case IOManager::WriteResult::IsDirectory:
+    case IOManager::WriteResult::DirectoryMissing:
+    case IOManager::WriteResult::DirectoryNotDirectory:
+    case IOManager::WriteResult::DirectoryNotWritable:
+    case IOManager::WriteResult::FileNotWritable:
+    case IOManager::WriteResult::LinkLoop:
+        reason = QString::fromLocal8Bit(std::strerror(result.systemError()));
+        break;
+    case IOManager::WriteResult::DeviceFull: // the failed call's own text says so
+    case IOManager::WriteResult::UnknownCause:
+        return fallback;
     }
     const QString hint = typed.startsWith(QLatin1Char('~'))
                              ? QStringLiteral(" (the shell did not expand \"~\": it does not inside quotes or after \"=\"; use $HOME)")
                              : QString();
-    return QStringLiteral("cannot write %1: %2%3").arg(path, reason, hint);
+    return QStringLiteral("cannot write %1: %2%3").arg(result.path(), reason, hint);
 }
 
 QString writeFailure(const QString &path, const QString &typed, const QString &fallback)
 {
-    const QString reason = cannotWrite(path, typed);
-    return reason.isEmpty() ? fallback : reason;
+    return writeFailure(IOManager::WriteResult::failed(IOManager::WriteResult::CannotWrite, path), typed, fallback);
 }
 
 namespace {
@@ -126,7 +120,7 @@ bool saveFont(const char *command, const Models::Font *font, const QString &path
         error = result.detail().isEmpty() ? QStringLiteral("could not write %1").arg(path)
                                           : QStringLiteral("cannot write %1: %2").arg(path, result.detail());
     }
-    failure(command, writeFailure(path, path, error));
+    failure(command, compress ? writeFailure(path, path, error) : writeFailure(result, path, error));
     return false;
 }
 

@@ -8,6 +8,10 @@
 class QByteArray;
 class QImage;
 
+namespace IOManager {
+class WriteResult;
+}
+
 namespace Models {
 class Font;
 }
@@ -15,14 +19,14 @@ class Font;
 namespace Cli {
 
 /**
- * "cannot write PATH: REASON", the reason found by looking at path and its directory after a
- * write failed ("Permission denied", "Is a directory", "not a regular file", ...), with a hint
- * when typed, the path as the user gave it, starts with "~". Empty when nothing there explains
- * the failure (a full disk, for one).
+ * "cannot write PATH: REASON" for a failed write, REASON the cause result found at its path and
+ * directory in the system's words ("Permission denied", "Is a directory", "not a regular file", ...),
+ * with a hint when typed, the path as the user gave it, starts with "~"; fallback when nothing there
+ * explains the failure (a full disk, for one).
  */
-QString cannotWrite(const QString &path, const QString &typed);
+QString writeFailure(const IOManager::WriteResult &result, const QString &typed, const QString &fallback);
 
-/** cannotWrite()'s message, or fallback when nothing at path explains the failure. */
+/** The same for a write to path that failed just now. */
 QString writeFailure(const QString &path, const QString &typed, const QString &fallback);
 
 /** Writes image as a PNG file that appears only once complete; false with a message otherwise. */

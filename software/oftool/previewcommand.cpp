@@ -7,6 +7,7 @@
 #include "previewsheet.h"
 #include "samefile.h"
 
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QFileInfo>
@@ -65,7 +66,7 @@ int readOptions(const Cli::CommandLine &line, Options *options)
     } else if (line.isSet(QStringLiteral("pictures"))) {
         options->pictures = 0;
     }
-    options->text = Cli::codePointsOf(line.isSet(QStringLiteral("text")) ? line.value(QStringLiteral("text")) : defaultText);
+    options->text = Models::codePointsOf(line.isSet(QStringLiteral("text")) ? line.value(QStringLiteral("text")) : defaultText);
     if (options->text.size() > maxTextLength) {
         return line.usageError(QStringLiteral("--text: %1 characters; at most %2 fit a sheet")
                                    .arg(options->text.size()).arg(maxTextLength));
@@ -80,19 +81,18 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
     if (!font) {
         return Cli::exitFailure;
     }
-    // The file oftool render --metrics writes beside the font; without it, the images are set side by side.
+    // The file oftool render --metrics writes beside the font; without it, the anchor lines or the image widths set the text.
     const QString metricsPath = MetricsFile::metricsPath(options.path);
     MetricsFile::TextMetrics metrics;
-    bool withMetrics = false;
-    if (QFileInfo::exists(metricsPath)) {
-        QString error;
-        withMetrics = MetricsFile::readMetricsOf(options.path, &metrics, &error);
-        if (!withMetrics) {
-            line.note(error + QStringLiteral("; the sample text is set from the image widths"));
-        }
-    }
+    const bool besideFont = QFileInfo::exists(metricsPath);
+    QString reason;
+    const bool withMetrics = besideFont && MetricsFile::readMetricsOf(options.path, &metrics, &reason);
     const PreviewSheet layout(*font, options.text, options.scale, withMetrics ? &metrics : nullptr, options.anchorLines,
                                options.pictures);
+    if (besideFont && !withMetrics) {
+        line.note(reason + (layout.placedByAnchors() ? QStringLiteral("; the sample text is set from the anchor lines")
+                                                     : QStringLiteral("; the sample text is set from the image widths")));
+    }
     if (!layout.fits()) {
         return line.failure(QStringLiteral("the sheet would be %1 x %2 pixels, more than this tool draws; "
                                            "use a smaller --scale or a shorter --text")
@@ -112,7 +112,7 @@ int drawPreview(const Cli::CommandLine &line, const Options &options)
     if (!layout.missing().isEmpty()) {
         QStringList names;
         for (const QString &letter : layout.missing()) {
-            names.append(QStringLiteral("%1 (%2)").arg(Cli::codePoints(letter), letter));
+            names.append(QStringLiteral("%1 (%2)").arg(Models::codePointNames(letter), letter));
         }
         std::printf("not in the font: %s\n", names.join(QStringLiteral(", ")).toUtf8().constData());
     }
@@ -128,7 +128,8 @@ void declarePreview(Cli::CommandLine &line)
 {
     line.describe(QStringLiteral("oftool preview FILE -o sheet.png [--text TEXT] [--scale N] [--lines] [--pictures]"), QStringLiteral(R"(Draws an OF font file as a PNG sheet: every letter's first picture in a grid, with its character
 and code point under it, transparent pixels on a light checkerboard, then a sample text set from
-the glyph images side by side, standing on their bottom edges. Characters of the sample text that
+the glyph images side by side, standing on their bottom edges, or, when letters have anchor lines in
+pixels (render --anchors pixels), each by its pen origin on the baseline and its advance. Characters of the sample text that
 the font lacks appear as outlined boxes, in the text and at the end of the grid; a picture with a
 null image is a crossed box.
 

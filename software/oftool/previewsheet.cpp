@@ -1,13 +1,14 @@
 #include "previewsheet.h"
 
 #include "charset.h"
-#include "cli.h"
 #include "metricsfile.h"
+#include "placement.h"
 
 #include "glyphtile.h"
 
 #include "models/character.h"
 #include "models/characterpicture.h"
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QColor>
@@ -87,6 +88,7 @@ PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, 
     : m_scale(scale)
     , m_anchorLines(anchorLines)
     , m_pictures(pictures)
+    , m_metrics(metrics != nullptr)
 {
     int pictureCount = 0;
     for (const Models::Character *letter : font.getCharacters()) {
@@ -96,8 +98,12 @@ PreviewSheet::PreviewSheet(const Models::Font &font, const QVector<uint> &text, 
     addLetters(font);
     addMissing(font, text);
     layOutGrid();
-    if (metrics) {
-        layOutMetricText(font, text, *metrics);
+    bool anchored = false;
+    for (const Models::Character *letter : font.getCharacters()) {
+        anchored = anchored || !(letter->getAnchors() == Models::defaultAnchors);
+    }
+    if (metrics || anchored) {
+        layOutPlacedText(font, text, metrics);
     } else {
         layOutText(font, text);
     }
@@ -111,7 +117,7 @@ void PreviewSheet::addLetters(const Models::Font &font)
     for (const Models::Character *letter : font.getCharacters()) {
         Cell cell;
         cell.letter = letter->getCharacterValue();
-        cell.anchors = {letter->getUpLine(), letter->getBaseLine(), letter->getLeftLine(), letter->getRightLine()};
+        cell.anchors = letter->getAnchors();
         QVector<QImage> images{firstImage(letter)};
         if (m_pictures != 1) {
             images.clear();
@@ -212,16 +218,31 @@ void PreviewSheet::layOutText(const Models::Font &font, const QVector<uint> &tex
 }
 
 /*
- * The sample text as a program would set it from the metrics file: each image placed by its pen origin on the
- * baseline, the pen moved by the advance and the kerning. A letter the metrics do not know stands on the
- * baseline with its image width as advance.
+ * The sample text as a program would set it, each image placed by Placement::placeLetter(): by its pen origin on
+ * the baseline, the pen moved by the advance and, with metrics, the kerning. A gap stands on the baseline with
+ * its width as advance. The line is the metrics' or, without them, as high as the letters' reach above and
+ * below the baseline.
  */
-void PreviewSheet::layOutMetricText(const Models::Font &font, const QVector<uint> &text, const MetricsFile::TextMetrics &metrics)
+void PreviewSheet::layOutPlacedText(const Models::Font &font, const QVector<uint> &text, const MetricsFile::TextMetrics *metrics)
 {
-    m_metricText = true;
+    m_placedText = true;
     const qint64 lineLimit = qMax<qint64>(m_grid.width, minTextWidth);
-    const int baseline = int(std::ceil(qMax<qreal>(0, bounded(metrics.ascent))));
-    m_lineHeight = qMax<qint64>(1, qint64(std::ceil(bounded(metrics.lineSpacing)))) * m_scale;
+    int baseline = 0;
+    if (metrics) {
+        baseline = int(std::ceil(qMax<qreal>(0, bounded(metrics->ascent))));
+        m_lineHeight = qMax<qint64>(1, qint64(std::ceil(bounded(metrics->lineSpacing)))) * m_scale;
+    } else {
+        int below = 0;
+        for (const Models::Character *letter : font.getCharacters()) {
+            const QImage image = firstImage(letter);
+            if (!image.isNull()) {
+                const Placement::Letter placement = Placement::placeLetter(*letter, image.size());
+                baseline = qMax(baseline, int(bounded(placement.baseline - placement.top)));
+                below = qMax(below, int(bounded(image.height() - placement.baseline)));
+            }
+        }
+        m_lineHeight = qMax(1, baseline + below) * m_scale;
+    }
     qreal pen = 0;
     QString previous;
     qint64 textWidth = 0;
@@ -232,12 +253,15 @@ void PreviewSheet::layOutMetricText(const Models::Font &font, const QVector<uint
         placed.glyph.image = firstImage(letter);
         placed.glyph.missing = !letter;
         const QSize size = placed.glyph.image.isNull() ? QSize(int(m_gap.width), int(m_gap.height)) : placed.glyph.image.size();
-        const auto known = metrics.letters.constFind(value);
-        const bool measured = letter && known != metrics.letters.constEnd();
-        const qreal advance = measured ? bounded(known->advance) : size.width();
-        const QPoint origin = measured ? QPoint(int(bounded(known->originX)), int(bounded(known->originY))) : QPoint(0, size.height());
-        if (!previous.isEmpty()) {
-            pen += bounded(metrics.kerning.value(previous + value, 0));
+        const Placement::Letter placement = letter ? Placement::placeLetter(*letter, size, metrics)
+                                                   : Placement::placeLetter(size, Models::defaultAnchors);
+        // Only what a file says is bounded: an image's own size is what it is.
+        const bool fromFile = placement.rule != Placement::Rule::LineBox;
+        const qreal advance = fromFile ? bounded(placement.advance) : placement.advance;
+        const QPoint origin = fromFile ? QPoint(int(bounded(placement.originX)), int(bounded(placement.baseline)))
+                                       : QPoint(placement.originX, placement.baseline);
+        if (metrics && !previous.isEmpty()) {
+            pen += bounded(metrics->kerning.value(previous + value, 0));
         }
         if (m_lines.isEmpty() || (!m_lines.last().isEmpty() && (pen + advance) * m_scale > lineLimit)) {
             m_lines.append(QVector<Placed>());
@@ -312,11 +336,11 @@ void PreviewSheet::drawCells(QPainter &painter) const
         const QRect secondLine = firstLine.translated(0, labelHeight / 2 - 1);
         const QColor colour = cell.glyph.missing ? QColor(0xb0, 0x30, 0x30) : QColor(0x30, 0x30, 0x30);
         const QString shown = labelPart(cell.letter, int(m_cell.width));
-        const QString label = Cli::letterLabel(shown);
+        const QString label = Models::letterLabel(shown);
         // Pictures after a letter's first are told apart by their ids.
-        const QString codePoints = cell.picture > 0 ? QStringLiteral("#%1").arg(cell.picture) : Cli::codePoints(shown);
+        const QString codePoints = cell.picture > 0 ? QStringLiteral("#%1").arg(cell.picture) : Models::codePointNames(shown);
         // A space or a control has no face; its code point on the second line says it all.
-        drawLabel(painter, firstLine, label == Cli::codePoints(shown) ? QString() : label, colour);
+        drawLabel(painter, firstLine, label == Models::codePointNames(shown) ? QString() : label, colour);
         drawLabel(painter, secondLine, cell.glyph.missing ? QStringLiteral("missing") : codePoints, colour);
     }
 }
@@ -327,8 +351,8 @@ void PreviewSheet::drawText(QPainter &painter) const
     for (const QVector<Placed> &line : m_lines) {
         for (const Placed &placed : line) {
             const QRect box = placed.box.translated(margin, y);
-            // Set by the metrics, images overlap as their glyphs do: a checkerboard would hide the ink of the one before.
-            if (m_metricText && !placed.glyph.image.isNull()) {
+            // Placed on the line, images overlap as their glyphs do: a checkerboard would hide the ink of the one before.
+            if (m_placedText && !placed.glyph.image.isNull()) {
                 painter.drawImage(box, placed.glyph.image);
             } else {
                 drawGlyph(painter, box, placed.glyph.image, placed.glyph.missing);
@@ -345,8 +369,8 @@ void PreviewSheet::drawText(QPainter &painter) const
  */
 void PreviewSheet::drawAnchorLines(QPainter &painter, const QRect &box, const Cell &cell) const
 {
-    const Anchors &a = cell.anchors;
-    const bool percent = a.upLine == 0 && a.baseLine == 100 && a.leftLine == 0 && a.rightLine == 100;
+    const Models::Anchors &a = cell.anchors;
+    const bool percent = a == Models::defaultAnchors;
     const QSize image = cell.glyph.image.size();
     const auto at = [&](qreal pixels) { return qRound(bounded(pixels) * m_scale); };
     const int up = box.top() + (percent ? 0 : at(a.upLine));

@@ -1,6 +1,8 @@
 #ifndef OFTOOL_PREVIEWSHEET_H
 #define OFTOOL_PREVIEWSHEET_H
 
+#include "models/character.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -19,15 +21,16 @@ struct TextMetrics;
 
 /*
  * The sheet "oftool preview" draws: every letter's first picture in a grid with its character and
- * code point under it, then a sample text set from the glyph images, side by side or, with metrics, by
- * their advances, pen origins and kerning. Sizes are in sheet pixels.
+ * code point under it, then a sample text set from the glyph images: placed as Placement::placeLetter() says
+ * (by the metrics' advances, pen origins and kerning, or else by anchor lines in pixels), or side by side
+ * when the letters have neither. Sizes are in sheet pixels.
  */
 class PreviewSheet
 {
 public:
     /**
      * Lays out font, then text (code points) with the characters the font lacks as gaps; scale is sheet pixels
-     * per glyph pixel. With metrics the text is set by them; with anchorLines each letter's anchor lines are drawn over it.
+     * per glyph pixel. With metrics the text is set by them, else by anchor lines in pixels; with anchorLines each letter's anchor lines are drawn over it.
      * pictures is how many pictures of each letter the grid shows: 1 the first in a cell per letter, otherwise (0
      * for all) a cell per picture, those after the first labelled with their ids, and each letter from the start of a row.
      */
@@ -38,6 +41,8 @@ public:
     qint64 height() const { return m_sheet.height; }
     /** Whether the sheet is small enough to draw. */
     bool fits() const;
+    /** Whether the sample text is placed by anchor lines in pixels, there being no metrics. */
+    bool placedByAnchors() const { return m_placedText && !m_metrics; }
     /** The characters of the text that the font lacks, once each, in the order they come. */
     const QStringList &missing() const { return m_missing; }
 
@@ -53,16 +58,10 @@ private:
         QImage image;         // null for a gap
         bool missing = false; // a gap for a character the font lacks, not for a null image
     };
-    struct Anchors {
-        double upLine = 0;
-        double baseLine = 100;
-        double leftLine = 0;
-        double rightLine = 100;
-    };
     struct Cell {
         QString letter;
         Glyph glyph;
-        Anchors anchors;
+        Models::Anchors anchors = Models::defaultAnchors;
         int picture = -1; // the id shown under it; -1 for none
         qint64 column = 0;
         qint64 row = 0;
@@ -76,7 +75,7 @@ private:
     void addMissing(const Models::Font &font, const QVector<uint> &text);
     void layOutGrid();
     void layOutText(const Models::Font &font, const QVector<uint> &text);
-    void layOutMetricText(const Models::Font &font, const QVector<uint> &text, const MetricsFile::TextMetrics &metrics);
+    void layOutPlacedText(const Models::Font &font, const QVector<uint> &text, const MetricsFile::TextMetrics *metrics);
     void setTextSize(qint64 textWidth);
     void drawAnchorLines(QPainter &painter, const QRect &box, const Cell &cell) const;
     void drawHeader(QPainter &painter) const;
@@ -87,7 +86,8 @@ private:
     int m_scale;
     bool m_anchorLines;
     int m_pictures;
-    bool m_metricText = false;
+    bool m_metrics;
+    bool m_placedText = false;
     QString m_title;
     QVector<Cell> m_cells;
     QStringList m_missing;

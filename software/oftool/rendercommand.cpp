@@ -20,6 +20,7 @@
 #include "glyphrenderer.h"
 
 #include "iomanager/fontfilemanager.h"
+#include "models/codepoint.h"
 #include "models/font.h"
 
 #include <QBuffer>
@@ -284,28 +285,29 @@ void passOverComplete(const Options &options, Plan *plan, Manifest *manifest)
     plan->jobs = left;
 }
 
-// "shard 1/3: items 3 to 5 of the 10 planned", or that it has none.
-QString shardNote(const Options &options)
-{
-    const qint64 items = qint64(options.faces.size()) * options.sizes.size();
-    const Shards::Range range = Shards::itemsOf(options.shard, items);
-    if (range.size() == 0) {
-        return QStringLiteral("shard %1: none of the %2 items planned; nothing to do").arg(Shards::label(options.shard)).arg(items);
-    }
-    return QStringLiteral("shard %1: items %2 to %3 of the %4 planned")
-        .arg(Shards::label(options.shard)).arg(range.first).arg(range.end - 1).arg(items);
-}
-
 // Letters drawn without a single visible pixel: too small a size, or a character with no ink.
 QString emptyLettersNote(const QString &path, const QStringList &letters)
 {
     constexpr int shown = 10;
     QStringList labels;
     for (const QString &letter : letters.mid(0, shown)) {
-        labels.append(Cli::letterLabel(letter));
+        labels.append(Models::letterLabel(letter));
     }
     return QStringLiteral("oftool render: %1: %2 letter%3 came out without ink: %4%5")
         .arg(path, QString::number(letters.size()), letters.size() == 1 ? QString() : QStringLiteral("s"),
+             labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
+}
+
+// Letters whose images cut their ink off: the default layout, as wide as the advance and as high as the line.
+QString clippedLettersNote(const QString &path, const QStringList &letters, int total)
+{
+    constexpr int shown = 10;
+    QStringList labels;
+    for (const QString &letter : letters.mid(0, shown)) {
+        labels.append(Models::letterLabel(letter));
+    }
+    return QStringLiteral("oftool render: %1: %2 of %3 letter%4 lost ink at an image edge: %5%6; --fit ink keeps it whole")
+        .arg(path, QString::number(letters.size()), QString::number(total), total == 1 ? QString() : QStringLiteral("s"),
              labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
 }
 
@@ -314,6 +316,7 @@ struct Outcome {
     int written = 0;
     int failed = 0;
     int stopped = 0;
+    int clipped = 0; // files with letters that lost ink, as --strict counts them
 };
 
 // Writes the font of --into, printing its path; false with a line otherwise.
@@ -401,6 +404,10 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
             if (!result.emptyLetters.isEmpty()) {
                 progress.note(emptyLettersNote(job.path, result.emptyLetters));
             }
+            if (!result.clippedLetters.isEmpty()) {
+                progress.note(clippedLettersNote(job.path, result.clippedLetters, job.letters.size()));
+                ++outcome.clipped;
+            }
             progress.step(index + 1, description + QStringLiteral(" -> ") + job.path);
         } else {
             progress.note(result.error);
@@ -430,7 +437,7 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
         return status;
     }
     if (options.shard.isSharded()) {
-        line.note(shardNote(options));
+        line.note(shardNote(options.shard, qint64(options.faces.size()) * options.sizes.size(), QStringLiteral("items")));
     }
     Plan plan = planJobs(line, options);
     Manifest manifest;
@@ -479,7 +486,8 @@ int renderFonts(const Cli::CommandLine &line, const Options &options)
     if (failed > 0 || options.refusedFiles > 0 || !manifestSaved) {
         return Cli::exitFailure;
     }
-    return plan.strictRefusals > 0 ? Cli::exitStrict : Cli::exitOk;
+    const bool strictClipped = options.missing == Missing::Strict && outcome.clipped > 0;
+    return plan.strictRefusals > 0 || strictClipped ? Cli::exitStrict : Cli::exitOk;
 }
 
 } // namespace
@@ -504,7 +512,8 @@ Examples:
   oftool render --font-dir downloads/ --size 8-72/8 --skip-incomplete -j 2 --manifest fonts.jsonl --output fonts/
 
 Exit status: 0 every file written, 1 usage error, 2 a file could not be read or written (or a font
-file was refused), 3 --strict left out a file whose font lacks a character, 128+N stopped by signal N.)"));
+file was refused), 3 --strict left out a file whose font lacks a character or wrote one whose images
+cut off ink, 128+N stopped by signal N.)"));
     line.addOptions({
         {QStringLiteral("family"), QStringLiteral("Installed font family, as many times as wanted (default: %1). A comma list as "
                                                   "fc-list prints it stands for its first name; Sans, Serif and Monospace for the "
@@ -534,7 +543,8 @@ file was refused), 3 --strict left out a file whose font lacks a character, 128+
          QStringLiteral("file")},
         {QStringLiteral("chars-from"), QStringLiteral("Draw exactly the letters of a UTF-8 text: each grapheme cluster (a "
                                                       "character with its marks) once, white space left out."), QStringLiteral("file")},
-        {QStringLiteral("strict"), QStringLiteral("Write no file whose font lacks a character, and exit with 3.")},
+        {QStringLiteral("strict"), QStringLiteral("Write no file whose font lacks a character, and exit with 3; exit with 3 as "
+                                                  "well when letters lose ink at an image edge (see --fit).")},
         {QStringLiteral("skip-missing"), QStringLiteral("Leave out the characters a font lacks.")},
         {QStringLiteral("skip-incomplete"), QStringLiteral("Write nothing for a font that lacks a character; such fonts are listed at the end.")},
         {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("Files rendered at once (default: the number of processors)."),

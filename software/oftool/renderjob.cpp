@@ -62,7 +62,8 @@ JobResult renderJob(const Job &job)
     result.pixelSize = renderedPixelSize(font, job.dpi);
     const auto docFont = std::make_shared<Models::Font>(job.fontName);
     QString error;
-    if (renderGlyphs(font, job.letters, settingsOf(job), docFont.get(), &result.geometry, &result.emptyLetters)) {
+    if (renderGlyphs(font, job.letters, settingsOf(job), docFont.get(), &result.geometry, &result.emptyLetters,
+                     &result.clippedLetters)) {
         if (job.keepFont) {
             result.font = docFont;
             return result;

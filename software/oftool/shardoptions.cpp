@@ -32,3 +32,13 @@ int readShardOptions(const Cli::CommandLine &line, Shards::Shard *shard)
     }
     return Cli::exitOk;
 }
+
+QString shardNote(const Shards::Shard &shard, qint64 count, const QString &items)
+{
+    const Shards::Range range = Shards::itemsOf(shard, count);
+    if (range.size() == 0) {
+        return QStringLiteral("shard %1: none of the %2 %3 planned; nothing to do").arg(Shards::label(shard)).arg(count).arg(items);
+    }
+    return QStringLiteral("shard %1: %2 %3 to %4 of the %5 planned")
+        .arg(Shards::label(shard), items).arg(range.first).arg(range.end - 1).arg(count);
+}

@@ -70,7 +70,7 @@ api+='|settingsFont)\('
 foreign=$(nm -D --defined-only "$stage/$libdir/lib$renderer.so.0" | c++filt | awk '{ $1 = ""; $2 = ""; print }' \
     | grep -Ev "^  ($api)" || true)
 [ -z "$foreign" ] || fail "the renderer exports more than its API: $foreign"
-api='(Atlas|Bdf|CharacterMap|Charset|Convert|GlyphNames|GzipWriter|MetricsFile|OutputName|Sfnt|Shards|Sizes|StagedFile|StagedFiles|TextEncoding)::|mergeFont\(|(typeinfo|vtable|typeinfo name) for GzipWriter'
+api='(Atlas|Bdf|CharacterMap|Charset|Convert|DatasetFolder|FontSources|GlyphNames|GzipWriter|Manifest|MetricsFile|OutputName|Placement|Sfnt|Shards|Sizes|StagedFile|StagedFiles|TextEncoding)::|mergeFont\(|(typeinfo|vtable|typeinfo name) for GzipWriter'
 foreign=$(nm -D --defined-only "$stage/$libdir/lib$formats.so.0" | c++filt | awk '{ $1 = ""; $2 = ""; print }' \
     | grep -Ev "^  ($api)" || true)
 [ -z "$foreign" ] || fail "the formats library exports more than its API: $foreign"

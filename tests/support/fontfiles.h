@@ -53,6 +53,13 @@ inline QByteArray renamedStyle(QByteArray font, const QByteArray &from, const QB
     return font;
 }
 
+/** font with the vendor its OS/2 table names (four ASCII letters) replaced: another foundry of the same family. */
+inline QByteArray withVendor(QByteArray font, const QByteArray &vendor)
+{
+    font.replace(tableOffset(font, "OS/2") + 58, 4, vendor.left(4));
+    return font;
+}
+
 /** A collection of single fonts, each table directory pointing into the one file. */
 inline QByteArray collection(const QList<QByteArray> &fonts)
 {

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace IOManager {
@@ -61,7 +62,11 @@ WriteResult WriteResult::failed(Kind kind, const QString &path, const QString &d
     const QFileInfo directory(target.absolutePath());
     // The file is written beside its target and renamed over it, so the directory must take new files.
     int error = 0;
-    if (target.isDir()) {
+    struct stat status;
+    if (target.isSymLink() && ::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ELOOP) {
+        result.m_cause = LinkLoop;
+        result.m_systemError = ELOOP;
+    } else if (target.isDir()) {
         result.m_cause = IsDirectory;
         result.m_systemError = EISDIR;
     } else if (target.exists() && !target.isFile()) {
@@ -126,6 +131,8 @@ QString WriteResult::reason() const
         return accessText(m_systemError);
     case DeviceFull:
         return tr("no space left on the device");
+    case LinkLoop:
+        return tr("a symbolic link that leads round in a loop");
     case UnknownCause:
         break;
     }

@@ -36,6 +36,7 @@ public:
         DirectoryNotWritable,  ///< no file may be made in directory() (systemError() as access(2) gave it)
         FileNotWritable,       ///< the target exists and may not be written (systemError() as access(2) gave it)
         DeviceFull,            ///< no space left on the device of directory() (ENOSPC)
+        LinkLoop,              ///< the target is a symbolic link that leads round in a loop (ELOOP)
     };
 
     /** Written, with an empty path. */
@@ -62,8 +63,9 @@ public:
 
     /**
      * Why, in words, never empty for a failure: "is a directory", "the directory /a/b does not exist",
-     * "permission denied in the directory /a", "no space left on the device", "the file could not be
-     * written completely", "too large for the anchor update", ...; empty when written.
+     * "permission denied in the directory /a", "no space left on the device", "a symbolic link that
+     * leads round in a loop", "the file could not be written completely", "too large for the anchor
+     * update", ...; empty when written.
      */
     QString reason() const;
 

@@ -1,10 +1,12 @@
 #include "placement.h"
 
+#include "models/character.h"
+
 #include <QtMath>
 
 #include <cmath>
 
-namespace Compose {
+namespace Placement {
 
 namespace {
 
@@ -23,24 +25,23 @@ int boundedInt(double value)
 
 } // namespace
 
-Placement placeLetter(const QSize &image, const AnchorLines &anchors, const LetterMetrics *measured, qreal ascent)
+Letter placeLetter(const QSize &image, const Models::Anchors &anchors, const MetricsFile::TextMetrics::Letter *measured, qreal ascent)
 {
-    Placement placement;
+    Letter placement;
     if (measured) {
-        placement.rule = PlacementRule::Metrics;
+        placement.rule = Rule::Metrics;
         placement.originX = boundedInt(measured->originX);
         placement.baseline = boundedInt(measured->originY);
         placement.top = placement.baseline - int(std::ceil(qMax<qreal>(0, bounded(ascent))));
         placement.advance = bounded(measured->advance);
         return placement;
     }
-    const bool unset = anchors.upLine == 0 && anchors.baseLine == 100 && anchors.leftLine == 0 && anchors.rightLine == 100;
-    if (unset) {
+    if (anchors == Models::defaultAnchors) {
         placement.baseline = image.height();
         placement.advance = image.width();
         return placement;
     }
-    placement.rule = PlacementRule::Anchors;
+    placement.rule = Rule::Anchors;
     placement.originX = boundedInt(anchors.leftLine);
     placement.baseline = boundedInt(anchors.baseLine);
     placement.top = boundedInt(anchors.upLine);
@@ -48,4 +49,18 @@ Placement placeLetter(const QSize &image, const AnchorLines &anchors, const Lett
     return placement;
 }
 
-} // namespace Compose
+const MetricsFile::TextMetrics::Letter *measured(const MetricsFile::TextMetrics *metrics, const QString &letter)
+{
+    if (!metrics) {
+        return nullptr;
+    }
+    const auto found = metrics->letters.constFind(letter);
+    return found == metrics->letters.cend() ? nullptr : &found.value();
+}
+
+Letter placeLetter(const Models::Character &letter, const QSize &image, const MetricsFile::TextMetrics *metrics)
+{
+    return placeLetter(image, letter.getAnchors(), measured(metrics, letter.getCharacterValue()), metrics ? metrics->ascent : 0);
+}
+
+} // namespace Placement

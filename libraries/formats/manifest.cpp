@@ -1,8 +1,8 @@
 #include "manifest.h"
 
+#include "batchjob.h"
 #include "charset.h"
 #include "metricsfile.h"
-#include "renderjob.h"
 
 #include "iomanager/atomicfile.h"
 

@@ -1,5 +1,6 @@
 #include "datasetfolder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QVector>
 
 #include <cerrno>
 #include <chrono>
@@ -24,8 +26,8 @@ constexpr int syncEverySamples = 256;
 // Beyond this many waiting, the next one waits for the sync that runs: the records stay few in memory.
 constexpr int mostWaiting = 4096;
 
-const QString metadataName = QStringLiteral("metadata.jsonl");
-const QString gtName = QStringLiteral("gt.txt");
+const QString partialSuffix = QStringLiteral(".partial");
+const QString sizesSuffix = QStringLiteral(".sizes");
 
 QString systemError(int error)
 {
@@ -91,11 +93,72 @@ Listing readListing(const QString &path, bool json)
     return listing;
 }
 
+/* The sizes of a sample's files as the journal records them (-1 for one it does not name), and when the journal last changed. */
+struct Journaled {
+    QVector<qint64> sizes; // by the file's suffix
+    QDateTime written;
+};
+
+// The journal's lines, a later line of a sample replacing an earlier; a line cut short by a kill is no record.
+void readJournal(const QString &path, const QStringList &suffixes, QHash<QString, Journaled> *samples)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const QDateTime written = QFileInfo(file).lastModified();
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine();
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        const QString name = object.value(QStringLiteral("sample")).toString();
+        if (!line.endsWith('\n') || name.isEmpty()) {
+            continue;
+        }
+        Journaled journaled;
+        journaled.written = written;
+        const QJsonObject files = object.value(QStringLiteral("files")).toObject();
+        for (const QString &suffix : suffixes) {
+            journaled.sizes.append(qint64(files.value(name + suffix).toDouble(-1)));
+        }
+        samples->insert(name, journaled);
+    }
+}
+
+QByteArray readRange(const QString &path, qint64 from, qint64 to)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(from)) {
+        return QByteArray();
+    }
+    return file.read(to - from);
+}
+
 } // namespace
 
-DatasetFolder::DatasetFolder(const QString &path)
+DatasetFolder::DatasetFolder(const QString &path, const Shards::Shard &shard, const Shards::Range &samples)
     : m_path(QFileInfo(path).absoluteFilePath())
+    , m_shard(shard)
+    , m_samples(samples)
+    , m_metadataName(Shards::shardPath(QStringLiteral("metadata.jsonl"), shard))
+    , m_gtName(Shards::shardPath(QStringLiteral("gt.txt"), shard))
 {
+}
+
+void DatasetFolder::resumeWith(const QStringList &suffixes)
+{
+    m_resume = true;
+    m_suffixes = suffixes;
+}
+
+// Whether a sample file's number is one of this run's samples: a shard leaves the others' alone.
+bool DatasetFolder::isMine(const QString &number) const
+{
+    if (!m_shard.isSharded()) {
+        return true;
+    }
+    bool ok = false;
+    const qint64 index = number.toLongLong(&ok, 10);
+    return ok && m_samples.contains(index);
 }
 
 DatasetFolder::~DatasetFolder()
@@ -108,7 +171,7 @@ DatasetFolder::~DatasetFolder()
             remove(sample);
         }
     }
-    for (const int handle : {m_metadata, m_gt}) {
+    for (const int handle : {m_metadata, m_gt, m_journal}) {
         if (handle >= 0) {
             ::close(handle);
         }
@@ -131,21 +194,67 @@ bool DatasetFolder::open(QString *error)
     }
     // Also removes the staged files a killed run left.
     m_staged.reset(new StagedFiles({m_path}));
-    const QByteArray metadata = QFile::encodeName(m_path + QLatin1Char('/') + metadataName);
-    const QByteArray gt = QFile::encodeName(m_path + QLatin1Char('/') + gtName);
+    const QByteArray metadata = QFile::encodeName(m_path + QLatin1Char('/') + m_metadataName);
+    const QByteArray gt = QFile::encodeName(m_path + QLatin1Char('/') + m_gtName);
     m_metadata = ::open(metadata.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     m_gt = m_metadata < 0 ? -1 : ::open(gt.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (m_metadata < 0 || m_gt < 0) {
         *error = QStringLiteral("cannot write %1: %2").arg(QFile::decodeName(m_metadata < 0 ? metadata : gt), systemError(errno));
         return false;
     }
+    return !m_resume || openJournal(error);
+}
+
+bool DatasetFolder::openJournal(QString *error)
+{
+    const QString partial = m_path + QLatin1Char('/') + m_metadataName + partialSuffix;
+    const QString sizes = m_path + QLatin1Char('/') + m_metadataName + sizesSuffix;
+    // The journal of a run that finished goes on as the journal of this one, until this one finishes too.
+    if (!QFileInfo::exists(partial) && QFileInfo::exists(sizes) && ::rename(QFile::encodeName(sizes).constData(),
+                                                                             QFile::encodeName(partial).constData()) != 0) {
+        *error = QStringLiteral("cannot rename %1: %2").arg(sizes, systemError(errno));
+        return false;
+    }
+    m_journal = ::open(QFile::encodeName(partial).constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (m_journal < 0) {
+        *error = QStringLiteral("cannot write %1: %2").arg(partial, systemError(errno));
+        return false;
+    }
+    // A line a kill cut short is ended, so that the next one stays whole.
+    const off_t size = ::lseek(m_journal, 0, SEEK_END);
+    char last = '\n';
+    int failure = 0;
+    if (size > 0 && ::pread(m_journal, &last, 1, size - 1) == 1 && last != '\n' && !writeAll(m_journal, "\n", &failure)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(partial, systemError(failure));
+        return false;
+    }
     return true;
+}
+
+// Of the listed samples, those whose files the journal shows whole; the others are made again, their records kept.
+void DatasetFolder::findWhole(const QStringList &listed)
+{
+    QHash<QString, Journaled> journal;
+    readJournal(m_path + QLatin1Char('/') + m_metadataName + sizesSuffix, m_suffixes, &journal);
+    readJournal(m_path + QLatin1Char('/') + m_metadataName + partialSuffix, m_suffixes, &journal);
+    for (const QString &name : listed) {
+        const auto journaled = journal.constFind(name);
+        bool whole = journaled != journal.cend() && !m_suffixes.isEmpty();
+        for (int i = 0; whole && i < m_suffixes.size(); ++i) {
+            // A file changed after its line was written is not the one the line records.
+            const QFileInfo file(m_path + QLatin1Char('/') + name + m_suffixes.at(i));
+            whole = file.isFile() && file.size() == journaled->sizes.at(i) && file.lastModified() <= journaled->written;
+        }
+        if (whole) {
+            m_whole.insert(name);
+        }
+    }
 }
 
 bool DatasetFolder::takeOver(QString *error)
 {
-    const QString metadataPath = m_path + QLatin1Char('/') + metadataName;
-    const QString gtPath = m_path + QLatin1Char('/') + gtName;
+    const QString metadataPath = m_path + QLatin1Char('/') + m_metadataName;
+    const QString gtPath = m_path + QLatin1Char('/') + m_gtName;
     const bool listed = QFileInfo::exists(metadataPath) || QFileInfo::exists(gtPath);
     if (listed) {
         const Listing records = readListing(metadataPath, true);
@@ -154,20 +263,31 @@ bool DatasetFolder::takeOver(QString *error)
         for (int i = 0; i < both; ++i) {
             if (records.names.at(i) != lines.names.at(i)) {
                 *error = QStringLiteral("%1: %2 and %3 do not list the same samples (line %4); not continuing this dataset")
-                             .arg(m_path, metadataName, gtName).arg(i + 1);
+                             .arg(m_path, m_metadataName, m_gtName).arg(i + 1);
                 return false;
             }
         }
         // Appends are made in this order, so the records both hold whole are the samples put in place.
         if ((QFileInfo::exists(metadataPath) && !QFile::resize(metadataPath, both ? records.ends.at(both - 1) : 0))
             || (QFileInfo::exists(gtPath) && !QFile::resize(gtPath, both ? lines.ends.at(both - 1) : 0))) {
-            *error = QStringLiteral("%1: cannot cut %2 and %3 back to the samples on disk").arg(m_path, metadataName, gtName);
+            *error = QStringLiteral("%1: cannot cut %2 and %3 back to the samples on disk").arg(m_path, m_metadataName, m_gtName);
             return false;
         }
+        QStringList names;
         for (int i = 0; i < both; ++i) {
             QString name = records.names.at(i);
             name.chop(4); // ".png"
             m_listed.insert(name);
+            names.append(name);
+        }
+        if (m_resume) {
+            findWhole(names);
+            for (int i = 0; i < both; ++i) {
+                if (!m_whole.contains(names.at(i))) {
+                    m_redone.insert(names.at(i), Listed{i ? records.ends.at(i - 1) : 0, records.ends.at(i), i ? lines.ends.at(i - 1) : 0,
+                                                        lines.ends.at(i)});
+                }
+            }
         }
     }
     QDirIterator entries(m_path, QDir::Files | QDir::Hidden | QDir::System);
@@ -175,12 +295,15 @@ bool DatasetFolder::takeOver(QString *error)
         entries.next();
         const QString fileName = entries.fileName();
         const QRegularExpressionMatch sample = sampleFile().match(fileName);
-        if (!listed && sample.hasMatch()) {
+        if (!sample.hasMatch() || !isMine(sample.captured(1))) {
+            continue;
+        }
+        if (!listed) {
             *error = QStringLiteral("%1 holds %2 and no %3: not a dataset oftool compose made; choose another directory")
-                         .arg(m_path, fileName, metadataName);
+                         .arg(m_path, fileName, m_metadataName);
             return false;
         }
-        if (sample.hasMatch() && !m_listed.contains(sample.captured(1))) {
+        if (!m_listed.contains(sample.captured(1))) {
             if (QFile::remove(entries.filePath())) {
                 ++m_removed;
             }
@@ -206,13 +329,29 @@ void DatasetFolder::drop(const Staged &staged)
     StagedFiles::drop(staged);
 }
 
-bool DatasetFolder::place(Sample *sample, QString *error)
+bool DatasetFolder::place(Sample *sample, QString *error, bool *differs) const
 {
+    *differs = false;
+    const auto listed = m_redone.constFind(sample->name);
+    if (listed != m_redone.cend()) {
+        // Its records stay where they are in the lists, so they must be the ones this run would write.
+        if (readRange(m_path + QLatin1Char('/') + m_metadataName, listed->record, listed->recordEnd) != sample->record
+            || readRange(m_path + QLatin1Char('/') + m_gtName, listed->gtLine, listed->gtLineEnd) != sample->gtLine) {
+            for (const Staged &staged : qAsConst(sample->files)) {
+                drop(staged);
+            }
+            sample->files.clear();
+            *error = QStringLiteral("cannot make %1 again: %2 lists it as made with other settings").arg(sample->name, m_metadataName);
+            *differs = true;
+            return false;
+        }
+        sample->listed = true;
+    }
     for (int i = 0; i < sample->files.size(); ++i) {
         const QString reason = StagedFiles::place(&sample->files[i]);
         if (!reason.isEmpty()) {
             *error = QStringLiteral("cannot write %1: %2").arg(sample->files.at(i).target, reason);
-            // New files, or ones of unlisted samples that open() removed: none is anyone else's.
+            // New files, ones of unlisted samples that open() removed, or a listed sample's spoilt ones: none is anyone else's.
             for (int k = 0; k < i; ++k) {
                 QFile::remove(sample->files.at(k).destination);
             }
@@ -241,6 +380,20 @@ void DatasetFolder::add(const Sample &sample)
     m_waiting.append(sample);
 }
 
+void DatasetFolder::appendJournal(const Sample &sample)
+{
+    QJsonObject files;
+    for (const Staged &staged : sample.files) {
+        files.insert(QFileInfo(staged.target).fileName(), double(staged.bytes));
+    }
+    QJsonObject line;
+    line.insert(QStringLiteral("sample"), sample.name);
+    line.insert(QStringLiteral("files"), files);
+    // A line that cannot be written costs only the sample's being made again by the next run.
+    int failure = 0;
+    writeAll(m_journal, QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n', &failure);
+}
+
 bool DatasetFolder::appendLists(const QByteArray &records, const QByteArray &lines, QString *error)
 {
     struct stat metadataBefore = {};
@@ -256,7 +409,7 @@ bool DatasetFolder::appendLists(const QByteArray &records, const QByteArray &lin
             failure = errno;
         }
     }
-    *error = QStringLiteral("cannot write %1 and %2: %3").arg(metadataName, gtName, systemError(failure));
+    *error = QStringLiteral("cannot write %1 and %2: %3").arg(m_metadataName, m_gtName, systemError(failure));
     return false;
 }
 
@@ -279,10 +432,15 @@ QList<DatasetFolder::Outcome> DatasetFolder::listSynced()
         }
         // Listed once in place and synced; a sample the lists cannot take is removed, and so are those after it.
         QString error = m_failure;
-        if (error.isEmpty() && !appendLists(sample.record, sample.gtLine, &error)) {
+        if (error.isEmpty() && !sample.listed && !appendLists(sample.record, sample.gtLine, &error)) {
             m_failure = error;
         }
-        if (!error.isEmpty()) {
+        if (error.isEmpty()) {
+            if (m_journal >= 0) {
+                appendJournal(sample);
+            }
+        } else {
+            // New files, ones of unlisted samples that open() removed, or a listed sample's spoilt ones: none is anyone else's.
             remove(sample);
         }
         outcomes.append(Outcome{sample.id, sample.name, error});
@@ -304,12 +462,16 @@ QList<DatasetFolder::Outcome> DatasetFolder::commit()
     return outcomes;
 }
 
-QList<DatasetFolder::Outcome> DatasetFolder::finish()
+QList<DatasetFolder::Outcome> DatasetFolder::finish(bool complete)
 {
     QList<Outcome> outcomes = m_sync.valid() ? listSynced() : QList<Outcome>();
     if (!m_waiting.isEmpty()) {
         startSync();
         outcomes += listSynced();
+    }
+    if (complete && m_failure.isEmpty() && m_journal >= 0) {
+        const QByteArray journal = QFile::encodeName(m_path + QLatin1Char('/') + m_metadataName);
+        ::rename((journal + partialSuffix.toUtf8()).constData(), (journal + sizesSuffix.toUtf8()).constData());
     }
     return outcomes;
 }

@@ -1,5 +1,5 @@
-#ifndef OFTOOL_MANIFEST_H
-#define OFTOOL_MANIFEST_H
+#ifndef FORMATS_MANIFEST_H
+#define FORMATS_MANIFEST_H
 
 #include <QByteArray>
 #include <QDateTime>
@@ -46,4 +46,4 @@ private:
     QFile m_journal;
 };
 
-#endif // OFTOOL_MANIFEST_H
+#endif // FORMATS_MANIFEST_H

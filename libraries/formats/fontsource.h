@@ -1,5 +1,5 @@
-#ifndef OFTOOL_FONTSOURCE_H
-#define OFTOOL_FONTSOURCE_H
+#ifndef FORMATS_FONTSOURCE_H
+#define FORMATS_FONTSOURCE_H
 
 #include <QList>
 #include <QString>
@@ -51,4 +51,4 @@ QString defaultStyle(const QStringList &styles);
 
 } // namespace FontSources
 
-#endif // OFTOOL_FONTSOURCE_H
+#endif // FORMATS_FONTSOURCE_H

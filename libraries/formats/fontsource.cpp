@@ -1,7 +1,7 @@
 #include "fontsource.h"
 
-#include "cli.h"
 #include "sfnt.h"
+#include "textencoding.h"
 
 #include "installedfonts.h"
 
@@ -215,9 +215,9 @@ QString shortPath(const QByteArray &path)
     constexpr int head = 40;
     constexpr int tail = 80;
     if (path.size() <= head + tail + 40) {
-        return Cli::escaped(path);
+        return TextEncoding::escaped(path);
     }
-    return QStringLiteral("%1...%2 (a path of %3 bytes)").arg(Cli::escaped(path.left(head)), Cli::escaped(path.right(tail))).arg(path.size());
+    return QStringLiteral("%1...%2 (a path of %3 bytes)").arg(TextEncoding::escaped(path.left(head)), TextEncoding::escaped(path.right(tail))).arg(path.size());
 }
 
 // Readdir rather than QDirIterator, which passes over a name that is not text without a word.
@@ -256,7 +256,7 @@ void walk(const QByteArray &directory, QStringList *files, QStringList *problems
             continue;
         }
         if (QFile::encodeName(decoded) != path) {
-            problems->append(QStringLiteral("%1: its name is not valid text, so it cannot be named to Qt").arg(Cli::escaped(path)));
+            problems->append(QStringLiteral("%1: its name is not valid text, so it cannot be named to Qt").arg(TextEncoding::escaped(path)));
             continue;
         }
         files->append(decoded);
