@@ -597,6 +597,9 @@ void tst_Shards::composeResumeRedoesSpoiled()
                                                                      "9 passed over as complete (--resume)")}));
     QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("metadata.jsonl.partial"))));
     QCOMPARE(readAll(out.filePath(QStringLiteral("metadata.jsonl"))), expected.value(QStringLiteral("metadata.jsonl")));
+    // Refused before any of its files went in place.
+    QVERIFY(!QFileInfo::exists(out.filePath(QStringLiteral("000004.png"))));
+    QCOMPARE(readAll(out.filePath(QStringLiteral("000004.xml"))), expected.value(QStringLiteral("000004.xml")));
 }
 
 QTEST_GUILESS_MAIN(tst_Shards)
