@@ -19,6 +19,21 @@
 
 namespace {
 
+// The data of a staged file on disk: 0, or the errno of the failure.
+int syncData(const StagedFile &staged)
+{
+    if (staged.handle >= 0) {
+        return ::fdatasync(staged.handle) == 0 ? 0 : errno;
+    }
+    const int handle = ::open(QFile::encodeName(staged.path).constData(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) {
+        return errno;
+    }
+    const int error = ::fdatasync(handle) == 0 ? 0 : errno;
+    ::close(handle);
+    return error;
+}
+
 // Placed samples wait at most this long for the sync that lists them, so that a long run lists as it goes.
 constexpr qint64 syncEveryMs = 2000;
 // Nor more of them, each sync taking a while on a busy file system.
@@ -346,6 +361,18 @@ bool DatasetFolder::place(Sample *sample, QString *error, bool *differs) const
             return false;
         }
         sample->listed = true;
+        // A journal line of an earlier run may vouch for this sample's files until its own sync: what
+        // replaces them must be on disk before their names are.
+        for (const Staged &staged : qAsConst(sample->files)) {
+            if (const int failure = syncData(staged)) {
+                *error = QStringLiteral("cannot write %1: %2").arg(staged.target, QString::fromLocal8Bit(std::strerror(failure)));
+                for (const Staged &file : qAsConst(sample->files)) {
+                    drop(file);
+                }
+                sample->files.clear();
+                return false;
+            }
+        }
     }
     for (int i = 0; i < sample->files.size(); ++i) {
         const QString reason = StagedFiles::place(&sample->files[i]);
