@@ -378,9 +378,9 @@ bool DatasetFolder::place(Sample *sample, QString *error, bool *differs) const
         const QString reason = StagedFiles::place(&sample->files[i]);
         if (!reason.isEmpty()) {
             *error = QStringLiteral("cannot write %1: %2").arg(sample->files.at(i).target, reason);
-            // New files, ones of unlisted samples that open() removed, or a listed sample's spoilt ones: none is anyone else's.
+            // The folder's own names: a name that is a link leads out of the folder, to a file that is not ours to remove.
             for (int k = 0; k < i; ++k) {
-                QFile::remove(sample->files.at(k).destination);
+                QFile::remove(sample->files.at(k).target);
             }
             for (int k = i + 1; k < sample->files.size(); ++k) {
                 drop(sample->files.at(k));
@@ -395,7 +395,7 @@ bool DatasetFolder::place(Sample *sample, QString *error, bool *differs) const
 void DatasetFolder::remove(const Sample &sample)
 {
     for (const Staged &staged : sample.files) {
-        QFile::remove(staged.destination);
+        QFile::remove(staged.target); // not the file a link there leads to, outside the folder
     }
 }
 
@@ -467,7 +467,6 @@ QList<DatasetFolder::Outcome> DatasetFolder::listSynced()
                 appendJournal(sample);
             }
         } else {
-            // New files, ones of unlisted samples that open() removed, or a listed sample's spoilt ones: none is anyone else's.
             remove(sample);
         }
         outcomes.append(Outcome{sample.id, sample.name, error});
