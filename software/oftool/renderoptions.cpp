@@ -313,7 +313,9 @@ int readFlags(const Cli::CommandLine &line, Options *options)
     if (!options->into.isEmpty() && options->shard.isSharded()) {
         return line.usageError(QStringLiteral("--into writes one file, so --shard does not go with it"));
     }
-    options->manifest = Shards::shardPath(options->manifest, options->shard);
+    if (!options->manifest.isEmpty()) {
+        options->manifest = Shards::shardPath(options->manifest, options->shard);
+    }
     options->resume = line.isSet(QStringLiteral("resume"));
     if (options->resume && options->manifest.isEmpty()) {
         return line.usageError(QStringLiteral("--resume needs --manifest, whose records say which files are complete"));
