@@ -112,6 +112,7 @@ private slots:
     void composeResumeAfterKill();
     void composeResumeRedoesSpoiled_data();
     void composeResumeRedoesSpoiled();
+    void composeStopKeepsLinkedFiles();
 
 private:
     QTemporaryDir m_input; // fonts and text for compose
@@ -301,6 +302,10 @@ void tst_Shards::shardsMakeTheRun()
     }
     QCOMPARE(found.keys(), expected.keys());
     QVERIFY(found == expected);
+
+    // Without --manifest a shard writes no manifest of its own either.
+    QCOMPARE(render(dir.path(), tenFiles.mid(0, 8) + QStringList{QStringLiteral("--shard"), QStringLiteral("0/%1").arg(count)}).status, 0);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void tst_Shards::noIndexInTheEnvironment()
@@ -600,6 +605,28 @@ void tst_Shards::composeResumeRedoesSpoiled()
     // Refused before any of its files went in place.
     QVERIFY(!QFileInfo::exists(out.filePath(QStringLiteral("000004.png"))));
     QCOMPARE(readAll(out.filePath(QStringLiteral("000004.xml"))), expected.value(QStringLiteral("000004.xml")));
+}
+
+// A run stopped by a sample it cannot write removes what it put in place after it, but only its own names: a
+// sample's image that is a link leads out of the folder, to a file that is not the run's to remove.
+void tst_Shards::composeStopKeepsLinkedFiles()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QStringList arguments = composeArguments(m_input, 40) + QStringList{QStringLiteral("out"), QStringLiteral("--resume")};
+    QCOMPARE(compose(dir.path(), arguments).status, 0);
+    const QDir out(dir.filePath(QStringLiteral("out")));
+    QVERIFY(QFile::remove(out.filePath(QStringLiteral("000001.png"))));
+    QCOMPARE(mkfifo(QFile::encodeName(out.filePath(QStringLiteral("000001.png"))).constData(), 0644), 0);
+    for (int i = 2; i < 40; ++i) {
+        const QString name = QStringLiteral("%1.png").arg(i, 6, 10, QLatin1Char('0'));
+        QVERIFY(writeAll(dir.filePath(name), "outside"));
+        QVERIFY(QFile::remove(out.filePath(name)) && QFile::link(dir.filePath(name), out.filePath(name)));
+    }
+    QCOMPARE(compose(dir.path(), arguments).status, 2);
+    for (int i = 2; i < 40; ++i) {
+        QVERIFY2(QFileInfo::exists(dir.filePath(QStringLiteral("%1.png").arg(i, 6, 10, QLatin1Char('0')))), qPrintable(QString::number(i)));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Shards)
