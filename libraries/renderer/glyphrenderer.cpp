@@ -119,7 +119,11 @@ QImage drawMarkInLine(const QFont &font, const QString &letter, const MarkRun &m
     const int right = qMax(advance, qCeil(mark.box.right()) + 1);
     QImage scratch = glyphImage(right - left, metrics.height, dpi);
     if (scratch.isNull()) {
-        return glyphImage(advance, metrics.height, dpi);
+        QImage blank = glyphImage(advance, metrics.height, dpi);
+        if (!blank.isNull()) {
+            blank.fill(qRgba(255, 255, 255, 0));
+        }
+        return blank;
     }
     scratch.fill(qRgba(255, 255, 255, 0));
     QPainter p(&scratch);

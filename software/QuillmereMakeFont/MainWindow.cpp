@@ -267,8 +267,9 @@ void MainWindow::registerFontFiles(const QStringList &paths)
         } else if (index != fontCombo->currentIndex()) {
             fontCombo->setCurrentIndex(index);
         } else {
-            // The entry on show, which may have gained styles from the file.
+            // The entry on show, which may have gained styles from the file, and an origin.
             changeFont(fontCombo->currentFont());
+            showFontOrigin();
         }
     }
     QStringList message;
