@@ -13,14 +13,8 @@ trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
 unset SLURM_ARRAY_TASK_ID JOB_COMPLETION_INDEX
 
-"$oftool" render --family "DejaVu Sans" --style Book --px 32 --chars 33-126 --fit ink --metrics \
-    --output "$work/sans.of" >/dev/null 2>&1
-awk -v n="$lines" 'BEGIN {
-    k = split("the quick brown fox jumps over a lazy dog while five boxing wizards jump quickly amid grey fjords " \
-              "and vexed nymphs; pack my box with jugs of liquor, sphinx of black quartz: judge my vow", w, " ")
-    srand(1)
-    for (i = 0; i < n; i++) { s = ""; while (length(s) < 40) s = s w[int(rand() * k) + 1] " "; print substr(s, 1, 40) }
-}' > "$work/lines.txt"
+source "$(dirname "$0")/compose_input.sh"
+make_compose_input "$oftool" "$work" "$lines"
 
 compose() { # DIR JOBS [--shard I/4]
     local dir=$1 jobs=$2
