@@ -323,22 +323,28 @@ void tst_Shards::mergeRefusesIncomplete_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("target");
     QTest::newRow("whole, out of name order")
         << QStringList{"m.shard-0-of-11.jsonl", "m.shard-1-of-11.jsonl", "m.shard-2-of-11.jsonl", "m.shard-3-of-11.jsonl",
                        "m.shard-4-of-11.jsonl", "m.shard-5-of-11.jsonl", "m.shard-6-of-11.jsonl", "m.shard-7-of-11.jsonl",
                        "m.shard-8-of-11.jsonl", "m.shard-9-of-11.jsonl", "m.shard-10-of-11.jsonl"}
-        << QStringList();
+        << QStringList() << "m.jsonl";
     QTest::newRow("a shard missing") << QStringList{"m.shard-0-of-3.jsonl", "m.shard-2-of-3.jsonl"}
                                      << QStringList{"oftool manifest-merge: m.shard-1-of-3.jsonl is missing: shard 1/3 has not run to its end",
-                                                    "oftool manifest-merge: nothing written"};
+                                                    "oftool manifest-merge: nothing written"} << "m.jsonl";
     QTest::newRow("a shard stopped") << QStringList{"m.shard-0-of-2.jsonl", "m.shard-1-of-2.jsonl", "m.shard-1-of-2.jsonl.partial"}
                                      << QStringList{"oftool manifest-merge: m.shard-1-of-2.jsonl.partial is there: shard 1/2 was "
                                                     "stopped; run it again with --resume",
-                                                    "oftool manifest-merge: nothing written"};
+                                                    "oftool manifest-merge: nothing written"} << "m.jsonl";
+    QTest::newRow("compose's gt.txt, its shard stopped")
+        << QStringList{"gt.shard-0-of-2.txt", "gt.shard-1-of-2.txt", "metadata.shard-1-of-2.jsonl.partial"}
+        << QStringList{"oftool manifest-merge: metadata.shard-1-of-2.jsonl.partial is there: shard 1/2 was stopped; run it "
+                       "again with --resume",
+                       "oftool manifest-merge: nothing written"} << "gt.txt";
     QTest::newRow("two counts") << QStringList{"m.shard-0-of-2.jsonl", "m.shard-1-of-2.jsonl", "m.shard-1-of-3.jsonl"}
                                 << QStringList{"oftool manifest-merge: m.shard-0-of-2.jsonl and m.shard-1-of-3.jsonl come from runs "
                                                "of different shard counts",
-                                               "oftool manifest-merge: nothing written"};
+                                               "oftool manifest-merge: nothing written"} << "m.jsonl";
 }
 
 // The shards' records in the order of their index, or nothing at all.
@@ -346,6 +352,7 @@ void tst_Shards::mergeRefusesIncomplete()
 {
     QFETCH(QStringList, files);
     QFETCH(QStringList, messages);
+    QFETCH(QString, target);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     QByteArray expected;
@@ -354,12 +361,12 @@ void tst_Shards::mergeRefusesIncomplete()
         QVERIFY(writeAll(dir.filePath(name), record));
         expected += record;
     }
-    const OftoolRun merge = runOftool({QStringLiteral("manifest-merge"), QStringLiteral("m.jsonl")}, dir.path());
+    const OftoolRun merge = runOftool({QStringLiteral("manifest-merge"), target}, dir.path());
     QCOMPARE(lines(merge.err), messages);
     QCOMPARE(merge.status, messages.isEmpty() ? 0 : 2);
-    QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("m.jsonl"))), messages.isEmpty());
+    QCOMPARE(QFileInfo::exists(dir.filePath(target)), messages.isEmpty());
     if (messages.isEmpty()) {
-        QCOMPARE(readAll(dir.filePath(QStringLiteral("m.jsonl"))), expected);
+        QCOMPARE(readAll(dir.filePath(target)), expected);
     }
 }
 

@@ -54,10 +54,18 @@ bool findShards(const Cli::CommandLine &line, const QString &output, QMap<int, Q
         if (!files->contains(index)) {
             line.note(QStringLiteral("%1 is missing: shard %2 has not run to its end").arg(path, Shards::label(Shards::Shard{index, count})));
             whole = false;
-        } else if (QFileInfo::exists(Manifest::journalPath(path))) {
-            line.note(QStringLiteral("%1 is there: shard %2 was stopped; run it again with --resume")
-                          .arg(Manifest::journalPath(path), Shards::label(Shards::Shard{index, count})));
-            whole = false;
+        } else {
+            // compose's gt.txt has no journal of its own: its shard's metadata list keeps it.
+            QString journal = Manifest::journalPath(path);
+            if (QFileInfo(output).fileName() == QLatin1String("gt.txt")) {
+                const QString metadata = output.left(output.size() - 6) + QStringLiteral("metadata.jsonl");
+                journal = Manifest::journalPath(Shards::shardPath(metadata, Shards::Shard{index, count}));
+            }
+            if (QFileInfo::exists(journal)) {
+                line.note(QStringLiteral("%1 is there: shard %2 was stopped; run it again with --resume")
+                              .arg(journal, Shards::label(Shards::Shard{index, count})));
+                whole = false;
+            }
         }
     }
     return whole;
