@@ -18,7 +18,7 @@
  * The folder of a text line dataset, as oftool compose writes it: each sample's files (NAME.png last, so
  * that an image on disk means a whole sample), and metadata.jsonl and gt.txt, which list exactly the
  * samples whose files are in place.
- * A sample's files are staged unnamed and put in place together on the thread that made them; the samples
+ * A sample's files are staged unnamed on the thread that made them and put in place together; the samples
  * are listed in order once a sync of the file system that began after their files were in place has
  * ended, so that a listed sample is whole even after a crash. The sync runs beside the work. A run into
  * a folder that holds such a dataset continues it: the lists are cut back to the records both hold

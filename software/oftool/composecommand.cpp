@@ -50,7 +50,7 @@ struct LoadedFont {
 
 /* What became of one sample, made on a worker thread. */
 struct SampleResult {
-    enum class Kind { Made, Kept, Missing, TooLarge, NoMemory, WriteFailed, OtherSettings };
+    enum class Kind { Made, Kept, Missing, TooLarge, NoMemory, WriteFailed };
     Kind kind = Kind::Made;
     QString name;
     int font = 0;
@@ -180,7 +180,7 @@ struct Run {
     const DatasetFolder &folder;
 };
 
-// Writes the sample's files and puts them in place, the image last, and makes its records; on any thread.
+// Writes the sample's files, unnamed, the image last, and makes its records; on any thread.
 void stageSample(const Run &run, const LoadedFont &font, qint64 index, const Compose::Composition &composition, SampleResult *result)
 {
     const Options &options = run.options;
@@ -226,13 +226,9 @@ void stageSample(const Run &run, const LoadedFont &font, qint64 index, const Com
         }
         result->sample.files.append(staged);
     }
-    bool differs = false;
-    if (!run.folder.place(&result->sample, &result->error, &differs)) {
-        result->kind = differs ? SampleResult::Kind::OtherSettings : SampleResult::Kind::WriteFailed;
-    }
 }
 
-// Composes sample index and puts its files in place; on any thread.
+// Composes sample index and stages its files; on any thread.
 SampleResult makeSample(const Run &run, qint64 index)
 {
     const Options &options = run.options;
@@ -307,7 +303,7 @@ struct Tally {
 };
 
 /*
- * The run: samples made and put in place on the workers, then in order handed to the folder, which lists
+ * The run: samples made on the workers, then in order put in place and handed to the folder, which lists
  * them after a sync, and what went wrong said once. One piece, because the stop conditions (a signal,
  * --missing fail, a failed write) and the commits share the tally.
  */
@@ -370,7 +366,9 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
     };
     const auto report = [&](int index, SampleResult &result) {
         if (tally.missingStop || tally.writeStop) {
-            DatasetFolder::remove(result.sample);
+            for (const DatasetFolder::Staged &staged : qAsConst(result.sample.files)) {
+                DatasetFolder::drop(staged);
+            }
             return false;
         }
         QStringList &lacked = tally.missing[result.font];
@@ -380,14 +378,19 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
             }
         }
         switch (result.kind) {
-        case SampleResult::Kind::Made:
+        case SampleResult::Kind::Made: {
+            // Placed here, one sample at a time: workers adding names to the one directory would contend for its lock.
+            bool differs = false; // a sample made again with other settings fails alone
+            if (!folder.place(&result.sample, &result.error, &differs)) {
+                progress.note(QStringLiteral("oftool compose: ") + result.error);
+                ++tally.failed;
+                tally.writeStop = !differs;
+                break;
+            }
             result.sample.id = index;
             folder.add(result.sample);
             break;
-        case SampleResult::Kind::OtherSettings:
-            progress.note(QStringLiteral("oftool compose: ") + result.error);
-            ++tally.failed;
-            break;
+        }
         case SampleResult::Kind::Kept:
             ++tally.kept;
             break;

@@ -3,6 +3,7 @@
 
 #include <QtGlobal>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -11,11 +12,11 @@
 #include <vector>
 
 /*
- * Runs work(0) ... work(count - 1) on up to threads threads and hands each result to report on the
- * calling thread, in order, as soon as it and those before it are done. At most a few results per
- * thread wait to be reported, so memory does not grow with count. Once stop() says so, or report
- * returns false, no further work starts; what is running finishes and is reported. Returns how many
- * were reported.
+ * Runs work(0) ... work(count - 1) on up to threads threads and hands each result to report, in order,
+ * as soon as it and those before it are done: one call at a time, on the worker that finds the result
+ * next in line, so that no thread is woken per result. At most a few results per thread wait to be
+ * reported, so memory does not grow with count. Once stop() says so, or report returns false, no
+ * further work starts; what is running finishes and is reported. Returns how many were reported.
  */
 template <typename Result>
 int runOrdered(int count, int threads, const std::function<Result(int)> &work,
@@ -24,18 +25,26 @@ int runOrdered(int count, int threads, const std::function<Result(int)> &work,
     threads = qBound(1, threads, qMax(1, count));
     const int window = 4 * threads;
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable roomMade; // for workers that wait for the results before theirs
+    std::condition_variable finished;
     std::map<int, Result> done;
     int next = 0;
     int reported = 0;
     int running = threads;
+    int waitingForRoom = 0;
+    bool reporting = false;
     bool stopping = false;
 
     const auto worker = [&] {
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            changed.wait(lock, [&] { return stopping || stop() || next >= count || next < reported + window; });
-            if (stopping || stop() || next >= count) {
+            const auto canGo = [&] { return stopping || next >= count || next < reported + window || stop(); };
+            if (!canGo()) {
+                ++waitingForRoom;
+                roomMade.wait(lock, canGo);
+                --waitingForRoom;
+            }
+            if (stopping || next >= count || stop()) {
                 break;
             }
             const int index = next++;
@@ -43,36 +52,43 @@ int runOrdered(int count, int threads, const std::function<Result(int)> &work,
             Result result = work(index);
             lock.lock();
             done.emplace(index, std::move(result));
-            changed.notify_all();
+            // Whoever reports goes on while results are next in line, those left here too.
+            while (!reporting) {
+                const auto first = done.find(reported);
+                if (first == done.end()) {
+                    break;
+                }
+                Result inLine = std::move(first->second);
+                done.erase(first);
+                reporting = true;
+                lock.unlock();
+                const bool goOn = report(reported, inLine);
+                lock.lock();
+                reporting = false;
+                ++reported;
+                stopping = stopping || !goOn;
+                if (waitingForRoom > 0) {
+                    roomMade.notify_all();
+                }
+            }
         }
-        --running;
-        changed.notify_all();
+        if (--running == 0) {
+            finished.notify_all();
+        }
     };
     std::vector<std::thread> pool;
     for (int i = 0; i < threads; ++i) {
         pool.emplace_back(worker);
     }
-
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-        const auto first = done.find(reported);
-        if (first != done.end()) {
-            Result result = std::move(first->second);
-            done.erase(first);
-            lock.unlock();
-            const bool goOn = report(reported, result);
-            lock.lock();
-            ++reported;
-            stopping = stopping || !goOn;
-            changed.notify_all();
-        } else if (running == 0 && reported >= next) {
-            break;
-        } else {
-            // Woken by a result; the timeout lets a stop signal, which cannot notify, be seen.
-            changed.wait_for(lock, std::chrono::milliseconds(200));
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (running > 0) {
+            // A stop signal cannot notify: workers waiting for room are woken now and then to see it.
+            if (!finished.wait_for(lock, std::chrono::milliseconds(200), [&] { return running == 0; }) && stop()) {
+                roomMade.notify_all();
+            }
         }
     }
-    lock.unlock();
     for (std::thread &thread : pool) {
         thread.join();
     }
