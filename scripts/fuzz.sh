@@ -5,8 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 
+# Several sources compiled as one: a third less build time; the normal build checks each source alone.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQMF_FUZZ=ON -DBUILD_TESTING=OFF -DQMF_BUILD_BENCH=OFF >/dev/null
+    -DQMF_FUZZ=ON -DBUILD_TESTING=OFF -DQMF_BUILD_BENCH=OFF -DCMAKE_UNITY_BUILD=ON >/dev/null
 # The fuzz targets alone: they link the framework, not the programs.
 targets=()
 for source in fuzz/fuzz_*.cpp; do
