@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -496,29 +498,44 @@ void tst_OftoolFailures::killedAtlas()
 
 void tst_OftoolFailures::leftoversRemoved_data()
 {
-    QTest::addColumn<QString>("name"); // DEAD for the id of a process that is gone, LIVE for this one's
+    // DEAD for the id of a process that is gone, LIVE for this one's, HOST for this machine's name
+    QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("directory");
+    QTest::addColumn<int>("hoursOld");
     QTest::addColumn<bool>("removed");
-    QTest::newRow("process gone") << ".out.of.oftool-DEAD-k3x.part" << false << true;
-    QTest::newRow("process gone, long name") << ".a b.of.metrics.json.oftool-DEAD-0.part" << false << true;
-    QTest::newRow("process alive") << ".out.of.oftool-LIVE-k3x.part" << false << false;
-    QTest::newRow("process gone, a directory") << ".out.of.oftool-DEAD-k3x.part" << true << false;
-    QTest::newRow("another name") << ".out.of.k3x.part" << false << false;
-    QTest::newRow("not a process id") << ".out.of.oftool-12x-k3x.part" << false << false;
-    QTest::newRow("not hidden") << "out.of.oftool-DEAD-k3x.part" << false << false;
+    QTest::newRow("process gone") << ".out.of.oftool-HOST-DEAD-k3x.part" << false << 0 << true;
+    QTest::newRow("process gone, long name") << ".a b.of.metrics.json.oftool-HOST-DEAD-0.part" << false << 0 << true;
+    QTest::newRow("process alive") << ".out.of.oftool-HOST-LIVE-k3x.part" << false << 0 << false;
+    QTest::newRow("process gone, a directory") << ".out.of.oftool-HOST-DEAD-k3x.part" << true << 0 << false;
+    QTest::newRow("an earlier version's, process gone") << ".out.of.oftool-DEAD-k3x.part" << false << 0 << true;
+    QTest::newRow("an earlier version's, process alive") << ".out.of.oftool-LIVE-k3x.part" << false << 0 << false;
+    QTest::newRow("another machine's") << ".out.of.oftool-node7.cluster-DEAD-k3x.part" << false << 23 << false;
+    QTest::newRow("another machine's, over a day old") << ".out.of.oftool-node7.cluster-LIVE-k3x.part" << false << 25 << true;
+    QTest::newRow("another name") << ".out.of.k3x.part" << false << 0 << false;
+    QTest::newRow("not a process id") << ".out.of.oftool-HOST-12x-k3x.part" << false << 0 << false;
+    QTest::newRow("not hidden") << "out.of.oftool-HOST-DEAD-k3x.part" << false << 0 << false;
 }
 
 void tst_OftoolFailures::leftoversRemoved()
 {
     QFETCH(QString, name);
     QFETCH(bool, directory);
+    QFETCH(int, hoursOld);
     QFETCH(bool, removed);
+    QString host = QSysInfo::machineHostName().left(40);
+    host.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.]")), QStringLiteral("_"));
+    name.replace("HOST", host);
     QProcess gone;
     gone.start(QStringLiteral("/bin/sh"), {"-c", "echo $$"});
     QVERIFY(gone.waitForFinished());
     name.replace("DEAD", QString::fromLatin1(gone.readAllStandardOutput().trimmed()));
     name.replace("LIVE", QString::number(getpid()));
     QVERIFY(directory ? QDir(m_dir->path()).mkdir(name) : writeAll(path(name), oldBytes));
+    if (hoursOld > 0) {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * hoursOld), QFileDevice::FileModificationTime));
+    }
     QCOMPARE(runOftool({"render", "--size", "8", "--chars", "65", "--output", "out.of"}, m_dir->path()).status, 0);
     QCOMPARE(QFileInfo::exists(path(name)), !removed);
 }

@@ -14,8 +14,10 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -28,11 +30,14 @@ namespace {
 constexpr qint64 commitEveryMs = 2000;
 // Nor are more kept waiting, each with an open descriptor.
 constexpr int commitEveryFiles = 64;
-// What marks a named staged file, between the target's name and the owner's process id.
+// What marks a named staged file, between the target's name and the owner's host and process id.
 const QByteArray partMarker = ".oftool-";
 const QByteArray partSuffix = ".part";
-// The target's name in a staged file's name is cut to this, so that the whole name fits NAME_MAX.
-constexpr int maxNameBytes = 200;
+// The target's name and the host's in a staged file's name are cut to these, so that the whole name fits NAME_MAX.
+constexpr int maxNameBytes = 180;
+constexpr int maxHostBytes = 40;
+// Another machine's staged file is left alone unless it is this old: its process cannot be asked.
+constexpr qint64 foreignLeftoverSeconds = 24 * 60 * 60;
 
 QString systemError(int error)
 {
@@ -55,44 +60,69 @@ QString finalTarget(const QString &path)
     return info.filePath();
 }
 
-// A name for a file beside target that nothing else has, that says which process it belongs to.
+// This machine's name as staged files carry it: a process id means something only on its own machine.
+const QByteArray &hostName()
+{
+    static const QByteArray name = [] {
+        char buffer[256] = {};
+        QByteArray host = ::gethostname(buffer, sizeof buffer - 1) == 0 ? QByteArray(buffer) : QByteArray();
+        host.truncate(maxHostBytes);
+        for (char &c : host) {
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') {
+                c = '_'; // keeps the dashes for the fields
+            }
+        }
+        return host.isEmpty() ? QByteArray("localhost") : host;
+    }();
+    return name;
+}
+
+// A name for a file beside target that nothing else has, that says which machine and process it belongs to.
 QByteArray hiddenName(const QFileInfo &target)
 {
     QString name = target.fileName();
     while (QFile::encodeName(name).size() > maxNameBytes) {
         name.chop(name.size() > 1 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
     }
-    return QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(name) + partMarker + QByteArray::number(::getpid())
-           + '-' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + partSuffix;
+    return QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(name) + partMarker + hostName() + '-'
+           + QByteArray::number(::getpid()) + '-' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + partSuffix;
 }
 
-// The process id in a name hiddenName() made, or 0 for any other name.
-pid_t ownerOf(const QByteArray &name)
+/* Whose a staged file is, from its name. */
+struct Owner {
+    pid_t pid = 0;     // 0: not a name hiddenName() made
+    QByteArray host;   // empty in the names of versions that did not say
+};
+
+// ".NAME.oftool-HOST-PID-RANDOM.part", or ".NAME.oftool-PID-RANDOM.part" as earlier versions named them.
+Owner ownerOf(const QByteArray &name)
 {
     if (!name.startsWith('.') || !name.endsWith(partSuffix)) {
-        return 0;
+        return Owner();
     }
     const int marker = name.lastIndexOf(partMarker);
     if (marker < 1) {
-        return 0;
+        return Owner();
     }
     const QByteArray tail = name.mid(marker + partMarker.size(), name.size() - marker - partMarker.size() - partSuffix.size());
-    const int dash = tail.indexOf('-');
-    const QByteArray pid = tail.left(dash);
-    const QByteArray random = tail.mid(dash + 1);
+    const int randomDash = tail.lastIndexOf('-');
+    const int pidDash = randomDash > 0 ? tail.lastIndexOf('-', randomDash - 1) : -1;
+    const QByteArray pid = tail.mid(pidDash + 1, randomDash - pidDash - 1);
+    const QByteArray random = tail.mid(randomDash + 1);
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     const auto base36 = [&](char c) { return digit(c) || (c >= 'a' && c <= 'z'); };
-    if (dash < 1 || dash > 9 || random.isEmpty() || !std::all_of(pid.cbegin(), pid.cend(), digit)
-        || !std::all_of(random.cbegin(), random.cend(), base36)) {
-        return 0;
+    if (randomDash < 1 || pid.isEmpty() || pid.size() > 9 || random.isEmpty() || pidDash == 0
+        || !std::all_of(pid.cbegin(), pid.cend(), digit) || !std::all_of(random.cbegin(), random.cend(), base36)) {
+        return Owner();
     }
-    return pid_t(pid.toInt());
+    return Owner{pid_t(pid.toInt()), pidDash > 0 ? tail.left(pidDash) : QByteArray()};
 }
 
 /*
  * Removes the staged files that a process of ours left in the directory open at handle when it died:
- * regular files of this user whose name says a process that is gone. A process that lives on, or
- * whose state cannot be asked (another user's), keeps its files.
+ * regular files of this user whose name says a process of this machine that is gone. A process that
+ * lives on, or whose state cannot be asked (another user's), keeps its files; so does one of another
+ * machine sharing the directory, for a day.
  */
 void removeLeftovers(int handle)
 {
@@ -106,13 +136,15 @@ void removeLeftovers(int handle)
     }
     while (const dirent *entry = ::readdir(directory)) {
         const QByteArray name(entry->d_name);
-        const pid_t owner = ownerOf(name);
+        const Owner owner = ownerOf(name);
         struct stat status = {};
-        if (owner == 0 || owner == ::getpid() || ::fstatat(handle, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0
-            || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+        if (owner.pid == 0 || ::fstatat(handle, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode)
+            || status.st_uid != ::geteuid()) {
             continue;
         }
-        if (::kill(owner, 0) != 0 && errno == ESRCH) {
+        const bool here = owner.host.isEmpty() || owner.host == hostName();
+        if (here ? owner.pid != ::getpid() && ::kill(owner.pid, 0) != 0 && errno == ESRCH
+                 : ::time(nullptr) - status.st_mtime > foreignLeftoverSeconds) {
             ::unlinkat(handle, entry->d_name, 0);
         }
     }

@@ -31,8 +31,8 @@ struct StagedFile {
  * unsynced into its target's directory without a name, and commit() syncs the file system once,
  * names each file and renames it over its target, then syncs each directory once. Files that belong
  * together are added as one group and replaced together. A crash or a kill leaves each target old
- * or whole; a named file it leaves beside one (".NAME.oftool-PID-XXXX.part") is removed by the next
- * StagedFiles that opens that directory.
+ * or whole; a named file it leaves beside one (".NAME.oftool-HOST-PID-XXXX.part") is removed by the next
+ * StagedFiles of that machine that opens that directory.
  */
 class StagedFiles
 {
