@@ -323,7 +323,7 @@ void tst_Shards::mergeRefusesIncomplete_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("target"); // files ending in "~" are written without their last newline
     QTest::newRow("whole, out of name order")
         << QStringList{"m.shard-0-of-11.jsonl", "m.shard-1-of-11.jsonl", "m.shard-2-of-11.jsonl", "m.shard-3-of-11.jsonl",
                        "m.shard-4-of-11.jsonl", "m.shard-5-of-11.jsonl", "m.shard-6-of-11.jsonl", "m.shard-7-of-11.jsonl",
@@ -341,6 +341,9 @@ void tst_Shards::mergeRefusesIncomplete_data()
         << QStringList{"oftool manifest-merge: metadata.shard-1-of-2.jsonl.partial is there: shard 1/2 was stopped; run it "
                        "again with --resume",
                        "oftool manifest-merge: nothing written"} << "gt.txt";
+    QTest::newRow("a shard cut short") << QStringList{"m.shard-0-of-2.jsonl~", "m.shard-1-of-2.jsonl"}
+                                       << QStringList{"oftool manifest-merge: m.shard-0-of-2.jsonl: the last line is cut short",
+                                                      "oftool manifest-merge: nothing written"} << "m.jsonl";
     QTest::newRow("two counts") << QStringList{"m.shard-0-of-2.jsonl", "m.shard-1-of-2.jsonl", "m.shard-1-of-3.jsonl"}
                                 << QStringList{"oftool manifest-merge: m.shard-0-of-2.jsonl and m.shard-1-of-3.jsonl come from runs "
                                                "of different shard counts",
@@ -356,8 +359,10 @@ void tst_Shards::mergeRefusesIncomplete()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     QByteArray expected;
-    for (const QString &name : files) {
-        const QByteArray record = "{\"file\":\"" + name.toUtf8() + "\"}\n";
+    for (QString name : files) {
+        const bool cut = name.endsWith(QLatin1Char('~'));
+        name.remove(QLatin1Char('~'));
+        const QByteArray record = "{\"file\":\"" + name.toUtf8() + "\"}" + (cut ? "" : "\n");
         QVERIFY(writeAll(dir.filePath(name), record));
         expected += record;
     }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -79,26 +80,48 @@ int mergeManifests(const Cli::CommandLine &line, const Options &options)
         line.note(QStringLiteral("nothing written"));
         return Cli::exitFailure;
     }
-    QByteArray lines;
-    for (const QString &path : qAsConst(files)) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            line.note(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-            line.note(QStringLiteral("nothing written"));
-            return Cli::exitFailure;
+    // Copied through a buffer: the lists of a large dataset run to gigabytes.
+    qint64 records = 0;
+    QString readError;
+    const auto copyShards = [&](QIODevice *device, QString *why) {
+        QByteArray buffer(1 << 16, Qt::Uninitialized);
+        for (const QString &path : qAsConst(files)) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                readError = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+                return false;
+            }
+            char last = '\n';
+            qint64 size = 0;
+            while ((size = file.read(buffer.data(), buffer.size())) > 0) {
+                records += std::count(buffer.constData(), buffer.constData() + size, '\n');
+                last = buffer.at(int(size) - 1);
+                if (device->write(buffer.constData(), size) != size) {
+                    *why = device->errorString();
+                    return false;
+                }
+            }
+            if (size < 0) {
+                readError = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+                return false;
+            }
+            if (last != '\n') {
+                readError = QStringLiteral("%1: the last line is cut short").arg(path);
+                return false;
+            }
         }
-        lines += file.readAll();
-        if (!lines.isEmpty() && !lines.endsWith('\n')) {
-            line.note(QStringLiteral("%1: the last line is cut short").arg(path));
-            line.note(QStringLiteral("nothing written"));
-            return Cli::exitFailure;
-        }
-    }
+        return true;
+    };
     QString error;
-    if (!Cli::saveBytes(lines, options.output, &error)) {
-        return line.failure(Cli::writeFailure(options.output, options.output, error));
+    if (!Cli::saveStream(options.output, copyShards, &error)) {
+        if (readError.isEmpty()) {
+            return line.failure(Cli::writeFailure(options.output, options.output, error));
+        }
+        line.note(readError);
+        line.note(QStringLiteral("nothing written"));
+        return Cli::exitFailure;
     }
-    std::printf("%s: %d records from %d shards\n", options.output.toUtf8().constData(), int(lines.count('\n')), int(files.size()));
+    std::printf("%s: %lld records from %d shards\n", options.output.toUtf8().constData(), records, int(files.size()));
     return Cli::exitOk;
 }
 

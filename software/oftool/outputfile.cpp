@@ -91,6 +91,11 @@ bool savePng(const QImage &image, const QString &path, QString *error)
     });
 }
 
+bool saveStream(const QString &path, const std::function<bool(QIODevice *, QString *)> &write, QString *error)
+{
+    return saveAtomically(path, error, write);
+}
+
 bool saveBytes(const QByteArray &bytes, const QString &path, QString *error)
 {
     return saveAtomically(path, error, [&](QIODevice *device, QString *why) {

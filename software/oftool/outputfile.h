@@ -5,8 +5,11 @@
 
 #include <QCommandLineOption>
 
+#include <functional>
+
 class QByteArray;
 class QImage;
+class QIODevice;
 
 namespace IOManager {
 class WriteResult;
@@ -34,6 +37,9 @@ bool savePng(const QImage &image, const QString &path, QString *error);
 
 /** The same for any bytes. */
 bool saveBytes(const QByteArray &bytes, const QString &path, QString *error);
+
+/** The same for what write writes to the device, false with its reason when it fails. */
+bool saveStream(const QString &path, const std::function<bool(QIODevice *, QString *)> &write, QString *error);
 
 /** The same for font, as an OF font file compressed with gzip. */
 bool saveCompressedFont(const Models::Font *font, const QString &path, QString *error);
