@@ -33,18 +33,6 @@ int slackOf(const QFontMetrics &metrics)
     return 2 + qMax(0, metrics.height()) / 8;
 }
 
-/*
- * Relative to the pen origin, y down. A character the font lacks is laid out as text, which gives the box of
- * the glyph another font draws for it: a part of that glyph lying wholly outside the canvas would go unnoticed.
- */
-QRect outlineBox(const QFontMetrics &metrics, const QString &letter, const MarkRun &mark)
-{
-    if (!mark.isEmpty()) {
-        return mark.box.toAlignedRect();
-    }
-    return letter.size() == 1 && metrics.inFont(letter.at(0)) ? metrics.boundingRect(letter.at(0)) : metrics.boundingRect(letter);
-}
-
 // qint64 so that a font with absurd outline boxes is refused rather than overflowing.
 qint64 area(qint64 width, qint64 height)
 {

@@ -45,20 +45,11 @@ int advanceOf(const QFontMetrics &fontMetrics, const QString &letter)
     return letter.size() == 1 ? fontMetrics.horizontalAdvance(letter.at(0)) : fontMetrics.horizontalAdvance(letter);
 }
 
-/*
- * The outline box of letter relative to the pen origin, y down. A character the font lacks is laid out as
- * text, which gives the box of the glyph another font draws for it.
- */
-QRect outlineBoxOf(const QFontMetrics &metrics, const QString &letter)
-{
-    return letter.size() == 1 && metrics.inFont(letter.at(0)) ? metrics.boundingRect(letter.at(0)) : metrics.boundingRect(letter);
-}
-
 // A letter that begins with a mark is as wide as its ink as well: room for its outline box and a pixel each side.
 qint64 imageWidth(const QFontMetrics &metrics, const QString &letter)
 {
     const qint64 advance = qMax(0, advanceOf(metrics, letter));
-    return MarkGlyphs::beginsWithMark(letter) ? advance + qMax(0, outlineBoxOf(metrics, letter).width()) + 2 : advance;
+    return MarkGlyphs::beginsWithMark(letter) ? advance + qMax(0, outlineBox(metrics, letter).width()) + 2 : advance;
 }
 
 bool fitsPixelBudget(const GlyphMetrics &metrics, const QStringList &letters)
@@ -211,8 +202,7 @@ bool drawLineBoxes(const QFont &font, const QStringList &letters, int dpi, Model
             emptyLetters->append(letter);
         }
         if (clippedLetters) {
-            const QRect box = mark.isEmpty() ? outlineBoxOf(metrics.advances, letter) : mark.box.toAlignedRect();
-            if (losesInk(img, metrics.height, QPoint(penX, metrics.ascent), box, font, dpi, letter, mark)) {
+            if (losesInk(img, metrics.height, QPoint(penX, metrics.ascent), outlineBox(metrics.advances, letter, mark), font, dpi, letter, mark)) {
                 clippedLetters->append(letter);
             }
         }

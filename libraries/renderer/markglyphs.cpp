@@ -86,3 +86,11 @@ void drawLetter(QPainter &painter, const QPoint &origin, const QString &letter, 
         painter.drawGlyphRun(origin, mark.glyphs);
     }
 }
+
+QRect outlineBox(const QFontMetrics &metrics, const QString &letter, const MarkRun &mark)
+{
+    if (!mark.isEmpty()) {
+        return mark.box.toAlignedRect();
+    }
+    return letter.size() == 1 && metrics.inFont(letter.at(0)) ? metrics.boundingRect(letter.at(0)) : metrics.boundingRect(letter);
+}

@@ -7,6 +7,7 @@
 #include <QRectF>
 
 QT_BEGIN_NAMESPACE
+class QFontMetrics;
 class QPainter;
 class QPoint;
 class QString;
@@ -52,5 +53,11 @@ private:
 
 /** Draws letter with the pen at origin: mark's glyphs, or the letter as text when mark is empty. */
 void drawLetter(QPainter &painter, const QPoint &origin, const QString &letter, const MarkRun &mark);
+
+/*
+ * The outline box of letter relative to the pen origin, y down: mark's, or the letter's as text. A character
+ * the font lacks is laid out as text, which gives the box of the glyph another font draws for it.
+ */
+QRect outlineBox(const QFontMetrics &metrics, const QString &letter, const MarkRun &mark = MarkRun());
 
 #endif // MARKGLYPHS_P_H

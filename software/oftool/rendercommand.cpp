@@ -285,30 +285,30 @@ void passOverComplete(const Options &options, Plan *plan, Manifest *manifest)
     plan->jobs = left;
 }
 
-// Letters drawn without a single visible pixel: too small a size, or a character with no ink.
-QString emptyLettersNote(const QString &path, const QStringList &letters)
+// The labels of the first ten letters, and " ..." after them when there are more.
+QString firstLabels(const QStringList &letters)
 {
     constexpr int shown = 10;
     QStringList labels;
     for (const QString &letter : letters.mid(0, shown)) {
         labels.append(Models::letterLabel(letter));
     }
-    return QStringLiteral("oftool render: %1: %2 letter%3 came out without ink: %4%5")
-        .arg(path, QString::number(letters.size()), letters.size() == 1 ? QString() : QStringLiteral("s"),
-             labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
+    return labels.join(QLatin1Char(' ')) + (letters.size() > shown ? QStringLiteral(" ...") : QString());
+}
+
+// Letters drawn without a single visible pixel: too small a size, or a character with no ink.
+QString emptyLettersNote(const QString &path, const QStringList &letters)
+{
+    return QStringLiteral("oftool render: %1: %2 letter%3 came out without ink: %4")
+        .arg(path, QString::number(letters.size()), letters.size() == 1 ? QString() : QStringLiteral("s"), firstLabels(letters));
 }
 
 // Letters whose images cut their ink off: the default layout, as wide as the advance and as high as the line.
 QString clippedLettersNote(const QString &path, const QStringList &letters, int total)
 {
-    constexpr int shown = 10;
-    QStringList labels;
-    for (const QString &letter : letters.mid(0, shown)) {
-        labels.append(Models::letterLabel(letter));
-    }
-    return QStringLiteral("oftool render: %1: %2 of %3 letter%4 lost ink at an image edge: %5%6; --fit ink keeps it whole")
+    return QStringLiteral("oftool render: %1: %2 of %3 letter%4 lost ink at an image edge: %5; --fit ink keeps it whole")
         .arg(path, QString::number(letters.size()), QString::number(total), total == 1 ? QString() : QStringLiteral("s"),
-             labels.join(QLatin1Char(' ')), letters.size() > shown ? QStringLiteral(" ...") : QString());
+             firstLabels(letters));
 }
 
 /* What became of the planned jobs. */

@@ -450,7 +450,7 @@ int FontFileManager::changeLetterAnchor(const QString &path, double baseLine, do
         output.cancelWriting();
     }
     if (!commitComplete(output)) {
-        *result = WriteResult::failed(WriteResult::CannotWrite, path, output.errorString());
+        *result = WriteResult::failed(WriteResult::CannotWrite, path, writeErrorText(output.errorString(), errno));
         return -1;
     }
     *result = WriteResult::written(path);
