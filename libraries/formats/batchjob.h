@@ -18,7 +18,7 @@ class Font;
 }
 
 /* One output file of a render batch: which font, at which size, into which file; a Manifest records it. */
-struct Job {
+struct BatchJob {
     FontSources::Face face;
     int size = 0;
     bool pixels = false; // size is in pixels rather than points
@@ -36,7 +36,7 @@ struct Job {
 };
 
 /** What rendering a job gave. */
-struct JobResult {
+struct BatchJobResult {
     StagedFile staged; // the new file, waiting for its commit; null when none was written
     StagedFile stagedMetrics; // its metrics file, to be committed with it; null when none is asked for
     std::shared_ptr<Models::Font> font; // the font drawn, for a job that keeps it

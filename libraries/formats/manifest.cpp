@@ -16,7 +16,7 @@
 
 namespace {
 
-QByteArray recordOf(const Job &job, const JobResult &result)
+QByteArray recordOf(const BatchJob &job, const BatchJobResult &result)
 {
     const bool fromFile = !job.face.file.isEmpty();
     QJsonArray missing;
@@ -84,10 +84,10 @@ QHash<QString, Manifest::Record> Manifest::readRecords(const QString &path)
     return records;
 }
 
-bool Manifest::keepIfComplete(const Job &job, const Record &record)
+bool Manifest::keepIfComplete(const BatchJob &job, const Record &record)
 {
     const QJsonObject object = QJsonDocument::fromJson(record.line).object();
-    JobResult recorded;
+    BatchJobResult recorded;
     recorded.pixelSize = object.value(QStringLiteral("pixelSize")).toInt();
     recorded.bytes = qint64(object.value(QStringLiteral("bytes")).toDouble());
     // The whole record, not only the file's size: a file of other characters, sizes or Qt is not this job's.
@@ -118,7 +118,7 @@ bool Manifest::openJournal(const QString &path, QString *error)
     return true;
 }
 
-void Manifest::add(const Job &job, const JobResult &result)
+void Manifest::add(const BatchJob &job, const BatchJobResult &result)
 {
     const QByteArray line = recordOf(job, result) + '\n';
     m_lines.insert(job.place, line.left(line.size() - 1));

@@ -8,8 +8,8 @@
 #include <QMap>
 #include <QString>
 
-struct Job;
-struct JobResult;
+struct BatchJob;
+struct BatchJobResult;
 
 /*
  * A record per file written, as JSON Lines, in the order of the run's plan. Field names shared with
@@ -33,11 +33,11 @@ public:
      */
     static QHash<QString, Record> readRecords(const QString &path);
     /** Whether record describes job as written, and its file and metrics file are still whole; if so, keeps it. */
-    bool keepIfComplete(const Job &job, const Record &record);
+    bool keepIfComplete(const BatchJob &job, const Record &record);
 
     /** Appends every record from now on to the journal of path, keeping what it holds; false with a message otherwise. */
     bool openJournal(const QString &path, QString *error);
-    void add(const Job &job, const JobResult &result);
+    void add(const BatchJob &job, const BatchJobResult &result);
     /** Writes every record to path, replacing it only once complete, then removes the journal; false with a message otherwise. */
     bool save(const QString &path, QString *error);
 

@@ -26,13 +26,13 @@ struct sigaction previousTerm;
 struct Results {
     QMutex mutex;
     QWaitCondition changed;
-    QVector<JobResult> results;
+    QVector<BatchJobResult> results;
     QVector<bool> done;
     int next = 0;    // the first job no thread has taken
     int running = 0; // threads still taking jobs
 };
 
-void work(const QList<Job> &jobs, Results *shared)
+void work(const QList<BatchJob> &jobs, Results *shared)
 {
     for (;;) {
         int index = 0;
@@ -45,7 +45,7 @@ void work(const QList<Job> &jobs, Results *shared)
             }
             index = shared->next++;
         }
-        JobResult result = renderJob(jobs.at(index));
+        BatchJobResult result = renderJob(jobs.at(index));
         QMutexLocker locker(&shared->mutex);
         shared->results[index] = std::move(result);
         shared->done[index] = true;
@@ -76,7 +76,7 @@ int StopSignals::received()
     return stopSignal.load();
 }
 
-int runJobs(const QList<Job> &jobs, int threads, const std::function<void(int, const JobResult &)> &report)
+int runJobs(const QList<BatchJob> &jobs, int threads, const std::function<void(int, const BatchJobResult &)> &report)
 {
     Results shared;
     shared.results.resize(jobs.size());
@@ -93,8 +93,8 @@ int runJobs(const QList<Job> &jobs, int threads, const std::function<void(int, c
     QMutexLocker locker(&shared.mutex);
     while (reported < jobs.size()) {
         if (shared.done.at(reported)) {
-            const JobResult result = shared.results.at(reported);
-            shared.results[reported] = JobResult(); // its letters and messages are not needed any more
+            const BatchJobResult result = shared.results.at(reported);
+            shared.results[reported] = BatchJobResult(); // its letters and messages are not needed any more
             locker.unlock();
             report(reported, result);
             ++reported;

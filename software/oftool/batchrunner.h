@@ -27,6 +27,6 @@ public:
  * thread for each, in the order of jobs, as soon as it and those before it are done. Once a stop
  * signal arrives no job starts; the ones running finish and are reported. Returns how many were.
  */
-int runJobs(const QList<Job> &jobs, int threads, const std::function<void(int, const JobResult &)> &report);
+int runJobs(const QList<BatchJob> &jobs, int threads, const std::function<void(int, const BatchJobResult &)> &report);
 
 #endif // OFTOOL_BATCHRUNNER_H

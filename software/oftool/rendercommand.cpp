@@ -60,7 +60,7 @@ CharacterMap characterMapOf(const FontSources::Face &face, const QRawFont &raw)
 }
 
 // Characters that the font itself lacks: those it does not map, and those Qt would draw from a fallback font.
-QVector<uint> missingFrom(const Job &job, const QVector<uint> &codePoints)
+QVector<uint> missingFrom(const BatchJob &job, const QVector<uint> &codePoints)
 {
     const QRawFont raw = QRawFont::fromFont(jobFont(job));
     const CharacterMap map = characterMapOf(job.face, raw);
@@ -94,7 +94,7 @@ QString fontLabel(const FontSources::Face &face)
 }
 
 // "3 of 99 characters: U+4E00 U+4E01 U+4E02"
-QString lackText(const Job &job)
+QString lackText(const BatchJob &job)
 {
     QStringList names;
     for (const uint codePoint : job.missing.mid(0, shownCodePoints)) {
@@ -125,9 +125,9 @@ QString outputFileName(const FontSources::Face &face, const QString &sizeName, b
 }
 
 // A job with everything but the characters its font lacks.
-Job makeJob(const Options &options, const FontSources::Face &face, int size)
+BatchJob makeJob(const Options &options, const FontSources::Face &face, int size)
 {
-    Job job;
+    BatchJob job;
     job.face = face;
     job.size = size;
     job.pixels = options.pixels;
@@ -185,7 +185,7 @@ int refuseSameFiles(const Cli::CommandLine &line, const Options &options)
 
 /* The batch once planned: the jobs to render, and what was decided without rendering. */
 struct Plan {
-    QList<Job> jobs;
+    QList<BatchJob> jobs;
     int skipped = 0;
     int failed = 0;
     int incomplete = 0;
@@ -208,7 +208,7 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
     int place = 0;
     for (const FontSources::Face &face : options.faces) {
         for (const int size : options.sizes) {
-            Job job = makeJob(options, face, size);
+            BatchJob job = makeJob(options, face, size);
             job.place = place++;
             // Every shard's paths, so that each shard finds the clashes an unsharded run finds.
             if (paths.contains(job.path) && !job.keepFont) {
@@ -273,8 +273,8 @@ Plan planJobs(const Cli::CommandLine &line, const Options &options)
 void passOverComplete(const Options &options, Plan *plan, Manifest *manifest)
 {
     const QHash<QString, Manifest::Record> records = Manifest::readRecords(options.manifest);
-    QList<Job> left;
-    for (const Job &job : qAsConst(plan->jobs)) {
+    QList<BatchJob> left;
+    for (const BatchJob &job : qAsConst(plan->jobs)) {
         const auto record = records.constFind(job.path);
         if (record != records.cend() && manifest->keepIfComplete(job, *record)) {
             ++plan->passed;
@@ -347,7 +347,7 @@ bool saveInto(const Models::Font &font, const QString &path, bool compress)
 QStringList targetDirectories(const Plan &plan)
 {
     QStringList directories;
-    for (const Job &job : plan.jobs) {
+    for (const BatchJob &job : plan.jobs) {
         const QString directory = QFileInfo(job.path).absolutePath();
         if (!directories.contains(directory)) {
             directories.append(directory);
@@ -357,7 +357,7 @@ QStringList targetDirectories(const Plan &plan)
 }
 
 // "DejaVu Sans Book 16 pt (DejaVu Sans, Book, 21 px at 96 dpi)": what was asked for and what Qt drew.
-QString jobDescription(const Job &job, const JobResult &result)
+QString jobDescription(const BatchJob &job, const BatchJobResult &result)
 {
     return QStringLiteral("%1 %2 %3 (%4, %5, %6 px at %7 dpi)")
         .arg(job.face.family, job.face.style, sizeText(job), result.resolvedFamily, result.resolvedStyle,
@@ -369,7 +369,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
 {
     Progress progress(plan.jobs.size());
     StagedFiles staged(targetDirectories(plan));
-    QHash<int, JobResult> waiting; // rendered, until their files are committed
+    QHash<int, BatchJobResult> waiting; // rendered, until their files are committed
     // Named as the uncompressed file would be, so that the gzip file holds that file's bytes.
     const QString intoName = QFileInfo(options.compress && options.into.endsWith(QLatin1String(".gz")) ? options.into.chopped(3)
                                                                                           : options.into).fileName();
@@ -377,7 +377,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     Outcome outcome;
     const auto commit = [&] {
         for (const StagedFiles::Outcome &file : staged.commit()) {
-            const Job &job = plan.jobs.at(file.id);
+            const BatchJob &job = plan.jobs.at(file.id);
             if (!file.error.isEmpty()) {
                 progress.note(QStringLiteral("oftool render: cannot write %1: %2").arg(file.target, file.error));
                 ++outcome.failed;
@@ -390,8 +390,8 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
         std::fflush(stdout);
         waiting.clear();
     };
-    const int tried = runJobs(plan.jobs, options.threads, [&](int index, const JobResult &result) {
-        const Job &job = plan.jobs.at(index);
+    const int tried = runJobs(plan.jobs, options.threads, [&](int index, const BatchJobResult &result) {
+        const BatchJob &job = plan.jobs.at(index);
         const QString description = jobDescription(job, result);
         if (result.font) {
             mergeFont(into.get(), *result.font);

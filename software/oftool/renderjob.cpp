@@ -11,7 +11,7 @@
 #include <QFont>
 #include <QFontInfo>
 
-QFont jobFont(const Job &job)
+QFont jobFont(const BatchJob &job)
 {
     QFont font = InstalledFonts::font(job.face.queryFamily, job.face.queryStyle, job.pixels ? 12 : job.size);
     if (job.pixels) {
@@ -20,21 +20,21 @@ QFont jobFont(const Job &job)
     return font;
 }
 
-QString sizeText(const Job &job)
+QString sizeText(const BatchJob &job)
 {
     return QStringLiteral("%1 %2").arg(job.size).arg(job.pixels ? QStringLiteral("px") : QStringLiteral("pt"));
 }
 
 namespace {
 
-RenderSettings settingsOf(const Job &job)
+RenderSettings settingsOf(const BatchJob &job)
 {
     RenderSettings settings = job.settings;
     settings.dpi = job.dpi;
     return settings;
 }
 
-QString whyNotWritten(const Job &job, const QFont &font, const QString &writeError)
+QString whyNotWritten(const BatchJob &job, const QFont &font, const QString &writeError)
 {
     if (fitsPixelBudget(font, job.letters, settingsOf(job))) {
         return QStringLiteral("oftool render: ")
@@ -52,11 +52,11 @@ QString whyNotWritten(const Job &job, const QFont &font, const QString &writeErr
 
 } // namespace
 
-JobResult renderJob(const Job &job)
+BatchJobResult renderJob(const BatchJob &job)
 {
     const QFont font = jobFont(job);
     const QFontInfo info(font);
-    JobResult result;
+    BatchJobResult result;
     result.resolvedFamily = info.family();
     result.resolvedStyle = info.styleName();
     result.pixelSize = renderedPixelSize(font, job.dpi);
