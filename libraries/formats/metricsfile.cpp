@@ -231,8 +231,8 @@ bool readMetricsOf(const QString &fontPath, TextMetrics *metrics, QString *error
     // The file's own size and hash, near its top, tell first whether it is worth reading whole: a large file
     // that does not belong to the font costs no more than its first bytes.
     QFile file(path);
+    TextMetrics recorded; // what the head says, once checked against the font
     if (file.open(QIODevice::ReadOnly) && file.size() > headBytes) {
-        TextMetrics recorded;
         const QByteArray head = file.read(headBytes);
         const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("\n {4}\"fontBytes\": (\\d{1,15}),\n"))
                                                  .match(QString::fromLatin1(head));
@@ -250,7 +250,10 @@ bool readMetricsOf(const QString &fontPath, TextMetrics *metrics, QString *error
     if (!readMetricsFile(path, metrics, error)) {
         return false;
     }
-    const QString mismatch = fontMismatch(*metrics, fontPath);
+    // The font is hashed once: again only when the whole file records other than its head.
+    const bool checked = !recorded.fontSha256.isEmpty() && recorded.fontBytes == metrics->fontBytes
+                         && recorded.fontSha256 == metrics->fontSha256;
+    const QString mismatch = checked ? QString() : fontMismatch(*metrics, fontPath);
     if (!mismatch.isEmpty()) {
         *error = QStringLiteral("%1: %2").arg(path, mismatch);
         return false;
