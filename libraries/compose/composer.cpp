@@ -3,6 +3,7 @@
 #include "samplerandom.h"
 #include "typeface.h"
 
+#include <QPainter>
 #include <QSet>
 #include <QtMath>
 
@@ -157,15 +158,24 @@ void blend(QImage *canvas, const QImage &glyph, int left, int top, const QColor 
 // A random crop of one of the background images, scaled up to cover size.
 QImage backdrop(const QSize &size, const Options &options, SampleRandom &random)
 {
-    QImage image = options.backgroundImages.at(int(random.below(quint64(options.backgroundImages.size()))));
+    const QImage &image = options.backgroundImages.at(int(random.below(quint64(options.backgroundImages.size()))));
     const qreal scale = qMax<qreal>(1, qMax(qreal(size.width()) / image.width(), qreal(size.height()) / image.height()));
-    if (scale > 1) {
-        image = image.scaled(qMax(size.width(), int(std::ceil(image.width() * scale))), qMax(size.height(), int(std::ceil(image.height() * scale))),
-                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QSize scaled = scale > 1 ? QSize(qMax(size.width(), int(std::ceil(image.width() * scale))),
+                                           qMax(size.height(), int(std::ceil(image.height() * scale))))
+                                   : image.size();
+    const int x = int(random.below(quint64(scaled.width() - size.width() + 1)));
+    const int y = int(random.below(quint64(scaled.height() - size.height() + 1)));
+    if (scale <= 1) {
+        return image.copy(x, y, size.width(), size.height()).convertToFormat(QImage::Format_RGB32);
     }
-    const int x = int(random.below(quint64(image.width() - size.width() + 1)));
-    const int y = int(random.below(quint64(image.height() - size.height() + 1)));
-    return image.copy(x, y, size.width(), size.height()).convertToFormat(QImage::Format_RGB32);
+    // Only the crop is resampled: a small texture scaled up whole under a long line would be many times its size.
+    QImage crop(size, QImage::Format_RGB32);
+    if (!crop.isNull()) {
+        QPainter painter(&crop);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(-x, -y, scaled.width(), scaled.height()), image);
+    }
+    return crop;
 }
 
 // The canvas laid over back (RGB32, or one colour where back is null): RGB32, or 8-bit grey when grey.
