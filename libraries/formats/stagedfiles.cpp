@@ -69,7 +69,7 @@ const QByteArray &hostName()
         host.truncate(maxHostBytes);
         for (char &c : host) {
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') {
-                c = '_'; // keeps the dashes for the fields
+                c = '_'; // '-' parts the name's fields
             }
         }
         return host.isEmpty() ? QByteArray("localhost") : host;
