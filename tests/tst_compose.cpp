@@ -2,6 +2,7 @@
 #include "composer.h"
 #include "groundtruth.h"
 #include "stagedfiles.h"
+#include "textencoding.h"
 #include "typeface.h"
 
 #include "models/character.h"
@@ -122,6 +123,8 @@ private slots:
     void stoppedRunLeavesWholeSamples();
     void stagedFilePlaced_data();
     void stagedFilePlaced();
+    void readAtMost_data();
+    void readAtMost();
 };
 
 void tst_Compose::cutBoxesArePictures_data()
@@ -597,6 +600,32 @@ void tst_Compose::stagedFilePlaced()
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"000000.png"});
     QCOMPARE(QFileInfo(target).isDir(), before == "directory");
     QVERIFY(before == "directory" || readAll(target) == "new");
+}
+
+void tst_Compose::readAtMost_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("limit");
+    QTest::newRow("under the limit") << 10 << 11;
+    QTest::newRow("at the limit") << 11 << 11;
+    QTest::newRow("over, across a chunk") << 200000 << 65537;
+    QTest::newRow("empty") << 0 << 5;
+}
+
+// The texts and metrics files read with a limit: all of a file up to it, whatever the chunks.
+void tst_Compose::readAtMost()
+{
+    QFETCH(int, size);
+    QFETCH(int, limit);
+    QTemporaryDir dir;
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = char('a' + i % 26);
+    }
+    QVERIFY(writeAll(dir.filePath("f"), bytes));
+    QFile file(dir.filePath("f"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(TextEncoding::readAtMost(&file, limit), bytes.left(limit));
 }
 
 QTEST_MAIN(tst_Compose)

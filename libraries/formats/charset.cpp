@@ -77,7 +77,7 @@ FileRead readText(const QString &path, qint64 maxBytes, QString *text, QString *
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return FileRead::Unreadable;
     }
-    const QByteArray bytes = file.read(maxBytes + 1);
+    const QByteArray bytes = TextEncoding::readAtMost(&file, maxBytes + 1);
     if (bytes.size() > maxBytes) {
         *error = QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(maxBytes));
         return FileRead::Refused;

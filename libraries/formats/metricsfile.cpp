@@ -2,6 +2,7 @@
 
 #include "glyphmetrics.h"
 #include "rendersettings.h"
+#include "textencoding.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -154,7 +155,7 @@ bool readMetricsFile(const QString &path, TextMetrics *metrics, QString *error)
         return false;
     }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(maxMetricsBytes), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(TextEncoding::readAtMost(&file, maxMetricsBytes), &parseError);
     const QJsonObject root = document.object();
     const QJsonValue letters = root.value(QStringLiteral("letters"));
     if (parseError.error != QJsonParseError::NoError || !root.value(QStringLiteral("lineSpacing")).isDouble() || !letters.isArray()) {

@@ -1,5 +1,7 @@
 #include "textencoding.h"
 
+#include <QIODevice>
+
 #include <QtGlobal>
 // Qt 6 moved QTextCodec out of Qt Core, into its Qt 5 compatibility module.
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
@@ -50,6 +52,23 @@ QString escaped(const QByteArray &bytes)
         text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte)) : QString::asprintf("\\x%02X", code);
     }
     return text;
+}
+
+QByteArray readAtMost(QIODevice *device, qint64 limit)
+{
+    QByteArray bytes;
+    if (!device->isSequential()) {
+        bytes.reserve(int(qBound<qint64>(0, device->size() - device->pos(), limit)));
+    }
+    char chunk[1 << 16];
+    while (bytes.size() < limit) {
+        const qint64 read = device->read(chunk, qMin<qint64>(sizeof chunk, limit - bytes.size()));
+        if (read <= 0) {
+            break;
+        }
+        bytes.append(chunk, int(read));
+    }
+    return bytes;
 }
 
 } // namespace TextEncoding

@@ -98,7 +98,7 @@ int readText(const Cli::CommandLine &line, Options *options)
         return line.failure(QStringLiteral("--text: cannot read %1: %2").arg(path, file.errorString()));
     }
     // Read whole: a readLine() with a limit takes a buffer of that limit for every line.
-    const QByteArray all = file.read(maxTextBytes + 1);
+    const QByteArray all = TextEncoding::readAtMost(&file, maxTextBytes + 1);
     if (all.size() > maxTextBytes) {
         return line.usageError(QStringLiteral("--text: %1 is larger than %2 bytes").arg(path).arg(maxTextBytes));
     }
