@@ -75,5 +75,5 @@ void tst_OrderedRunner::handedOnInOrder()
     }
 }
 
-QTEST_MAIN(tst_OrderedRunner)
+QTEST_GUILESS_MAIN(tst_OrderedRunner)
 #include "tst_orderedrunner.moc"
