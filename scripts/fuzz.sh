@@ -6,7 +6,9 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 
 # Several sources compiled as one: a third less build time; the normal build checks each source alone.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+generator=()
+[ -f build-fuzz/CMakeCache.txt ] || generator=(-GNinja) # as test.sh chooses it
+CC=clang CXX=clang++ cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQMF_FUZZ=ON -DBUILD_TESTING=OFF -DQMF_BUILD_BENCH=OFF -DCMAKE_UNITY_BUILD=ON >/dev/null
 # The fuzz targets alone: they link the framework, not the programs.
 targets=()

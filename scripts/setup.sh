@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    g++ make cmake pkg-config
+    g++ make ninja-build cmake pkg-config
     qtbase5-dev qtbase5-dev-tools
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
     fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-noto-core fonts-liberation2
