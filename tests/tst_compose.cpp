@@ -413,6 +413,9 @@ void tst_Compose::commandErrors_data()
                                << QByteArray("oftool compose: --text: latin1.txt: line 2 is not UTF-8");
     QTest::newRow("output is a file") << QStringList{"compose", "f.of", "--text-line", "ab", "--output", "latin1.txt"} << 2
                                       << QByteArray("oftool compose: cannot write DIR/latin1.txt: not a directory");
+    QTest::newRow("lists merged into a directory") << QStringList{"manifest-merge", "out/"} << 1
+                                                   << QByteArray("oftool manifest-merge: out/ is a directory: name the list to write, "
+                                                                 "such as out/metadata.jsonl");
     QTest::newRow("no letters") << QStringList{"compose", "empty.of", "--text-line", "ab", "--output", "out"} << 2
                                 << QByteArray("oftool compose: empty.of: the font has no letters");
     QTest::newRow("background without images") << base + QStringList{"--text-line", "ab", "--background-dir", "."} << 2

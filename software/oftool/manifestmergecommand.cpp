@@ -22,6 +22,10 @@ struct Options {
 int readOptions(const Cli::CommandLine &line, Options *options)
 {
     options->output = line.arguments().constFirst();
+    if (options->output.endsWith(QLatin1Char('/')) || QFileInfo(options->output).isDir()) {
+        return line.usageError(QStringLiteral("%1 is a directory: name the list to write, such as %2")
+                                   .arg(options->output, QDir(options->output).filePath(QStringLiteral("metadata.jsonl"))));
+    }
     return Cli::exitOk;
 }
 
