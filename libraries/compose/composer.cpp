@@ -172,6 +172,7 @@ QImage backdrop(const QSize &size, const Options &options, SampleRandom &random)
     QImage crop(size, QImage::Format_RGB32);
     if (!crop.isNull()) {
         QPainter painter(&crop);
+        painter.setCompositionMode(QPainter::CompositionMode_Source); // the crop's memory is not cleared
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRectF(-x, -y, scaled.width(), scaled.height()), image);
     }

@@ -19,17 +19,23 @@
 
 namespace {
 
+// fdatasync() of handle: 0, or its errno; a file system that cannot sync a file is synced whole later (syncfs).
+int syncHandle(int handle)
+{
+    return ::fdatasync(handle) == 0 || errno == EINVAL || errno == EROFS ? 0 : errno;
+}
+
 // The data of a staged file on disk: 0, or the errno of the failure.
 int syncData(const StagedFile &staged)
 {
     if (staged.handle >= 0) {
-        return ::fdatasync(staged.handle) == 0 ? 0 : errno;
+        return syncHandle(staged.handle);
     }
     const int handle = ::open(QFile::encodeName(staged.path).constData(), O_RDONLY | O_CLOEXEC);
     if (handle < 0) {
         return errno;
     }
-    const int error = ::fdatasync(handle) == 0 ? 0 : errno;
+    const int error = syncHandle(handle);
     ::close(handle);
     return error;
 }
@@ -183,7 +189,10 @@ DatasetFolder::~DatasetFolder()
     }
     for (const QList<Sample> *samples : {&m_syncing, &m_waiting}) {
         for (const Sample &sample : *samples) {
-            remove(sample);
+            // A sample made again keeps its files: the lists name it; without its journal line it is made again next time.
+            if (!sample.listed) {
+                remove(sample);
+            }
         }
     }
     for (const int handle : {m_metadata, m_gt, m_journal}) {
@@ -365,7 +374,7 @@ bool DatasetFolder::place(Sample *sample, QString *error, bool *differs) const
         // replaces them must be on disk before their names are.
         for (const Staged &staged : qAsConst(sample->files)) {
             if (const int failure = syncData(staged)) {
-                *error = QStringLiteral("cannot write %1: %2").arg(staged.target, QString::fromLocal8Bit(std::strerror(failure)));
+                *error = QStringLiteral("cannot write %1: %2").arg(staged.target, systemError(failure));
                 for (const Staged &file : qAsConst(sample->files)) {
                     drop(file);
                 }
@@ -457,7 +466,8 @@ QList<DatasetFolder::Outcome> DatasetFolder::listSynced()
         if (m_failure.isEmpty() && syncError != 0) {
             m_failure = QStringLiteral("cannot write %1: %2").arg(sample.files.first().target, systemError(syncError));
         }
-        // Listed once in place and synced; a sample the lists cannot take is removed, and so are those after it.
+        // Listed once in place and synced; a sample the lists cannot take is removed, and so are those after it
+        // (but for one made again, which the lists name already).
         QString error = m_failure;
         if (error.isEmpty() && !sample.listed && !appendLists(sample.record, sample.gtLine, &error)) {
             m_failure = error;
@@ -466,7 +476,7 @@ QList<DatasetFolder::Outcome> DatasetFolder::listSynced()
             if (m_journal >= 0) {
                 appendJournal(sample);
             }
-        } else {
+        } else if (!sample.listed) {
             remove(sample);
         }
         outcomes.append(Outcome{sample.id, sample.name, error});
