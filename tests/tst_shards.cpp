@@ -110,6 +110,7 @@ private slots:
     void composeShardsMakeTheRun_data();
     void composeShardsMakeTheRun();
     void composeResumeAfterKill();
+    void composeStoppedShardNotMerged();
     void composeResumeRedoesSpoiled_data();
     void composeResumeRedoesSpoiled();
     void composeStopKeepsLinkedFiles();
@@ -375,6 +376,23 @@ void tst_Shards::mergeRefusesIncomplete()
     }
 }
 
+// A shard stopped without --resume leaves its journal too, so that its lists are not merged as whole.
+void tst_Shards::composeStoppedShardNotMerged()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QStringList base{QStringLiteral("compose"), m_input.filePath(QStringLiteral("DejaVu_Sans__Book__10px.of")),
+                           QStringLiteral("--text-line"), QStringLiteral("ab"), QStringLiteral("--text-line"),
+                           QStringLiteral("a\u2603"), QStringLiteral("--missing"), QStringLiteral("fail"),
+                           QStringLiteral("--output"), QStringLiteral("out"), QStringLiteral("--shard")};
+    QCOMPARE(compose(dir.path(), base + QStringList{QStringLiteral("0/2")}).status, 0);
+    QCOMPARE(compose(dir.path(), base + QStringList{QStringLiteral("1/2")}).status, 3);
+    const OftoolRun merge = runOftool({QStringLiteral("manifest-merge"), QStringLiteral("out/metadata.jsonl")}, dir.path());
+    QCOMPARE(merge.status, 2);
+    QCOMPARE(lines(merge.err).value(0), QStringLiteral("oftool manifest-merge: out/metadata.shard-1-of-2.jsonl.partial is there: "
+                                                       "shard 1/2 was stopped; run it again with --resume"));
+}
+
 // A run killed outright once its first files are in place: the rerun does the others and only them.
 void tst_Shards::resumeAfterKill()
 {
@@ -508,6 +526,7 @@ void tst_Shards::composeShardsMakeTheRun()
     for (int index = 0; index < count; ++index) {
         QVERIFY(found.remove(QStringLiteral("metadata.shard-%1-of-%2.jsonl").arg(index).arg(count)) == 1);
         QVERIFY(found.remove(QStringLiteral("gt.shard-%1-of-%2.txt").arg(index).arg(count)) == 1);
+        QVERIFY(found.remove(QStringLiteral("metadata.shard-%1-of-%2.jsonl.sizes").arg(index).arg(count)) == 1);
     }
     QCOMPARE(found.keys(), expected.keys());
     QVERIFY(found == expected);

@@ -226,7 +226,8 @@ bool DatasetFolder::open(QString *error)
         *error = QStringLiteral("cannot write %1: %2").arg(QFile::decodeName(m_metadata < 0 ? metadata : gt), systemError(errno));
         return false;
     }
-    return !m_resume || openJournal(error);
+    // A shard keeps the journal whether or not it resumes: its name is what tells manifest-merge a shard was stopped.
+    return !(m_resume || m_shard.isSharded()) || openJournal(error);
 }
 
 bool DatasetFolder::openJournal(QString *error)

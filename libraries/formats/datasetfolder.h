@@ -26,7 +26,7 @@
  * are kept.
  *
  * A shard of a run keeps lists of its own (metadata.shard-I-of-N.jsonl, gt.shard-I-of-N.txt) and touches
- * only the files of its samples. A run that resumes also keeps a journal beside the metadata list: a line
+ * only the files of its samples. A shard, and a run that resumes, also keep a journal beside the metadata list: a line
  * per sample put in place and synced, with the size of each of its files. It is METADATA.partial while a run goes
  * and METADATA.sizes once a run has done all its samples; a listed sample counts as done only when the
  * journal names it and its files still have those sizes and have not changed since.
