@@ -463,6 +463,9 @@ void tst_OftoolRender::clippedInk_data()
     const QString clipped = QStringLiteral("oftool render: %1: 2 of 3 letters lost ink at an image edge: f j; --fit ink keeps it whole");
     QTest::newRow("clipped") << italic + QStringList{"--chars", "102,106,111"} << 0 << clipped;
     QTest::newRow("clipped, --strict") << italic + QStringList{"--chars", "102,106,111", "--strict"} << 3 << clipped;
+    QTest::newRow("clipped, --strict, --into") << italic + QStringList{"--chars", "102,106,111", "--strict", "--into", "c.of"} << 3
+                                               << QStringLiteral("oftool render: c.of: 2 of 3 letters lost ink at an image edge: f j; "
+                                                                 "--fit ink keeps it whole");
     QTest::newRow("clipped, --fit ink") << italic + QStringList{"--chars", "102,106,111", "--fit", "ink"} << 0 << QString();
     QTest::newRow("unclipped, --strict") << italic + QStringList{"--chars", "111", "--strict"} << 0 << QString();
     QTest::newRow("more than ten") << italic + QStringList{"--chars", "40,41,47,50,52,55,59,65,66,68,69,70,111"} << 0
@@ -475,12 +478,13 @@ void tst_OftoolRender::clippedInk()
     QFETCH(QStringList, extra);
     QFETCH(int, status);
     QFETCH(QString, line);
-    const OftoolRun run = runOftool(QStringList{"render", "--output", "c.of"} + extra, m_dir->path());
+    const bool into = extra.contains(QStringLiteral("--into"));
+    const OftoolRun run = runOftool(QStringList{"render"} + (into ? QStringList() : QStringList{"--output", "c.of"}) + extra, m_dir->path());
     QCOMPARE(run.status, status);
     const QString path = m_dir->filePath(QStringLiteral("c.of"));
     QVERIFY(QFileInfo::exists(path));
     const QStringList lines = QString::fromUtf8(run.err).split(QLatin1Char('\n')).filter(QStringLiteral(" lost ink "));
-    QCOMPARE(lines, line.isEmpty() ? QStringList() : QStringList{line.arg(path)});
+    QCOMPARE(lines, line.isEmpty() ? QStringList() : QStringList{into ? line : line.arg(path)});
 }
 
 QTEST_MAIN(tst_OftoolRender)

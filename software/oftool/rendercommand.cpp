@@ -393,8 +393,16 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
     const int tried = runJobs(plan.jobs, options.threads, [&](int index, const BatchJobResult &result) {
         const BatchJob &job = plan.jobs.at(index);
         const QString description = jobDescription(job, result);
+        // A font merged --into counts too: --strict fails on it.
+        const auto noteClipped = [&](const QString &path) {
+            if (!result.clippedLetters.isEmpty()) {
+                progress.note(clippedLettersNote(path, result.clippedLetters, job.letters.size()));
+                ++outcome.clipped;
+            }
+        };
         if (result.font) {
             mergeFont(into.get(), *result.font);
+            noteClipped(options.into);
             progress.step(index + 1, description + QStringLiteral(" -> ") + options.into);
         } else if (!result.staged.isNull()) {
             // The metrics file last: a crash between the two renames leaves old metrics that its hash shows do not fit.
@@ -404,10 +412,7 @@ Outcome writeFiles(const Options &options, const Plan &plan, Manifest *manifest)
             if (!result.emptyLetters.isEmpty()) {
                 progress.note(emptyLettersNote(job.path, result.emptyLetters));
             }
-            if (!result.clippedLetters.isEmpty()) {
-                progress.note(clippedLettersNote(job.path, result.clippedLetters, job.letters.size()));
-                ++outcome.clipped;
-            }
+            noteClipped(job.path);
             progress.step(index + 1, description + QStringLiteral(" -> ") + job.path);
         } else {
             progress.note(result.error);
