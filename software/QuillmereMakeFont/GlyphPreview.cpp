@@ -19,15 +19,6 @@ constexpr int gap = 6;
 constexpr int maxZoom = 8;
 const QColor lackingColour(0xd0, 0x20, 0x20);
 
-QString codePointText(const QString &letter)
-{
-    QStringList codes;
-    for (const uint codePoint : letter.toUcs4()) {
-        codes.append(Models::codePointName(codePoint));
-    }
-    return codes.join(QLatin1Char(' '));
-}
-
 int clampToInt(qint64 value)
 {
     return int(qMin<qint64>(value, QWIDGETSIZE_MAX));
@@ -149,7 +140,7 @@ bool GlyphPreview::viewportEvent(QEvent *event)
         return true;
     }
     const Glyph &glyph = m_glyphs.at(index);
-    QString text = QStringLiteral("%1  %2").arg(glyph.letter, codePointText(glyph.letter));
+    QString text = QStringLiteral("%1  %2").arg(glyph.letter, Models::codePointNames(glyph.letter));
     if (glyph.lacking) {
         text += QLatin1Char('\n') + tr("not in this font: drawn from a fallback font");
     }
