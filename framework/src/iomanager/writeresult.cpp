@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace IOManager {
@@ -62,8 +61,7 @@ WriteResult WriteResult::failed(Kind kind, const QString &path, const QString &d
     const QFileInfo directory(target.absolutePath());
     // The file is written beside its target and renamed over it, so the directory must take new files.
     int error = 0;
-    struct stat status;
-    if (target.isSymLink() && ::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ELOOP) {
+    if (target.isSymLink() && accessError(path, F_OK) == ELOOP) {
         result.m_cause = LinkLoop;
         result.m_systemError = ELOOP;
     } else if (target.isDir()) {
