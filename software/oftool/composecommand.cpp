@@ -155,7 +155,7 @@ QImage boxesDrawn(const Compose::Composition &composition)
     return image;
 }
 
-// The endings of a sample's file names, the image last, as stageSample writes them.
+// The endings of a sample's file names, the image last: what stageSample writes and what --resume checks.
 QStringList sampleSuffixes(const Options &options)
 {
     QStringList suffixes{QStringLiteral(".gt.txt")};
@@ -178,6 +178,7 @@ struct Run {
     const std::vector<LoadedFont> &fonts;
     const QSet<QString> &kept;
     const DatasetFolder &folder;
+    const QStringList suffixes; // sampleSuffixes()
 };
 
 // Writes the sample's files, unnamed, the image last, and makes its records; on any thread.
@@ -187,22 +188,25 @@ void stageSample(const Run &run, const LoadedFont &font, qint64 index, const Com
     const QString label = composition.label();
     const QString imageName = result->name + QStringLiteral(".png");
     QVector<QPair<QString, QByteArray>> files;
-    files.append({result->name + QStringLiteral(".gt.txt"), label.toUtf8() + '\n'});
-    if (options.pageXml) {
-        files.append({result->name + QStringLiteral(".xml"), Compose::pageXml(composition, imageName, createdTime)});
+    for (const QString &suffix : run.suffixes) {
+        QByteArray bytes;
+        if (suffix == QLatin1String(".gt.txt")) {
+            bytes = label.toUtf8() + '\n';
+        } else if (suffix == QLatin1String(".xml")) {
+            bytes = Compose::pageXml(composition, imageName, createdTime);
+        } else if (suffix == QLatin1String(".box")) {
+            bytes = Compose::tesseractBoxes(composition);
+        } else if (suffix == QLatin1String(".boxes.png")) {
+            bytes = Compose::encodePng(boxesDrawn(composition));
+        } else {
+            bytes = Compose::encodePng(composition.image);
+            if (bytes.isEmpty()) {
+                result->kind = SampleResult::Kind::NoMemory;
+                return;
+            }
+        }
+        files.append({result->name + suffix, bytes});
     }
-    if (options.tesseractBoxes) {
-        files.append({result->name + QStringLiteral(".box"), Compose::tesseractBoxes(composition)});
-    }
-    if (options.drawBoxes) {
-        files.append({result->name + QStringLiteral(".boxes.png"), Compose::encodePng(boxesDrawn(composition))});
-    }
-    const QByteArray png = Compose::encodePng(composition.image);
-    if (png.isEmpty()) {
-        result->kind = SampleResult::Kind::NoMemory;
-        return;
-    }
-    files.append({imageName, png});
 
     Compose::SampleInfo info;
     info.fileName = imageName;
@@ -341,7 +345,7 @@ int composeSamples(const Cli::CommandLine &line, const Options &options)
                       .arg(options.output).arg(folder.listedCount()).arg(folder.removedCount()));
     }
     const QSet<QString> kept = folder.done();
-    const Run shared{withImages, fonts, kept, folder};
+    const Run shared{withImages, fonts, kept, folder, sampleSuffixes(options)};
     const StopSignals stopSignals;
     const bool live = isatty(STDERR_FILENO);
     Progress progress(int(samples.size()));
